@@ -1,0 +1,27 @@
+#pragma once
+// Ending the program at once, with an exit status a scheduler can read.
+
+namespace skyhaul::platform {
+
+enum class ExitStatus {
+  Completed = 0,         // the job ran to its end
+  FileFailed = 1,        // a file failed its third attempt
+  UnhandledError = 2,    // an error the job does not handle ended it
+  ClosedByUser = 3,      // "Zapri" or the window closed through its frame
+};
+
+class ProgramEnd {
+ public:
+  virtual ~ProgramEnd() = default;
+  // Ends the process now: no further step of the job runs. Tests replace this with a double
+  // that throws, so the call never returns in either case.
+  [[noreturn]] virtual void endProgram(ExitStatus status) = 0;
+};
+
+// Flushes the standard streams and ends the process without running any further code.
+class ProcessEnd final : public ProgramEnd {
+ public:
+  [[noreturn]] void endProgram(ExitStatus status) override;
+};
+
+}  // namespace skyhaul::platform

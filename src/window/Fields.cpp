@@ -1,0 +1,28 @@
+#include "window/Fields.h"
+
+#include <stdexcept>
+
+namespace skyhaul::window {
+
+// A maximum below the position pulls the position down with it, so the bar always shows a
+// position within its range; the position read back after a smaller file starts is the new max.
+void ProgressBar::setMax(float max) {
+  max_ = max;
+  if (value_ > max_) value_ = max_;
+  changed();
+}
+
+void ProgressBar::setMin(float min) {
+  min_ = min;
+  if (value_ < min_) value_ = min_;
+  changed();
+}
+
+// Like the bar it stands for, the field refuses a position outside its range.
+void ProgressBar::setValue(float value) {
+  if (value < min_ || value > max_) throw std::out_of_range("progress bar position out of range");
+  value_ = value;
+  changed();
+}
+
+}  // namespace skyhaul::window

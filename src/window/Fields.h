@@ -1,0 +1,94 @@
+#pragma once
+// The kinds of field the main window has. Each field stores its value and tells the window's
+// listener when the program changes it, so a view can redraw just what changed.
+
+#include <cstdint>
+#include <string>
+
+namespace skyhaul::window {
+
+enum class FieldId {
+  textURL, textDIR, textLDIR, Text1, Tdir, Textimedat, Chkbrisi,
+  Label3, Label11, Label7, Label9, Label10, PB, Caption,
+  Label1, Label2, Label5, Label4, Command3,
+};
+
+class FieldListener {
+ public:
+  virtual ~FieldListener() = default;
+  virtual void fieldChanged(FieldId field) = 0;
+};
+
+class Field {
+ public:
+  explicit Field(FieldId id) : id_(id) {}
+  FieldId id() const { return id_; }
+  void attach(FieldListener* listener) { listener_ = listener; }
+
+ protected:
+  void changed() {
+    if (listener_ != nullptr) listener_->fieldChanged(id_);
+  }
+
+ private:
+  FieldId id_;
+  FieldListener* listener_ = nullptr;
+};
+
+// A text box or a label: one string, returned exactly as last stored.
+class TextField : public Field {
+ public:
+  TextField(FieldId id, std::string initial = {}) : Field(id), text_(std::move(initial)) {}
+  const std::string& text() const { return text_; }
+  void setText(std::string text) {
+    text_ = std::move(text);
+    changed();
+  }
+  // Stores text typed by the user; the view already shows it, so nobody is told.
+  void setTypedText(std::string text) { text_ = std::move(text); }
+
+ private:
+  std::string text_;
+};
+
+// The check box: the program sets it with 0 or 1; any non-zero value counts as ticked.
+class CheckBox : public Field {
+ public:
+  explicit CheckBox(FieldId id) : Field(id) {}
+  int value() const { return value_; }
+  bool ticked() const { return value_ != 0; }
+  void setValue(int value) {
+    value_ = value;
+    changed();
+  }
+  void setTypedValue(int value) { value_ = value; }
+
+ private:
+  int value_ = 0;
+};
+
+// The progress bar: minimum, maximum and position as single-precision numbers, plus the hover
+// text. The widget only displays these.
+class ProgressBar : public Field {
+ public:
+  explicit ProgressBar(FieldId id) : Field(id) {}
+  float min() const { return min_; }
+  float max() const { return max_; }
+  float value() const { return value_; }
+  const std::string& toolTipText() const { return toolTip_; }
+  void setMin(float min);
+  void setMax(float max);
+  void setValue(float value);
+  void setToolTipText(std::string text) {
+    toolTip_ = std::move(text);
+    changed();
+  }
+
+ private:
+  float min_ = 0.0F;
+  float max_ = 100.0F;
+  float value_ = 0.0F;
+  std::string toolTip_;
+};
+
+}  // namespace skyhaul::window
