@@ -1,0 +1,30 @@
+#pragma once
+// A fresh directory under the system's temporary folder, removed with everything in it.
+
+#include <filesystem>
+#include <string>
+
+namespace skyhaul::test {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The path with a trailing "/", ready to be used as a directory prefix.
+  std::string prefix() const { return path_.string() + "/"; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Small file helpers for tests.
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+std::string readFile(const std::filesystem::path& path);
+// `size` bytes of a repeatable pattern that is not periodic in 255 or 256.
+std::string patternBytes(std::size_t size, unsigned seed = 1);
+
+}  // namespace skyhaul::test
