@@ -1,0 +1,137 @@
+#include "support/TestFtpServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace skyhaul::test {
+namespace {
+
+constexpr auto kStartLimit = std::chrono::seconds(20);
+constexpr auto kStopLimit = std::chrono::seconds(5);
+// Debian's interpreter has pyftpdlib; the python3 on PATH may not.
+constexpr const char* kPython = "/usr/bin/python3";
+
+// Waits for the child to end; false when it is still running after `limit`.
+bool waitForExit(pid_t pid, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (true) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid || (done < 0 && errno != EINTR)) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace
+
+TestFtpServer::TestFtpServer(FtpServerOptions options)
+    : options_(std::move(options)), control_(work_.path() / "faults") {
+  port_ = options_.port;
+  setFaults(options_.faults);
+  start();
+}
+
+TestFtpServer::~TestFtpServer() { stop(); }
+
+std::string TestFtpServer::address() const {
+  return (options_.ipv6 ? "[::1]:" : "127.0.0.1:") + std::to_string(port_);
+}
+
+void TestFtpServer::setFaults(const std::vector<std::string>& faults) {
+  std::string text;
+  for (const auto& fault : faults) text += fault + "\n";
+  // Written aside and renamed, so the server never reads half a file.
+  const auto next = work_.path() / "faults.next";
+  writeFile(next, text);
+  std::filesystem::rename(next, control_);
+}
+
+void TestFtpServer::start() {
+  if (pid_ > 0) return;
+  spawn();
+}
+
+void TestFtpServer::stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  if (!waitForExit(pid_, kStopLimit)) {
+    kill(pid_, SIGKILL);
+    waitForExit(pid_, kStopLimit);
+  }
+  pid_ = -1;
+}
+
+void TestFtpServer::spawn() {
+  std::vector<std::string> args = {kPython,
+                                   "-I",
+                                   SKYHAUL_TEST_SERVER,
+                                   "--root",
+                                   root_.path().string(),
+                                   "--port",
+                                   std::to_string(port_),
+                                   "--control",
+                                   control_.string()};
+  if (options_.ipv6) args.emplace_back("--ipv6");
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    // The server must not outlive a test program that crashes.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    dup2(fds[1], STDOUT_FILENO);
+    execv(kPython, argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  pid_ = pid;
+  const bool ready = readReady(fds[0]);
+  close(fds[0]);
+  if (!ready) {
+    stop();
+    throw std::runtime_error("the test FTP server did not start: " +
+                             std::string(SKYHAUL_TEST_SERVER));
+  }
+}
+
+// Reads "READY <port>" from the server's standard output, bounded by kStartLimit.
+bool TestFtpServer::readReady(int fd) {
+  const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+  std::string text;
+  while (text.find('\n') == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd entry{fd, POLLIN, 0};
+    const int polled = poll(&entry, 1, static_cast<int>(left.count()));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled <= 0) return false;
+    char buffer[256];
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  const std::string prefix = "READY ";
+  if (text.rfind(prefix, 0) != 0) return false;
+  port_ = std::stoi(text.substr(prefix.size()));
+  return port_ > 0;
+}
+
+}  // namespace skyhaul::test
