@@ -1,0 +1,95 @@
+#pragma once
+// The program's FTP client: one internet session and at most one FTP connection at a time.
+// No operation throws or shows anything on a failure of the library: each reports failure in
+// its result and records a one-line text, read through GetLastErrorMessage.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ftp/cFTPEvents.h"
+#include "platform/Clock.h"
+#include "platform/InternetLibrary.h"
+#include "platform/LocalFile.h"
+
+namespace skyhaul::ftp {
+
+inline constexpr int kTransferTypeAscii = 1;
+inline constexpr int kTransferTypeBinary = 2;
+inline constexpr int kConnectFlagsActive = 0;
+inline constexpr int kConnectFlagsPassive = 0x08000000;
+// The agent name the session introduces itself with.
+inline constexpr const char* kAgentName = "Vorn FTP Client";
+// Streamed transfers move the file in chunks of this size, raising a progress event after each.
+inline constexpr std::int64_t kChunkSize = 255;
+
+class cFTP {
+ public:
+  // Opens the internet session; `clock` serves the wait at the end of an upload.
+  explicit cFTP(platform::Clock& clock);
+  ~cFTP();
+  cFTP(const cFTP&) = delete;
+  cFTP& operator=(const cFTP&) = delete;
+
+  // Where progress events, yields and the remaining-time label go (the window); none at first.
+  void setEvents(cFTPEvents* events);
+
+  // A copy of the last error text; "" before the first failure. A success never clears it.
+  std::string GetLastErrorMessage() const;
+  // Closes the connection when one is open. Records nothing.
+  void CloseConnection();
+  // Whole-file transfers done by the library in one call.
+  bool SimpleFTPPutFile(const std::string& sLocal, const std::string& sRemote);
+  bool SimpleFTPGetFile(const std::string& sLocal, const std::string& sRemote);
+  // RNFR + RNTO, MKD, RMD, DELE.
+  bool RenameFTPFile(const std::string& sExisting, const std::string& sNewName);
+  bool CreateFTPDirectory(const std::string& sDirectory);
+  bool RemoveFTPDirectory(const std::string& sDirectory);
+  bool DeleteFTPFile(const std::string& sRemote);
+  // Closes any open connection, then connects and logs in ("host", "host:port", "[v6]:port").
+  bool OpenConnection(const std::string& sServer, const std::string& sUser,
+                      const std::string& sPassword);
+  // Streamed transfers in 255-byte chunks with a progress event after each. Both arguments are
+  // trimmed of spaces and handed back trimmed. True only when the whole file arrived.
+  bool FTPUploadFile(std::string& sLocal, std::string& sRemote);
+  bool FTPDownloadFile(std::string& sLocal, std::string& sRemote);
+  // PWD; "" on failure.
+  std::string GetFTPDirectory();
+  // CWD.
+  bool SetFTPDirectory(const std::string& sDir);
+  // The size of the first entry matching `sFile`; -1 when nothing matches, -2 on failure.
+  std::int64_t GetFTPFileSize(const std::string& sFile);
+  // The bare names matching `sFile`, in the server's order, joined by ","; "" when none or on
+  // failure (records nothing).
+  std::string GetFTPdir(const std::string& sFile);
+  void SetTransferASCII();
+  void SetTransferBinary();
+  void SetModeActive();
+  void SetModePassive();
+
+ private:
+  void RecordErrorMessage(int lErrorCode, const std::string& sSource);
+  void recordLocalError(const std::string& sSource);
+  platform::TransferType transferType() const;
+  bool connected();
+  void raiseProgress(std::int64_t current, std::int64_t total);
+  void yield(int times = 1);
+  void setLabel11(const std::string& text);
+  bool sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t total);
+  bool finishUpload();
+  bool receiveChunks(platform::LocalFile& local, std::int64_t total);
+  bool receiveChunk(platform::LocalFile& local, std::size_t size, const char* source);
+  bool finishDownload(platform::LocalFile& local);
+
+  std::unique_ptr<platform::InternetSession> hInternet;
+  std::unique_ptr<platform::FtpConnection> hConnection;
+  std::unique_ptr<platform::FtpFile> hFile;
+  int lTransferType = kTransferTypeAscii;
+  int lConnectFlags = kConnectFlagsActive;
+  std::string sLastError;
+
+  platform::Clock& clock_;
+  cFTPEvents* events_ = nullptr;
+};
+
+}  // namespace skyhaul::ftp

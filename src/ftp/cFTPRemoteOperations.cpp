@@ -1,0 +1,88 @@
+// The operations of cFTP that act on the server without streaming a file.
+#include "ftp/cFTP.h"
+
+namespace skyhaul::ftp {
+
+namespace {
+
+std::string bareName(const std::string& entry) {
+  const auto slash = entry.rfind('/');
+  return slash == std::string::npos ? entry : entry.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string cFTP::GetFTPdir(const std::string& sFile) {
+  if (!connected()) return {};
+  platform::FindData entry;
+  auto find = hConnection->findFirstFile(sFile, entry);
+  if (!find) return {};
+  std::string listing = bareName(entry.fileName);
+  while (find->findNextFile(entry)) {
+    listing += ',';
+    listing += bareName(entry.fileName);
+  }
+  return listing;
+}
+
+std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
+  platform::FindData entry;
+  std::unique_ptr<platform::FtpFind> find;
+  if (connected()) find = hConnection->findFirstFile(sFile, entry);
+  const int code = platform::lastError();
+  if (find) return entry.fileSize;
+  if (code == platform::kErrorNoMoreFiles) return -1;
+  RecordErrorMessage(code, "FtpFindFirstFile");
+  return -2;
+}
+
+std::string cFTP::GetFTPDirectory() {
+  std::string directory;
+  if (connected() && hConnection->getCurrentDirectory(directory)) return directory;
+  RecordErrorMessage(platform::lastError(), "FtpGetCurrentDirectory");
+  return {};
+}
+
+bool cFTP::SetFTPDirectory(const std::string& sDir) {
+  if (connected() && hConnection->setCurrentDirectory(sDir)) return true;
+  RecordErrorMessage(platform::lastError(), "FtpSetCurrentDirectory");
+  return false;
+}
+
+bool cFTP::DeleteFTPFile(const std::string& sRemote) {
+  if (connected() && hConnection->deleteFile(sRemote)) return true;
+  RecordErrorMessage(platform::lastError(), "DeleteFTPFile");
+  return false;
+}
+
+bool cFTP::RenameFTPFile(const std::string& sExisting, const std::string& sNewName) {
+  if (connected() && hConnection->renameFile(sExisting, sNewName)) return true;
+  RecordErrorMessage(platform::lastError(), "RenameFTPFile");
+  return false;
+}
+
+bool cFTP::CreateFTPDirectory(const std::string& sDirectory) {
+  if (connected() && hConnection->createDirectory(sDirectory)) return true;
+  RecordErrorMessage(platform::lastError(), "CreateFTPDirectory");
+  return false;
+}
+
+bool cFTP::RemoveFTPDirectory(const std::string& sDirectory) {
+  if (connected() && hConnection->removeDirectory(sDirectory)) return true;
+  RecordErrorMessage(platform::lastError(), "RemoveFTPDirectory");
+  return false;
+}
+
+bool cFTP::SimpleFTPPutFile(const std::string& sLocal, const std::string& sRemote) {
+  if (connected() && hConnection->putFile(sLocal, sRemote, transferType())) return true;
+  RecordErrorMessage(platform::lastError(), "SimpleFtpPutFile");
+  return false;
+}
+
+bool cFTP::SimpleFTPGetFile(const std::string& sLocal, const std::string& sRemote) {
+  if (connected() && hConnection->getFile(sRemote, sLocal, transferType())) return true;
+  RecordErrorMessage(platform::lastError(), "SimpleFtpGetFile");
+  return false;
+}
+
+}  // namespace skyhaul::ftp

@@ -1,0 +1,205 @@
+// The streamed transfers of cFTP: 255-byte chunks with a progress event after each.
+#include <array>
+#include <chrono>
+
+#include "ftp/cFTP.h"
+
+namespace skyhaul::ftp {
+
+namespace {
+
+using Chunk = std::array<char, kChunkSize>;
+
+std::string trimSpaces(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Trims both names in place; false when either is then empty.
+bool trimNames(std::string& sLocal, std::string& sRemote) {
+  sLocal = trimSpaces(sLocal);
+  sRemote = trimSpaces(sRemote);
+  return !sLocal.empty() && !sRemote.empty();
+}
+
+// Reads exactly `size` bytes of the local file; a file that shrank under us is a read fault.
+bool readLocalChunk(platform::LocalFile& local, char* data, std::size_t size) {
+  std::size_t got = 0;
+  if (!local.read(data, size, got)) return false;
+  if (got == size) return true;
+  platform::setLastError(platform::kErrorReadFault);
+  return false;
+}
+
+}  // namespace
+
+bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
+  if (!trimNames(sLocal, sRemote)) return false;
+  // The source is opened before the remote file exists, so an unreadable source leaves nothing
+  // behind on the server.
+  platform::LocalFile local;
+  if (!local.openForReading(sLocal)) {
+    recordLocalError("OpenLocalFile");
+    return false;
+  }
+  if (connected()) hFile = hConnection->openFile(sRemote, platform::FileAccess::Write, transferType());
+  if (!hFile) {
+    RecordErrorMessage(platform::lastError(), "FtpOpenFile:PutFile");
+    return false;
+  }
+  const std::int64_t total = local.size();
+  if (!sendChunks(local, sRemote, total)) return false;
+  raiseProgress(total, total);
+  local.close();
+  setLabel11("Konec.");
+  yield();
+  clock_.sleep(std::chrono::milliseconds(1000));
+  yield(2);
+  return finishUpload();
+}
+
+// Sends the full chunks, then the last shorter one. On failure the remote file is closed (and,
+// when it cannot be complete, deleted) and the text recorded.
+bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t total) {
+  Chunk chunk;
+  std::int64_t sent = 0;
+  for (std::int64_t k = 0; k < total / kChunkSize; ++k) {
+    if (!readLocalChunk(local, chunk.data(), chunk.size())) {
+      recordLocalError("ReadLocalFile");
+      hFile.reset();
+      DeleteFTPFile(sRemote);
+      return false;
+    }
+    if (!hFile->write(chunk.data(), chunk.size())) {
+      RecordErrorMessage(platform::lastError(), "InternetWriteFile");
+      hFile.reset();
+      yield();
+      return false;
+    }
+    yield();
+    sent += kChunkSize;
+    raiseProgress(sent, total);
+    yield();
+  }
+  if (sent < total) {
+    const auto rest = static_cast<std::size_t>(total - sent);
+    const bool read = readLocalChunk(local, chunk.data(), rest);
+    if (!read || !hFile->write(chunk.data(), rest)) {
+      if (read) RecordErrorMessage(platform::lastError(), "InternetWriteFile2");
+      if (!read) recordLocalError("ReadLocalFile");
+      hFile.reset();
+      DeleteFTPFile(sRemote);
+      yield();
+      return false;
+    }
+  }
+  return true;
+}
+
+// Completing the remote file is where the server confirms or refuses the stored file; only a
+// confirmed file counts as sent, so that its source may be deleted.
+bool cFTP::finishUpload() {
+  const bool stored = hFile->close();
+  if (!stored) RecordErrorMessage(platform::lastError(), "InternetCloseHandle");
+  hFile.reset();
+  setLabel11("INTERNET CLOSE");
+  yield();
+  return stored;
+}
+
+bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
+  if (!trimNames(sLocal, sRemote)) return false;
+  const std::int64_t total = GetFTPFileSize(sRemote);
+  yield();
+  if (total < 0) return false;
+  if (connected()) hFile = hConnection->openFile(sRemote, platform::FileAccess::Read, transferType());
+  yield();
+  if (!hFile) {
+    RecordErrorMessage(platform::lastError(), "FtpOpenFile:GetFile");
+    return false;
+  }
+  platform::LocalFile local;
+  if (!local.openForWriting(sLocal)) {
+    recordLocalError("OpenLocalFile");
+    hFile.reset();
+    return false;
+  }
+  yield();
+  if (!receiveChunks(local, total)) {
+    local.close();
+    hFile.reset();
+    return false;
+  }
+  raiseProgress(total, total);
+  yield(2);
+  return finishDownload(local);
+}
+
+bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t total) {
+  std::int64_t received = 0;
+  for (std::int64_t k = 0; k < total / kChunkSize; ++k) {
+    if (!receiveChunk(local, kChunkSize, "InternetReadFile")) return false;
+    yield();
+    received += kChunkSize;
+    yield();
+    raiseProgress(received, total);
+    yield(2);
+  }
+  if (received < total) {
+    yield();
+    if (!receiveChunk(local, static_cast<std::size_t>(total - received), "InternetReadFile2")) {
+      return false;
+    }
+    yield(2);
+  }
+  return true;
+}
+
+// Reads one chunk of exactly `size` bytes and appends it to the local file. Data that ends
+// early (a remote file shorter than its listed size) is a failure, never padding.
+bool cFTP::receiveChunk(platform::LocalFile& local, std::size_t size, const char* source) {
+  Chunk chunk;
+  std::size_t got = 0;
+  while (got < size) {
+    std::size_t part = 0;
+    if (!hFile->read(chunk.data() + got, size - got, part)) {
+      RecordErrorMessage(platform::lastError(), source);
+      return false;
+    }
+    if (part == 0) {
+      RecordErrorMessage(platform::kErrorFtpSizeMismatch, source);
+      return false;
+    }
+    got += part;
+  }
+  if (local.write(chunk.data(), size)) return true;
+  recordLocalError("WriteLocalFile");
+  return false;
+}
+
+// The file is complete only when the data ends where the listing said, the local copy is on the
+// disk and the server confirmed the transfer.
+bool cFTP::finishDownload(platform::LocalFile& local) {
+  char extra = 0;
+  std::size_t more = 0;
+  if (!hFile->read(&extra, 1, more) || more != 0) {
+    RecordErrorMessage(more != 0 ? platform::kErrorFtpSizeMismatch : platform::lastError(),
+                       "InternetReadFile");
+    local.close();
+    hFile.reset();
+    return false;
+  }
+  if (!local.close()) {
+    recordLocalError("WriteLocalFile");
+    hFile.reset();
+    return false;
+  }
+  const bool confirmed = hFile->close();
+  if (!confirmed) RecordErrorMessage(platform::lastError(), "InternetCloseHandle");
+  hFile.reset();
+  yield();
+  return confirmed;
+}
+
+}  // namespace skyhaul::ftp

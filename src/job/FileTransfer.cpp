@@ -1,0 +1,91 @@
+// The per-file steps: one file up or down with up to three attempts, the log line and the
+// deletion of the source.
+#include <chrono>
+
+#include "job/Job.h"
+#include "platform/LocalDirectory.h"
+
+namespace skyhaul::job {
+
+namespace {
+
+constexpr int kAttempts = 3;
+constexpr const char* kUploading = "Status: prenos na strežnik...";
+constexpr const char* kDownloading = "Status: prenos iz strežnika...";
+constexpr const char* kDone = "Status: Prenos je končan.";
+
+}  // namespace
+
+void Job::upload() {
+  std::string remotePath = form_.textDIR.text() + form_.Textimedat.text();
+  std::string localPath = form_.textLDIR.text() + form_.Textimedat.text();
+  form_.TransferStart = clock_.secondsSinceMidnight();
+  form_.Label3.setText(kUploading);
+  mFTP.SetFTPDirectory("/");
+  clock_.sleep(std::chrono::milliseconds(100));
+  bool failed = false;
+  for (int attemptsLeft = kAttempts;;) {
+    // The client trims the paths in place, so the log and the deletion name the very file that
+    // was sent.
+    failed = !mFTP.FTPUploadFile(localPath, remotePath);
+    --attemptsLeft;
+    if (!failed || attemptsLeft == 0) break;
+    prepareNextAttempt(kUploading);
+  }
+  if (failed) endAfterFailure("Status napaka:", localPath, remotePath);
+  form_.Label3.setText(kDone);
+  log_.appendSuccess(localPath, remotePath);
+  if (form_.Chkbrisi.ticked()) platform::deleteLocalFile(localPath);
+  view_.yield();
+  view_.yield();
+}
+
+void Job::download() {
+  std::string remotePath = form_.textDIR.text() + form_.Textimedat.text();
+  std::string localPath = form_.textLDIR.text() + form_.Textimedat.text();
+  form_.TransferStart = clock_.secondsSinceMidnight();
+  form_.Label3.setText(kDownloading);
+  mFTP.SetFTPDirectory("/");
+  view_.yield();
+  clock_.sleep(std::chrono::milliseconds(100));
+  bool failed = false;
+  for (int attemptsLeft = kAttempts;;) {
+    failed = !mFTP.FTPDownloadFile(localPath, remotePath);
+    --attemptsLeft;
+    if (!failed || attemptsLeft == 0) break;
+    prepareNextAttempt(kDownloading);
+  }
+  if (failed) endAfterFailure("Status napaka: ", remotePath, localPath);
+  form_.Label3.setText(kDone);
+  log_.appendSuccess(remotePath, localPath);
+  // A remote source that cannot be deleted stays on the server; the job goes on.
+  if (form_.Chkbrisi.ticked()) mFTP.DeleteFTPFile(remotePath);
+  view_.yield();
+  view_.yield();
+}
+
+// Shows the error, reconnects with the server as the field reads now, and shows `status` again.
+void Job::prepareNextAttempt(const char* status) {
+  form_.Label3.setText(mFTP.GetLastErrorMessage());
+  view_.yield();
+  clock_.sleep(std::chrono::milliseconds(1000));
+  mFTP.CloseConnection();
+  mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword);
+  view_.yield();
+  mFTP.SetFTPDirectory("/");
+  clock_.sleep(std::chrono::milliseconds(1000));
+  form_.Label3.setText(status);
+  view_.yield();
+}
+
+// After the third failure: the error in the status line, the failure line in the log, a pause
+// for the operator to read it, and the end of the program. The source stays.
+void Job::endAfterFailure(const std::string& status, const std::string& source,
+                          const std::string& target) {
+  form_.Label3.setText(status + mFTP.GetLastErrorMessage());
+  log_.appendFailure(source, target, mFTP.GetLastErrorMessage());
+  clock_.sleep(std::chrono::milliseconds(5000));
+  programEnd_.endProgram(platform::ExitStatus::FileFailed);
+}
+
+}  // namespace skyhaul::job

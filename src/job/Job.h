@@ -1,0 +1,80 @@
+#pragma once
+// The job: start-up, the run from connection to program end, the transfer commands and the
+// per-file steps. It works on the window's fields (FrmUpdate) and sees the screen only through
+// the View; the operating system only through platform/.
+
+#include <string>
+
+#include "ftp/cFTP.h"
+#include "job/TransferLog.h"
+#include "platform/Clock.h"
+#include "platform/ProgramEnd.h"
+#include "window/FrmUpdate.h"
+#include "window/ProgressDisplay.h"
+#include "window/View.h"
+
+namespace skyhaul::job {
+
+// The server used when the settings name none.
+inline constexpr const char* kDefaultServer = "localhost";
+inline constexpr const char* kDefaultUser = "ftpjob";
+inline constexpr const char* kDefaultPassword = "pelmun";
+inline constexpr const char* kSettingsFileName = "ftpjob.ini";
+inline constexpr int kStoredEntries = 20;
+
+struct JobEnvironment {
+  std::string programDirectory;  // where the executable lies, without a trailing "/"
+  std::string commandLine;       // the arguments joined with single spaces
+};
+
+class Job : private ftp::cFTPEvents {
+ public:
+  Job(window::FrmUpdate& form, window::View& view, platform::Clock& clock,
+      platform::ProgramEnd& programEnd, JobEnvironment environment);
+  Job(const Job&) = delete;
+  Job& operator=(const Job&) = delete;
+
+  // Reads the section in force into the fields, with defaults; sets up the FTP client.
+  void Form_Load();
+  // On the first activation only: takes the job command (or asks for it), switches to a
+  // section named at its head, and runs the job, which ends the program.
+  void Form_Activate();
+  // Connects, runs `job` and prenos1..prenos20, closes, waits 5 s, starts run1..run20 and ends
+  // the program.
+  [[noreturn]] void RunJob(const std::string& job);
+  // One transfer command "mask,direction[,DEL]".
+  void ftpprenos(std::string ukaz);
+  // The per-file steps for the name in Textimedat: up to three attempts; a third failure ends
+  // the program.
+  void upload();
+  void download();
+  // Opens a document or address with the desktop's default opener. Nothing calls it.
+  void RunUpdate(const std::string& UpdateURL);
+
+  ftp::cFTP mFTP;
+
+ private:
+  void FileTransferProgress(const std::int64_t& lCurrentBytes,
+                            const std::int64_t& lTotalBytes) override;
+  void yield() override;
+  void setLabel11(const std::string& text) override;
+
+  void switchToSection(const std::string& section);
+  void runStoredCommands();
+  void startFollowUpPrograms();
+  void downloadQueue();
+  void uploadQueue();
+  void prepareNextAttempt(const char* status);
+  [[noreturn]] void endAfterFailure(const std::string& status, const std::string& source,
+                                    const std::string& target);
+
+  window::FrmUpdate& form_;
+  window::View& view_;
+  platform::Clock& clock_;
+  platform::ProgramEnd& programEnd_;
+  JobEnvironment environment_;
+  window::ProgressDisplay progress_;
+  TransferLog log_;
+};
+
+}  // namespace skyhaul::job

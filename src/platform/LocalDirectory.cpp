@@ -1,0 +1,52 @@
+#include "platform/LocalDirectory.h"
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+#include "platform/SystemError.h"
+
+namespace skyhaul::platform {
+
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+bool isRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+std::vector<std::string> listMatchingFiles(const std::string& pathWithMask) {
+  const auto slash = pathWithMask.rfind('/');
+  const std::string prefix = slash == std::string::npos ? "" : pathWithMask.substr(0, slash + 1);
+  const std::string mask = pathWithMask.substr(prefix.size());
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(prefix.empty() ? "." : prefix.c_str()));
+  if (!dir) throwSystemError("Lokalnega imenika \"" + prefix + "\" ni mogoče brati", errno);
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name.empty() || name.front() == '.') continue;
+    if (::fnmatch(mask.c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
+    if (isRegularFile(prefix + name)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void deleteLocalFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) {
+    throwSystemError("Lokalne datoteke \"" + path + "\" ni mogoče izbrisati", errno);
+  }
+}
+
+}  // namespace skyhaul::platform

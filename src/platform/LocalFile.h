@@ -1,0 +1,50 @@
+#pragma once
+// A local file read or written in large buffered blocks, so that many small reads or writes cost
+// one system call per block. Failures set the thread's last-error value (InternetLibrary.h codes:
+// 2 not found, 3 path not found, 5 access denied, 112 disk full, 29/30 write/read fault) and
+// return false; nothing throws.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace skyhaul::platform {
+
+// The last-error code for a C errno value.
+int codeFromErrno(int errorNumber);
+
+class LocalFile {
+ public:
+  LocalFile() = default;
+  ~LocalFile();
+  LocalFile(const LocalFile&) = delete;
+  LocalFile& operator=(const LocalFile&) = delete;
+
+  // Opens an existing regular file for reading.
+  bool openForReading(const std::string& path);
+  // Creates the file, or empties an existing one, for writing from its first byte.
+  bool openForWriting(const std::string& path);
+  bool isOpen() const { return fd_ >= 0; }
+  // The length of the file opened for reading.
+  std::int64_t size() const { return size_; }
+  // Reads `size` bytes; `bytesRead` is smaller only at the end of the file.
+  bool read(void* data, std::size_t size, std::size_t& bytesRead);
+  bool write(const void* data, std::size_t size);
+  // Writes what is buffered and closes; false when the data could not all be stored.
+  bool close();
+
+ private:
+  bool fill();
+  bool flush();
+
+  static constexpr std::size_t kBufferSize = 256 * 1024;
+  int fd_ = -1;
+  bool writing_ = false;
+  std::int64_t size_ = 0;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;  // next byte to hand out (reading)
+  std::size_t end_ = 0;    // end of the buffered bytes
+};
+
+}  // namespace skyhaul::platform
