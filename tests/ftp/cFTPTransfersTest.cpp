@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "ftp/cFTPTestBase.h"
+#include "platform/InternetLibrary.h"
+
+namespace skyhaul::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+class cFTPTransfers : public cFTPTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(cFTPTransfers, UploadStoresTheExactBytesWithOneEventPerChunk) {
+  const std::size_t size = GetParam();
+  const std::string bytes = patternBytes(size, 7);
+  writeFile(local("up.bin"), bytes);
+  ASSERT_TRUE(connect());
+  std::string sLocal = local("up.bin");
+  std::string sRemote = "up.bin";
+
+  EXPECT_TRUE(ftp->FTPUploadFile(sLocal, sRemote)) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(readFile(remote("up.bin")), bytes);
+  EXPECT_EQ(events.progress, expectedEvents(static_cast<std::int64_t>(size)));
+  EXPECT_EQ(events.label11, (std::vector<std::string>{"Konec.", "INTERNET CLOSE"}));
+  EXPECT_EQ(clock.sleeps, std::vector<milliseconds>{milliseconds(1000)});
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "");
+}
+
+TEST_P(cFTPTransfers, DownloadWritesTheExactBytesWithOneEventPerChunk) {
+  const std::size_t size = GetParam();
+  const std::string bytes = patternBytes(size, 11);
+  writeFile(remote("down.bin"), bytes);
+  ASSERT_TRUE(connect());
+  std::string sLocal = local("down.bin");
+  std::string sRemote = "down.bin";
+
+  EXPECT_TRUE(ftp->FTPDownloadFile(sLocal, sRemote)) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(readFile(local("down.bin")), bytes);
+  EXPECT_EQ(events.progress, expectedEvents(static_cast<std::int64_t>(size)));
+  EXPECT_TRUE(events.label11.empty());
+  EXPECT_TRUE(clock.sleeps.empty());
+}
+
+// 0: an empty file; 100: the last chunk alone; 255 and 510: full chunks only; 600: two full
+// chunks and 90 bytes; and a few MiB of odd size.
+INSTANTIATE_TEST_SUITE_P(Sizes, cFTPTransfers,
+                         ::testing::Values(0, 1, 100, 254, 255, 256, 510, 600, 3 * 1024 * 1024 + 77));
+
+TEST_F(cFTPTest, DownloadReplacesALongerLocalFileEntirely) {
+  writeFile(remote("short.txt"), "new");
+  writeFile(local("short.txt"), "an old and much longer content");
+  ASSERT_TRUE(connect());
+  std::string sLocal = local("short.txt");
+  std::string sRemote = "short.txt";
+  ASSERT_TRUE(ftp->FTPDownloadFile(sLocal, sRemote));
+  EXPECT_EQ(readFile(local("short.txt")), "new");
+}
+
+TEST_F(cFTPTest, DownloadOfAMissingFileTouchesNothingAndRecordsNothing) {
+  ASSERT_TRUE(connect());
+  std::string sLocal = local("nothing.txt");
+  std::string sRemote = "nothing.txt";
+  EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
+  EXPECT_FALSE(std::filesystem::exists(local("nothing.txt")));
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "");
+  EXPECT_TRUE(events.progress.empty());
+}
+
+TEST_F(cFTPTest, NamesAreTrimmedInPlaceAndBlankNamesFailAtOnce) {
+  writeFile(local("t.txt"), "trimmed");
+  ASSERT_TRUE(connect());
+  std::string sLocal = "  " + local("t.txt") + " ";
+  std::string sRemote = " t.txt ";
+  ASSERT_TRUE(ftp->FTPUploadFile(sLocal, sRemote));
+  EXPECT_EQ(sLocal, local("t.txt"));
+  EXPECT_EQ(sRemote, "t.txt");
+  EXPECT_EQ(readFile(remote("t.txt")), "trimmed");
+
+  std::string blank = "   ";
+  std::string name = "t.txt";
+  EXPECT_FALSE(ftp->FTPUploadFile(blank, name));
+  EXPECT_EQ(blank, "");
+  std::string blankRemote = "  ";
+  std::string target = local("t2.txt");
+  EXPECT_FALSE(ftp->FTPDownloadFile(target, blankRemote));
+  EXPECT_EQ(blankRemote, "");
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "");
+}
+
+TEST_F(cFTPTest, UploadOfAMissingSourceFailsWithoutCreatingTheRemoteFile) {
+  ASSERT_TRUE(connect());
+  std::string sLocal = local("missing.txt");
+  std::string sRemote = "missing.txt";
+  EXPECT_FALSE(ftp->FTPUploadFile(sLocal, sRemote));
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "OpenLocalFile error code: 2 Message: " +
+                                            platform::messageFor(platform::kErrorFileNotFound));
+  EXPECT_FALSE(std::filesystem::exists(remote("missing.txt")));
+}
+
+TEST_F(cFTPTest, DownloadIntoAFullDiskFailsWithTheLocalCause) {
+  writeFile(remote("big.bin"), patternBytes(300000));
+  ASSERT_TRUE(connect());
+  std::string sLocal = "/dev/full";
+  std::string sRemote = "big.bin";
+  EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
+  EXPECT_EQ(ftp->GetLastErrorMessage().rfind("WriteLocalFile error code: 112 Message: ", 0), 0u)
+      << ftp->GetLastErrorMessage();
+  // The connection is still usable for the next file.
+  EXPECT_EQ(ftp->GetFTPFileSize("big.bin"), 300000);
+}
+
+TEST_F(cFTPTest, DownloadIntoAMissingFolderFailsAndLeavesTheServerAlone) {
+  writeFile(remote("a.txt"), "abc");
+  ASSERT_TRUE(connect());
+  std::string sLocal = folder.prefix() + "no/such/dir/a.txt";
+  std::string sRemote = "a.txt";
+  EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
+  EXPECT_EQ(ftp->GetLastErrorMessage().rfind("OpenLocalFile error code: 2 ", 0), 0u);
+  EXPECT_EQ(ftp->GetFTPFileSize("a.txt"), 3);
+}
+
+TEST_F(cFTPTest, ActiveModeTransfersBothWays) {
+  ftp->SetModeActive();
+  writeFile(local("act.bin"), patternBytes(70000, 3));
+  ASSERT_TRUE(connect());
+  std::string sLocal = local("act.bin");
+  std::string sRemote = "act.bin";
+  ASSERT_TRUE(ftp->FTPUploadFile(sLocal, sRemote)) << ftp->GetLastErrorMessage();
+  std::string back = local("back.bin");
+  ASSERT_TRUE(ftp->FTPDownloadFile(back, sRemote)) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(readFile(local("back.bin")), patternBytes(70000, 3));
+}
+
+TEST_F(cFTPTest, TransfersWithoutAConnectionFailWithTheOpenFileText) {
+  writeFile(local("x.txt"), "x");
+  std::string sLocal = local("x.txt");
+  std::string sRemote = "x.txt";
+  EXPECT_FALSE(ftp->FTPUploadFile(sLocal, sRemote));
+  EXPECT_EQ(ftp->GetLastErrorMessage().rfind("FtpOpenFile:PutFile error code: 6 ", 0), 0u);
+  EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
+  EXPECT_EQ(ftp->GetLastErrorMessage().rfind("FtpFindFirstFile error code: 6 ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace skyhaul::test
