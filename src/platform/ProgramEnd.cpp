@@ -6,7 +6,7 @@
 
 namespace skyhaul::platform {
 
-void ProcessEnd::endProgram(ExitStatus status) {
+void ProcessEnd::end(ExitStatus status) {
   std::cout.flush();
   std::cerr.flush();
   std::fflush(nullptr);

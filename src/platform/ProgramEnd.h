@@ -1,6 +1,8 @@
 #pragma once
 // Ending the program at once, with an exit status a scheduler can read.
 
+#include <cstdlib>
+
 namespace skyhaul::platform {
 
 enum class ExitStatus {
@@ -13,15 +15,21 @@ enum class ExitStatus {
 class ProgramEnd {
  public:
   virtual ~ProgramEnd() = default;
-  // Ends the process now: no further step of the job runs. Tests replace this with a double
-  // that throws, so the call never returns in either case.
-  [[noreturn]] virtual void endProgram(ExitStatus status) = 0;
+  // Ends the process now: no further step of the job runs.
+  [[noreturn]] void endProgram(ExitStatus status) {
+    end(status);
+    std::abort();  // an implementation that returned would let the job run on
+  }
+
+ private:
+  // Must not return: the process ends, or (in tests) an exception leaves the job.
+  virtual void end(ExitStatus status) = 0;
 };
 
 // Flushes the standard streams and ends the process without running any further code.
 class ProcessEnd final : public ProgramEnd {
- public:
-  [[noreturn]] void endProgram(ExitStatus status) override;
+ private:
+  void end(ExitStatus status) override;
 };
 
 }  // namespace skyhaul::platform

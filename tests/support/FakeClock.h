@@ -38,10 +38,8 @@ struct ProgramEnded {
 };
 
 class FakeProgramEnd final : public platform::ProgramEnd {
- public:
-  [[noreturn]] void endProgram(platform::ExitStatus status) override {
-    throw ProgramEnded{status};
-  }
+ private:
+  void end(platform::ExitStatus status) override { throw ProgramEnded{status}; }
 };
 
 }  // namespace skyhaul::test

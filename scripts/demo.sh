@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Sets everything up and runs a demo job: a loopback FTP server (the test server) with the
+# default account ftpjob / pelmun, a few sample files uploaded with DEL and downloaded back.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo="$(pwd)"
+scripts/build.sh
+
+demo="$(mktemp -d /tmp/skyhaul-demo-XXXXXX)"
+mkdir -p "$demo/program" "$demo/outbox" "$demo/inbox" "$demo/server" "$demo/work"
+server_pid=""
+cleanup() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+# Port 21 when it is free, so the built-in defaults serve with no server setting at all.
+port=21
+if ! /usr/bin/python3 -c 'import socket,sys; s=socket.socket(); s.bind(("127.0.0.1",21))' 2>/dev/null; then
+  port=0
+fi
+coproc SERVER { exec /usr/bin/python3 "$repo/tests/support/ftp_server.py" --root "$demo/server" --port "$port"; }
+server_pid=$SERVER_PID
+read -r -t 15 ready port <&"${SERVER[0]}"
+[ "$ready" = "READY" ] || { echo "Strežnik FTP se ni zagnal." >&2; exit 1; }
+echo "== Strežnik FTP posluša na 127.0.0.1:$port (ftpjob / pelmun)"
+
+cp build/skyhaul "$demo/program/skyhaul"
+server_line=""
+[ "$port" = "21" ] || server_line="FTPURL=localhost:$port"
+cat > "$demo/program/ftpjob.ini" <<INI
+[PROGRAM]
+IZBRANO=demo
+
+[demo]
+$server_line
+ftpdir=/
+localdir=$demo/outbox/
+INI
+
+for i in 1 2 3; do
+  head -c $((i * 40000 + 17)) /dev/urandom > "$demo/outbox/porocilo$i.txt"
+done
+echo "konec meseca" > "$demo/outbox/opomba.txt"
+echo "ni del maske" > "$demo/outbox/slika.dat"
+(cd "$demo/outbox" && sha256sum ./*.txt) > "$demo/sums"
+
+echo "== Skyhaul '*.txt,UP,DEL' (nalaganje na strežnik, izvor se pobriše)"
+(cd "$demo/work" && SKYHAUL_UI=console "$demo/program/skyhaul" '*.txt,UP,DEL') || echo "izhodni status: $?"
+echo "== Lokalna mapa po nalaganju:"; ls -l "$demo/outbox"
+echo "== Strežnik po nalaganju:"; ls -l "$demo/server"
+
+# The download goes back through a section named on the command line.
+cat >> "$demo/program/ftpjob.ini" <<INI
+
+[nazaj]
+FTPURL=localhost:$port
+ftpdir=/
+localdir=$demo/inbox/
+uporabnik=ftpjob
+geslo=pelmun
+INI
+echo "== Skyhaul 'nazaj,*.txt,DOWN' (prenos nazaj v drugo mapo)"
+(cd "$demo/work" && SKYHAUL_UI=console "$demo/program/skyhaul" 'nazaj,*.txt,DOWN') || echo "izhodni status: $?"
+echo "== Prejete datoteke:"; ls -l "$demo/inbox"
+(cd "$demo/inbox" && sha256sum -c "$demo/sums")
+echo "== SKYHAUL.log:"; cat "$demo/work/SKYHAUL.log"
+echo "== Demo je v $demo"

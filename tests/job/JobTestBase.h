@@ -1,0 +1,131 @@
+#pragma once
+// A job run against the loopback test server, with real files in temporary folders, the
+// settings file beside a pretend program directory, and doubles only for the clock, the waits
+// and the end of the program.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "job/Job.h"
+#include "platform/SystemError.h"
+#include "support/FakeClock.h"
+#include "support/TempDir.h"
+#include "support/TestFtpServer.h"
+#include "window/FrmUpdate.h"
+#include "window/View.h"
+
+namespace skyhaul::test {
+
+class RecordingView final : public window::View {
+ public:
+  explicit RecordingView(window::FrmUpdate& form) : form_(form) {}
+  void yield() override { ++yields; }
+  bool isMinimized() const override { return false; }
+  std::string inputBox(const std::string& prompt, const std::string& title) override {
+    prompts.push_back(prompt + "|" + title);
+    return answer;
+  }
+  void reportUnhandledError(const std::string& message) override { errors.push_back(message); }
+  void fieldChanged(window::FieldId field) override {
+    if (field == window::FieldId::Label3) statuses.push_back(form_.Label3.text());
+  }
+
+  std::string answer;
+  std::vector<std::string> prompts;
+  std::vector<std::string> statuses;
+  std::vector<std::string> errors;
+  int yields = 0;
+
+ private:
+  window::FrmUpdate& form_;
+};
+
+// How a run ended: through the end of the program, or through an error nothing handled.
+struct RunResult {
+  std::optional<platform::ExitStatus> status;
+  std::string unhandledError;
+};
+
+class JobTest : public ::testing::Test {
+ protected:
+  JobTest() {
+    platform::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
+                                  std::chrono::milliseconds(3000)});
+    form.attach(&view);
+    previousDirectory_ = std::filesystem::current_path();
+    std::filesystem::current_path(work.path());
+  }
+  ~JobTest() override { std::filesystem::current_path(previousDirectory_); }
+
+  // A settings file whose section "job" points at the test server and the local folder.
+  void writeSettings(const std::string& extraLines = {}, const std::string& ftpdir = "in/") {
+    writeIni("[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + server.address() + "\nftpdir=" + ftpdir +
+             "\nlocaldir=" + local.prefix() + "\n" + extraLines);
+  }
+  void writeIni(const std::string& text) { writeFile(program.path() / "ftpjob.ini", text); }
+
+  RunResult run(const std::string& commandLine) {
+    job = std::make_unique<job::Job>(form, view, clock, programEnd,
+                                     job::JobEnvironment{program.path().string(), commandLine});
+    RunResult result;
+    try {
+      job->Form_Load();
+      job->Form_Activate();
+    } catch (const ProgramEnded& ended) {
+      result.status = ended.status;
+    } catch (const platform::SystemError& error) {
+      result.unhandledError = error.what();
+    }
+    return result;
+  }
+
+  std::vector<std::string> logLines() const {
+    const auto path = work.path() / "SKYHAUL.log";
+    if (!std::filesystem::exists(path)) return {};
+    std::string text = readFile(path);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+      const auto end = text.find("\r\n", at);
+      lines.push_back(text.substr(at, end - at));
+      if (end == std::string::npos) break;
+      at = end + 2;
+    }
+    return lines;
+  }
+
+  std::vector<long> sleepsInMilliseconds() const {
+    std::vector<long> result;
+    for (auto sleep : clock.sleeps) result.push_back(static_cast<long>(sleep.count()));
+    return result;
+  }
+
+  TestFtpServer server;
+  TempDir program;  // holds ftpjob.ini, like the program's own directory
+  TempDir local;    // the local directory of the transfers
+  TempDir work;     // the working directory, where the log grows
+  FakeClock clock;
+  FakeProgramEnd programEnd;
+  window::FrmUpdate form{programEnd};
+  RecordingView view{form};
+  std::unique_ptr<job::Job> job;
+
+ private:
+  std::filesystem::path previousDirectory_;
+};
+
+// "<date> <time> <source>-----><target>" with any date and time form of the locale.
+inline bool isSuccessLine(const std::string& line, const std::string& source,
+                          const std::string& target) {
+  const std::string body = " " + source + "----->" + target;
+  return line.size() > body.size() && line.compare(line.size() - body.size(), body.size(), body) == 0 &&
+         line.rfind("NAPAKA", 0) != 0;
+}
+
+}  // namespace skyhaul::test
