@@ -1,0 +1,137 @@
+// The local facilities of the job: matching files, starting programs, date texts, local files.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <clocale>
+#include <ctime>
+
+#include "platform/DateTimeText.h"
+#include "platform/InternetLibrary.h"
+#include "platform/LocalDirectory.h"
+#include "platform/LocalFile.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/SystemError.h"
+#include "support/TempDir.h"
+
+namespace skyhaul::test {
+namespace {
+
+using platform::listMatchingFiles;
+
+TEST(ListMatchingFiles, RegularVisibleFilesThatMatchInByteOrder) {
+  TempDir dir;
+  for (const char* name : {"b.txt", "a.txt", "B.txt", "c.dat", ".hidden.txt", "x.txt.bak"}) {
+    writeFile(dir.path() / name, name);
+  }
+  std::filesystem::create_directory(dir.path() / "folder.txt");
+
+  struct Case {
+    std::string mask;
+    std::vector<std::string> expected;
+  };
+  const std::vector<Case> cases = {
+      {"*.txt", {"B.txt", "a.txt", "b.txt"}},
+      {"?.txt", {"B.txt", "a.txt", "b.txt"}},
+      {"a.txt", {"a.txt"}},
+      {"*", {"B.txt", "a.txt", "b.txt", "c.dat", "x.txt.bak"}},
+      {"*.none", {}},
+      {"folder.txt", {}},
+      {".hidden.txt", {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(listMatchingFiles(dir.prefix() + c.mask), c.expected) << c.mask;
+  }
+}
+
+TEST(ListMatchingFiles, AMissingFolderIsAnErrorNotAnEmptyQueue) {
+  TempDir dir;
+  EXPECT_THROW(listMatchingFiles(dir.prefix() + "missing/*.txt"), platform::SystemError);
+}
+
+TEST(DeleteLocalFile, AFileThatIsAlreadyGoneIsAnError) {
+  TempDir dir;
+  writeFile(dir.path() / "x", "x");
+  EXPECT_NO_THROW(platform::deleteLocalFile(dir.prefix() + "x"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "x"));
+  EXPECT_THROW(platform::deleteLocalFile(dir.prefix() + "x"), platform::SystemError);
+}
+
+TEST(SplitCommandLine, WordsAndQuotesLikeAShell) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> words;
+  };
+  const std::vector<Case> cases = {
+      {"prog", {"prog"}},
+      {"  prog   a  b ", {"prog", "a", "b"}},
+      {"prog \"two words\" 'single $x'", {"prog", "two words", "single $x"}},
+      {"prog a\\ b \"q\\\"uote\"", {"prog", "a b", "q\"uote"}},
+      {"prog '' \"\"", {"prog", "", ""}},
+      {"prog \"unclosed arg", {"prog", "unclosed arg"}},
+      {"", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::splitCommandLine(c.line), c.words) << c.line;
+}
+
+TEST(StartProgram, AProgramThatDoesNotExistCannotBeStarted) {
+  EXPECT_THROW(platform::startProgram("/no/such/program --flag"), platform::SystemError);
+  EXPECT_THROW(platform::startProgram("   "), platform::SystemError);
+}
+
+std::chrono::system_clock::time_point localTime(int hour, int minute, int second) {
+  std::tm local{};
+  local.tm_year = 126;
+  local.tm_mon = 11;
+  local.tm_mday = 8;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  return std::chrono::system_clock::from_time_t(std::mktime(&local));
+}
+
+TEST(DefaultDateTimeText, ShortDateBlankLongTimeAndMidnightAlone) {
+  std::setlocale(LC_TIME, "C");
+  EXPECT_EQ(platform::defaultDateTimeText(localTime(4, 59, 27)), "12/08/26 04:59:27");
+  EXPECT_EQ(platform::defaultDateTimeText(localTime(0, 0, 0)), "12/08/26");
+  EXPECT_EQ(platform::defaultDateTimeText(localTime(0, 0, 1)), "12/08/26 00:00:01");
+}
+
+TEST(LocalFile, ReadsInAnyPiecesAndWritesWhatItWasGiven) {
+  TempDir dir;
+  const std::string bytes = patternBytes(700001, 3);
+  platform::LocalFile out;
+  ASSERT_TRUE(out.openForWriting(dir.prefix() + "f"));
+  for (std::size_t at = 0; at < bytes.size(); at += 255) {
+    ASSERT_TRUE(out.write(bytes.data() + at, std::min<std::size_t>(255, bytes.size() - at)));
+  }
+  ASSERT_TRUE(out.close());
+  platform::LocalFile in;
+  ASSERT_TRUE(in.openForReading(dir.prefix() + "f"));
+  EXPECT_EQ(in.size(), static_cast<std::int64_t>(bytes.size()));
+  std::string back(bytes.size() + 10, '\0');
+  std::size_t got = 0;
+  ASSERT_TRUE(in.read(back.data(), back.size(), got));
+  EXPECT_EQ(got, bytes.size());
+  back.resize(got);
+  EXPECT_EQ(back, bytes);
+}
+
+TEST(LocalFile, FailuresCarryTheirCodes) {
+  TempDir dir;
+  platform::LocalFile file;
+  EXPECT_FALSE(file.openForReading(dir.prefix() + "missing"));
+  EXPECT_EQ(platform::lastError(), platform::kErrorFileNotFound);
+  EXPECT_FALSE(file.openForReading(dir.path().string()));
+  EXPECT_EQ(platform::lastError(), platform::kErrorAccessDenied);
+  EXPECT_FALSE(file.openForWriting(dir.prefix() + "no/dir/file"));
+  EXPECT_EQ(platform::lastError(), platform::kErrorFileNotFound);
+  ASSERT_TRUE(file.openForWriting("/dev/full"));
+  const std::string block(300000, 'x');
+  const bool written = file.write(block.data(), block.size()) && file.close();
+  EXPECT_FALSE(written);
+  EXPECT_EQ(platform::lastError(), platform::kErrorDiskFull);
+}
+
+}  // namespace
+}  // namespace skyhaul::test
