@@ -1,0 +1,111 @@
+#include "window/qt/QtView.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <array>
+#include <clocale>
+#include <limits>
+
+#include "window/qt/MainWindow.h"
+#include "window/qt/RefreshPacer.h"
+
+namespace skyhaul::window {
+namespace {
+
+constexpr const char* kErrorTitle = "Skyhaul";
+constexpr const char* kOkText = "V redu";
+constexpr const char* kCancelText = "Prekliči";
+
+// QApplication switches the C library to the user's locale; the job's number texts must not
+// depend on which view runs, so the locale is put back as it was.
+std::unique_ptr<QApplication> makeApplication(int& argc, char** argv) {
+  if (QCoreApplication::instance() != nullptr) return nullptr;
+  const std::string locale = std::setlocale(LC_ALL, nullptr);
+  auto app = std::make_unique<QApplication>(argc, argv);
+  std::setlocale(LC_ALL, locale.c_str());
+  return app;
+}
+
+}  // namespace
+
+struct QtView::Impl {
+  Impl(FrmUpdate& form, int& argc, char** argv) : app(makeApplication(argc, argv)), window(form) {}
+
+  // Pushes every marked field into its widget.
+  void refreshChanged() {
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+      if (!changed[i]) continue;
+      changed[i] = false;
+      window.refresh(static_cast<FieldId>(i));
+    }
+    anyChanged = false;
+  }
+
+  std::unique_ptr<QApplication> app;  // null when the process had one already
+  MainWindow window;
+  RefreshPacer pacer;
+  std::array<bool, kFieldCount> changed{};
+  bool anyChanged = false;
+};
+
+QtView::QtView(FrmUpdate& form, int& argc, char** argv)
+    : form_(form), impl_(std::make_unique<Impl>(form, argc, argv)) {
+  form_.attach(this);
+}
+
+QtView::~QtView() { form_.attach(nullptr); }
+
+void QtView::show() {
+  impl_->refreshChanged();
+  impl_->window.show();
+  QCoreApplication::processEvents();
+}
+
+QWidget& QtView::window() { return impl_->window; }
+
+void QtView::fieldChanged(FieldId field) {
+  impl_->changed[static_cast<std::size_t>(field)] = true;
+  impl_->anyChanged = true;
+}
+
+void QtView::yield() {
+  const RefreshPacer::Step step =
+      impl_->pacer.onYield(std::chrono::steady_clock::now(), impl_->anyChanged);
+  if (step.refresh) impl_->refreshChanged();
+  if (step.processEvents) QCoreApplication::processEvents();
+  endProgramIfCloseRequested();
+}
+
+bool QtView::isMinimized() const { return impl_->window.isMinimized(); }
+
+std::string QtView::inputBox(const std::string& prompt, const std::string& title) {
+  QInputDialog dialog(&impl_->window);
+  dialog.setInputMode(QInputDialog::TextInput);
+  dialog.setWindowTitle(QString::fromStdString(title));
+  dialog.setLabelText(QString::fromStdString(prompt));
+  dialog.setOkButtonText(QString::fromUtf8(kOkText));
+  dialog.setCancelButtonText(QString::fromUtf8(kCancelText));
+  if (auto* edit = dialog.findChild<QLineEdit*>()) {
+    edit->setMaxLength(std::numeric_limits<int>::max());  // a command may be long
+  }
+  const bool accepted = dialog.exec() == QDialog::Accepted;
+  endProgramIfCloseRequested();
+  return accepted ? dialog.textValue().toStdString() : std::string();
+}
+
+void QtView::reportUnhandledError(const std::string& message) {
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorTitle),
+                  QString::fromStdString(message), QMessageBox::Ok, &impl_->window);
+  box.setTextFormat(Qt::PlainText);
+  box.button(QMessageBox::Ok)->setText(QString::fromUtf8(kOkText));
+  box.exec();
+}
+
+// Runs outside Qt's event handling, so that ending the program never unwinds through Qt.
+void QtView::endProgramIfCloseRequested() {
+  if (impl_->window.takeCloseRequest()) form_.Command3_Click();
+}
+
+}  // namespace skyhaul::window

@@ -1,0 +1,50 @@
+#pragma once
+// The main window on screen, through Qt Widgets: one face of the window's fields (FrmUpdate),
+// the console being the other. The job never sees Qt; it reads and writes the fields and yields.
+
+#include <memory>
+#include <string>
+
+#include "window/FrmUpdate.h"
+#include "window/View.h"
+
+class QWidget;
+
+namespace skyhaul::window {
+
+class QtView final : public View {
+ public:
+  // Creates the Qt application (unless the process already has one) and the window, showing the
+  // fields' current contents, and attaches itself to `form` for their later changes. `argc` and
+  // `argv` must outlive the view.
+  QtView(FrmUpdate& form, int& argc, char** argv);
+  // Detaches from `form` and closes the window.
+  ~QtView() override;
+  QtView(const QtView&) = delete;
+  QtView& operator=(const QtView&) = delete;
+
+  // Shows the window and processes pending events once.
+  void show();
+  // The top-level window, for screenshots and tests.
+  QWidget& window();
+
+  // Shows changed fields at most about 30 times a second and handles user actions at least every
+  // 10 ms; "Zapri" or closing the window ends the program from here.
+  void yield() override;
+  bool isMinimized() const override;
+  // A modal dialog; cancelling gives "".
+  std::string inputBox(const std::string& prompt, const std::string& title) override;
+  // A critical message box with `message`; returns when the user closes it.
+  void reportUnhandledError(const std::string& message) override;
+  // Only marks the field for the next refresh: the job changes fields millions of times.
+  void fieldChanged(FieldId field) override;
+
+ private:
+  struct Impl;
+  void endProgramIfCloseRequested();
+
+  FrmUpdate& form_;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace skyhaul::window
