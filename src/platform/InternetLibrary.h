@@ -43,6 +43,8 @@ inline constexpr int kErrorInternetConnectionReset = 12031;
 inline constexpr int kErrorFtpTransferInProgress = 12110;
 inline constexpr int kErrorFtpDropped = 12111;
 inline constexpr int kErrorFtpNoPassiveMode = 12112;
+// The remote data ended before, or went on after, the size the listing gave.
+inline constexpr int kErrorFtpSizeMismatch = 12113;
 
 // The calling thread's last-error value, set by every failing call of this library.
 int lastError();

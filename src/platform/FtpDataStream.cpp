@@ -1,0 +1,74 @@
+#include "platform/FtpDataStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "platform/InternetLibrary.h"
+
+namespace skyhaul::platform {
+
+FtpDataStream::FtpDataStream(Socket socket, std::chrono::milliseconds timeout)
+    : socket_(std::move(socket)), timeout_(timeout), buffer_(kBufferSize) {}
+
+int FtpDataStream::fill(std::chrono::milliseconds timeout) {
+  begin_ = end_ = 0;
+  std::size_t received = 0;
+  const int code = receiveSome(socket_, buffer_.data(), buffer_.size(), timeout, received);
+  if (code != kErrorSuccess) return code;
+  end_ = received;
+  atEnd_ = received == 0;
+  return kErrorSuccess;
+}
+
+int FtpDataStream::read(char* data, std::size_t size, std::size_t& got) {
+  got = 0;
+  if (!socket_.isOpen()) return kErrorInvalidHandle;
+  while (got < size && !atEnd_) {
+    if (begin_ == end_) {
+      const int code = fill(timeout_);
+      if (code != kErrorSuccess) return code;
+      continue;
+    }
+    const std::size_t take = std::min(size - got, end_ - begin_);
+    std::memcpy(data + got, buffer_.data() + begin_, take);
+    begin_ += take;
+    got += take;
+  }
+  return kErrorSuccess;
+}
+
+int FtpDataStream::write(const char* data, std::size_t size) {
+  if (!socket_.isOpen()) return kErrorInvalidHandle;
+  while (size > 0) {
+    const std::size_t take = std::min(size, buffer_.size() - end_);
+    std::memcpy(buffer_.data() + end_, data, take);
+    end_ += take;
+    data += take;
+    size -= take;
+    if (end_ == buffer_.size()) {
+      const int code = flush();
+      if (code != kErrorSuccess) return code;
+    }
+  }
+  return kErrorSuccess;
+}
+
+int FtpDataStream::flush() {
+  if (!socket_.isOpen()) return kErrorInvalidHandle;
+  const int code = sendAll(socket_, buffer_.data(), end_, timeout_);
+  end_ = 0;
+  return code;
+}
+
+void FtpDataStream::probeEnd() {
+  if (atEnd_ || begin_ != end_ || !socket_.isOpen()) return;
+  fill(std::chrono::milliseconds(0));
+}
+
+void FtpDataStream::finish() {
+  socket_.shutdownSending();
+  socket_.close();
+}
+
+}  // namespace skyhaul::platform

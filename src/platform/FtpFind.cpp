@@ -1,0 +1,121 @@
+// Remote listings: the directory part of a mask is listed (MLSD or LIST, never with the mask
+// itself, which many servers do not expand) and the last component is matched here.
+
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "platform/FtpConnectionImpl.h"
+#include "platform/FtpListing.h"
+#include "platform/FtpWildcard.h"
+#include "platform/InternetLastError.h"
+
+namespace skyhaul::platform {
+namespace {
+
+// Replies that mean "no such directory" to a listing command.
+bool isMissingDirectory(int code, bool mlsd) {
+  return code == 450 || code == 550 || (mlsd && code == 501);
+}
+
+bool matches(const std::string& pattern, const std::string& name) {
+  if (pattern.empty()) return true;
+  return hasWildcards(pattern) ? matchesWildcard(pattern, name) : pattern == name;
+}
+
+}  // namespace
+
+class FtpFind::Impl {
+ public:
+  explicit Impl(std::vector<FindData> entries) : entries_(std::move(entries)) {}
+
+  bool next(FindData& entry) {
+    if (next_ >= entries_.size()) return fail(kErrorNoMoreFiles);
+    entry = entries_[next_++];
+    return true;
+  }
+
+ private:
+  std::vector<FindData> entries_;
+  std::size_t next_ = 0;
+};
+
+bool FtpConnection::Impl::readListing(FtpDataStream& stream, bool mlsd,
+                                      std::vector<FindData>& entries) {
+  std::string pending;
+  std::string line;
+  std::array<char, 16384> chunk;
+  int code = kErrorSuccess;
+  while (true) {
+    std::size_t got = 0;
+    code = stream.read(chunk.data(), chunk.size(), got);
+    if (code != kErrorSuccess || got == 0) break;
+    pending.append(chunk.data(), got);
+    while (takeLine(pending, line)) {
+      auto entry = mlsd ? parseMlsdLine(line) : parseListLine(line);
+      if (entry) entries.push_back(std::move(*entry));
+    }
+  }
+  // A last line without its line end counts only when the data ended properly.
+  if (code == kErrorSuccess && !pending.empty()) {
+    auto entry = mlsd ? parseMlsdLine(pending) : parseListLine(pending);
+    if (entry) entries.push_back(std::move(*entry));
+  }
+  return code == kErrorSuccess || fail(code);
+}
+
+bool FtpConnection::Impl::fetchListing(const std::string& directory,
+                                       std::vector<FindData>& entries) {
+  const bool mlsd = features_.mlst;
+  std::string command = mlsd ? "MLSD" : "LIST";
+  if (!directory.empty()) command += " " + directory;
+  std::optional<FtpDataStream> stream;
+  if (!startTransfer(command, stream)) {
+    if (lastError() == kErrorInternetExtendedError &&
+        isMissingDirectory(control_.lastReplyCode(), mlsd)) {
+      return fail(kErrorNoMoreFiles);
+    }
+    return false;
+  }
+  const bool complete = readListing(*stream, mlsd, entries);
+  const int dataError = complete ? kErrorSuccess : lastError();
+  if (complete) {
+    stream->finish();
+  } else {
+    stream->abort();
+    if (dataError == kErrorInternetTimeout) control_.drop();
+  }
+  // The final reply keeps the connection in step; the entries read stand whatever it says.
+  finishTransfer();
+  if (!complete && entries.empty()) return fail(dataError);
+  return true;
+}
+
+std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const std::string& mask, FindData& first) {
+  if (!impl_->checkReady()) return nullptr;
+  const MaskParts parts = splitMask(mask);
+  std::vector<FindData> listed;
+  if (!impl_->fetchListing(parts.directory, listed)) return nullptr;
+  std::vector<FindData> found;
+  for (auto& entry : listed) {
+    entry.fileName = bareName(entry.fileName);
+    if (matches(parts.pattern, entry.fileName)) found.push_back(std::move(entry));
+  }
+  if (found.empty()) {
+    fail(kErrorNoMoreFiles);
+    return nullptr;
+  }
+  first = found.front();
+  found.erase(found.begin());
+  return std::make_unique<FtpFind>(std::make_unique<FtpFind::Impl>(std::move(found)));
+}
+
+FtpFind::FtpFind(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+FtpFind::~FtpFind() = default;
+
+bool FtpFind::findNextFile(FindData& next) {
+  return impl_ ? impl_->next(next) : fail(kErrorInvalidHandle);
+}
+
+}  // namespace skyhaul::platform
