@@ -1,0 +1,106 @@
+#include "window/ConsoleView.h"
+
+#include <utility>
+
+namespace skyhaul::window {
+
+namespace {
+
+constexpr std::chrono::milliseconds kMeterInterval{100};
+constexpr const char* kClearToEndOfLine = "\x1b[K";
+
+void appendPart(std::string& line, const std::string& part) {
+  if (part.empty()) return;
+  if (!line.empty()) line += "  ";
+  line += part;
+}
+
+}  // namespace
+
+ConsoleView::ConsoleView(FrmUpdate& form, std::istream& input, std::ostream& errors,
+                         bool inputIsTerminal, bool errorsIsTerminal, SteadyNow now)
+    : form_(form),
+      input_(input),
+      errors_(errors),
+      inputIsTerminal_(inputIsTerminal),
+      meterEnabled_(errorsIsTerminal),
+      now_(std::move(now)) {
+  form_.attach(this);
+}
+
+ConsoleView::~ConsoleView() {
+  form_.attach(nullptr);
+  endMeterLine();
+}
+
+void ConsoleView::fieldChanged(FieldId field) {
+  switch (field) {
+    case FieldId::Label3:
+      printStatus();
+      break;
+    case FieldId::Textimedat:
+      endMeterLine();
+      break;
+    case FieldId::Label7:
+    case FieldId::Label9:
+    case FieldId::Label10:
+    case FieldId::Label11:
+      meterChanged_ = meterEnabled_;
+      break;
+    default:
+      break;
+  }
+}
+
+void ConsoleView::yield() {
+  if (!meterChanged_) return;
+  const auto now = now_();
+  if (meterOnScreen_ && now - lastDrawn_ < kMeterInterval) return;
+  lastDrawn_ = now;
+  drawMeter();
+}
+
+std::string ConsoleView::inputBox(const std::string& prompt, const std::string& /*title*/) {
+  if (!inputIsTerminal_) return {};
+  endMeterLine();
+  errors_ << prompt << ' ' << std::flush;
+  std::string line;
+  if (!std::getline(input_, line)) return {};
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+void ConsoleView::reportUnhandledError(const std::string& message) {
+  endMeterLine();
+  errors_ << "Napaka: " << message << '\n' << std::flush;
+}
+
+void ConsoleView::printStatus() {
+  endMeterLine();
+  const std::string& file = form_.Textimedat.text();
+  if (!file.empty()) errors_ << file << ": ";
+  errors_ << form_.Label3.text() << '\n' << std::flush;
+}
+
+void ConsoleView::drawMeter() {
+  std::string line;
+  appendPart(line, form_.Label7.text());
+  appendPart(line, form_.Label9.text());
+  appendPart(line, form_.Label10.text());
+  appendPart(line, form_.Label11.text());
+  errors_ << '\r';
+  if (!form_.Textimedat.text().empty()) errors_ << form_.Textimedat.text() << ": ";
+  errors_ << line << kClearToEndOfLine << std::flush;
+  meterChanged_ = false;
+  meterOnScreen_ = true;
+}
+
+// Leaves the meter's last state on screen, so each file keeps one finished line.
+void ConsoleView::endMeterLine() {
+  if (meterChanged_ && meterEnabled_) drawMeter();
+  if (!meterOnScreen_) return;
+  errors_ << '\n' << std::flush;
+  meterOnScreen_ = false;
+}
+
+}  // namespace skyhaul::window

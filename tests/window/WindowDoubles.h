@@ -1,0 +1,34 @@
+#pragma once
+// A view for the window's logic tests: counts yields, can run a test's action at each yield,
+// claims to be minimised when told, and records every field change in order.
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "window/View.h"
+
+namespace skyhaul::window {
+
+class FakeView final : public View {
+ public:
+  void yield() override {
+    ++yields;
+    if (onYield) onYield(yields);
+  }
+  bool isMinimized() const override { return minimized; }
+  std::string inputBox(const std::string& /*prompt*/, const std::string& /*title*/) override {
+    return {};
+  }
+  void reportUnhandledError(const std::string& message) override { errors.push_back(message); }
+  void fieldChanged(FieldId field) override { changes.push_back(field); }
+
+  int yields = 0;
+  bool minimized = false;
+  std::function<void(int)> onYield;  // called with the number of the yield, from 1
+  std::vector<FieldId> changes;
+  std::vector<std::string> errors;
+};
+
+}  // namespace skyhaul::window
