@@ -61,11 +61,6 @@ int FtpDataStream::flush() {
   return code;
 }
 
-void FtpDataStream::probeEnd() {
-  if (atEnd_ || begin_ != end_ || !socket_.isOpen()) return;
-  fill(std::chrono::milliseconds(0));
-}
-
 void FtpDataStream::finish() {
   socket_.shutdownSending();
   socket_.close();

@@ -22,14 +22,11 @@ class FtpDataStream {
   int write(const char* data, std::size_t size);
   // Sends what is queued.
   int flush();
-  // True once a read has met the end of the data.
-  bool atEnd() const { return atEnd_; }
-  // Looks, without waiting, whether the end of the data is already there (nothing buffered
-  // and the peer has closed); atEnd() tells the outcome.
-  void probeEnd();
-  // Orderly end: the peer sees the end of the data.
+  // Orderly end: the peer sees the end of the data. Closed while received data is still
+  // unread, the system resets the connection instead, which makes a sending server stop and
+  // send its final reply.
   void finish();
-  // Abrupt end (reset): the peer stops sending at once.
+  // Abrupt end (reset): the peer never takes what it received as a complete upload.
   void abort() { socket_.closeWithReset(); }
 
  private:
@@ -40,7 +37,7 @@ class FtpDataStream {
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // next buffered byte to hand out (reading)
   std::size_t end_ = 0;    // end of the buffered bytes
-  bool atEnd_ = false;
+  bool atEnd_ = false;     // a read has met the end of the data
 };
 
 }  // namespace skyhaul::platform

@@ -43,15 +43,12 @@ bool FtpFile::Impl::close() {
     const int code = stream_.flush();
     if (code != kErrorSuccess) dataFailure(code);
   }
-  // A download read up to its last byte may not have seen the end yet; a cheap look tells.
-  if (access_ == FileAccess::Read && dataError_ == kErrorSuccess) stream_.probeEnd();
-  const bool complete =
-      dataError_ == kErrorSuccess && (access_ == FileAccess::Write || stream_.atEnd());
-  // Ending a download early with a reset makes the server stop and send its final reply.
-  if (complete) {
-    stream_.finish();
-  } else {
+  // A failed upload must not look complete to the server; a download ended early makes the
+  // server stop on its own when the data connection goes (see FtpDataStream::finish).
+  if (access_ == FileAccess::Write && dataError_ != kErrorSuccess) {
     stream_.abort();
+  } else {
+    stream_.finish();
   }
   const bool confirmed = connection_->finishTransfer();
   connection_->setBusy(false);

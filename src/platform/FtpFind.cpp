@@ -79,12 +79,8 @@ bool FtpConnection::Impl::fetchListing(const std::string& directory,
   }
   const bool complete = readListing(*stream, mlsd, entries);
   const int dataError = complete ? kErrorSuccess : lastError();
-  if (complete) {
-    stream->finish();
-  } else {
-    stream->abort();
-    if (dataError == kErrorInternetTimeout) control_.drop();
-  }
+  stream->finish();
+  if (dataError == kErrorInternetTimeout) control_.drop();
   // The final reply keeps the connection in step; the entries read stand whatever it says.
   finishTransfer();
   if (!complete && entries.empty()) return fail(dataError);

@@ -9,11 +9,16 @@
 namespace skyhaul::platform {
 namespace {
 
-// Ends a transfer that went wrong on our side: the data connection is reset and the final
-// reply read so that the control connection stays in step; the local failure's code stands.
-bool abandonTransfer(FtpConnection::Impl& connection, FtpDataStream& stream) {
+// Ends a transfer that went wrong: the data connection is closed (reset for an upload, so the
+// server does not keep a partial file as complete) and the final reply read so that the control
+// connection stays in step; the failure's code stands.
+bool abandonTransfer(FtpConnection::Impl& connection, FtpDataStream& stream, FileAccess access) {
   const int code = lastError();
-  stream.abort();
+  if (access == FileAccess::Write) {
+    stream.abort();
+  } else {
+    stream.finish();
+  }
   connection.finishTransfer();
   return fail(code);
 }
@@ -37,18 +42,19 @@ bool FtpConnection::putFile(const std::string& local, const std::string& remote,
   std::vector<char> buffer(FtpDataStream::kBufferSize);
   while (true) {
     std::size_t got = 0;
-    if (!file.read(buffer.data(), buffer.size(), got)) return abandonTransfer(*impl_, *stream);
+    if (!file.read(buffer.data(), buffer.size(), got))
+      return abandonTransfer(*impl_, *stream, FileAccess::Write);
     if (got == 0) break;
     const int code = stream->write(buffer.data(), got);
     if (code != kErrorSuccess) {
       fail(code);
-      return abandonTransfer(*impl_, *stream);
+      return abandonTransfer(*impl_, *stream, FileAccess::Write);
     }
   }
   const int code = stream->flush();
   if (code != kErrorSuccess) {
     fail(code);
-    return abandonTransfer(*impl_, *stream);
+    return abandonTransfer(*impl_, *stream, FileAccess::Write);
   }
   return completeTransfer(*impl_, *stream);
 }
@@ -60,19 +66,19 @@ bool FtpConnection::getFile(const std::string& remote, const std::string& local,
   if (!impl_->startTransfer("RETR " + remote, stream)) return false;
   // Opened (and emptied) only once the server has the file, so a refusal leaves it alone.
   LocalFile file;
-  if (!file.openForWriting(local)) return abandonTransfer(*impl_, *stream);
+  if (!file.openForWriting(local)) return abandonTransfer(*impl_, *stream, FileAccess::Read);
   std::vector<char> buffer(FtpDataStream::kBufferSize);
   while (true) {
     std::size_t got = 0;
     const int code = stream->read(buffer.data(), buffer.size(), got);
     if (code != kErrorSuccess) {
       fail(code);
-      return abandonTransfer(*impl_, *stream);
+      return abandonTransfer(*impl_, *stream, FileAccess::Read);
     }
     if (got == 0) break;
-    if (!file.write(buffer.data(), got)) return abandonTransfer(*impl_, *stream);
+    if (!file.write(buffer.data(), got)) return abandonTransfer(*impl_, *stream, FileAccess::Read);
   }
-  if (!file.close()) return abandonTransfer(*impl_, *stream);
+  if (!file.close()) return abandonTransfer(*impl_, *stream, FileAccess::Read);
   return completeTransfer(*impl_, *stream);
 }
 
