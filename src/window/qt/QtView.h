@@ -31,6 +31,7 @@ class QtView final : public View {
   // Shows changed fields at most about 30 times a second and handles user actions at least every
   // 10 ms; "Zapri" or closing the window ends the program from here.
   void yield() override;
+  // Whether the window is minimised now.
   bool isMinimized() const override;
   // A modal dialog; cancelling gives "".
   std::string inputBox(const std::string& prompt, const std::string& title) override;

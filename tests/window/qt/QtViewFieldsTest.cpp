@@ -151,13 +151,6 @@ TEST_F(QtViewTest, TextsOfAnyLengthAreShownWhole) {
   EXPECT_EQ(ldir.text().size(), static_cast<qsizetype>(path.size()));
 }
 
-TEST_F(QtViewTest, TheQueueWrapsWithinItsBox) {
-  auto& tdir = widget<QPlainTextEdit>("Tdir");
-  EXPECT_EQ(tdir.lineWrapMode(), QPlainTextEdit::WidgetWidth);
-  // Names joined by commas have no blanks to wrap at, so wrapping must not need them.
-  EXPECT_EQ(tdir.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
-}
-
 TEST_F(QtViewTest, TypedTextReachesTheFieldAtOnce) {
   for (const auto& [field, name] :
        std::vector<std::pair<TextField*, const char*>>{{&form_.textURL, "textURL"},

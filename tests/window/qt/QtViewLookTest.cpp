@@ -61,13 +61,6 @@ TEST_F(QtViewTest, TabWalksTheFieldsInTheFormsOrder) {
   EXPECT_EQ(visited, expected);
 }
 
-TEST_F(QtViewTest, LabelsAndTheBarTakeNoFocus) {
-  for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label5", "Label7", "Label9",
-                           "Label10", "Label11", "PB"}) {
-    EXPECT_EQ(widget<QWidget>(name).focusPolicy() & Qt::TabFocus, 0) << name;
-  }
-}
-
 struct LabelStyle {
   const char* label;
   double points;
