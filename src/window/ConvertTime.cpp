@@ -49,8 +49,9 @@ std::optional<std::string> asTimeOfDay(std::string_view text) {
 
 }  // namespace
 
-std::string ConvertTime(float TheTime) {
-  const std::string_view separator = decimalSeparator();
+std::string ConvertTime(float TheTime) { return ConvertTime(TheTime, decimalSeparator()); }
+
+std::string ConvertTime(float TheTime, std::string_view separator) {
   std::string built;
   if (TheTime >= 60.0F) {
     float minutes = std::floor(TheTime / 60.0F);

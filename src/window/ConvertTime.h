@@ -2,6 +2,7 @@
 // Seconds as the clock text of the time-left label.
 
 #include <string>
+#include <string_view>
 
 namespace skyhaul::window {
 
@@ -9,5 +10,7 @@ namespace skyhaul::window {
 // A count that is no time of day (a day or more, negative, or with a fraction) comes back as
 // the unpadded text hours:minutes:seconds, or "00:00:" and the count below one minute.
 std::string ConvertTime(float TheTime);
+// The same, with the decimal separator already read from the locale.
+std::string ConvertTime(float TheTime, std::string_view separator);
 
 }  // namespace skyhaul::window

@@ -79,7 +79,7 @@ void ProgressDisplay::mFTP_FileTransferProgress(const std::int64_t& lCurrentByte
   if (view_.isMinimized()) guarded([&] { showMinimizedCaption(previousPosition); });
   view_.yield();
   guarded([&] { showRate(separator); });
-  guarded([&] { showTimeLeft(); });
+  guarded([&] { showTimeLeft(separator); });
   guarded([&] { showComplete(); });
 }
 
@@ -130,11 +130,11 @@ void ProgressDisplay::showRate(std::string_view separator) {
 }
 
 // The remaining bytes count in units of 1024 while the rate counts thousands.
-void ProgressDisplay::showTimeLeft() {
+void ProgressDisplay::showTimeLeft(std::string_view separator) {
   const double remaining = static_cast<double>(form_.PB.max()) - form_.PB.value();
   const double seconds =
       std::floor(quotient(remaining / static_cast<double>(kBytesPerKilobyte), form_.TransferRate));
-  const std::string clockText = ConvertTime(singlePrecision(seconds));
+  const std::string clockText = ConvertTime(singlePrecision(seconds), separator);
   std::string text;
   text.reserve(clockText.size() + 16);
   text.append("Do konca še: ").append(clockText);

@@ -29,7 +29,7 @@ class ProgressDisplay {
   void showPercentage(std::int64_t previousPosition);
   void showMinimizedCaption(std::int64_t previousPosition);
   void showRate(std::string_view separator);
-  void showTimeLeft();
+  void showTimeLeft(std::string_view separator);
   void showComplete();
 
   FrmUpdate& form_;
