@@ -61,7 +61,13 @@ bool FtpFile::Impl::close() {
 FtpFile::FtpFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 FtpFile::~FtpFile() {
-  if (impl_) impl_->close();
+  if (!impl_) return;
+  // Not a call that reports: the thread's error state stays as the caller last saw it.
+  const int error = lastError();
+  const std::string response = lastResponseInfo();
+  impl_->close();
+  setLastError(error);
+  setLastResponseInfo(response);
 }
 
 bool FtpFile::write(const void* data, std::size_t size) {

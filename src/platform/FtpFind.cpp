@@ -49,12 +49,12 @@ bool FtpConnection::Impl::readListing(FtpDataStream& stream, bool mlsd,
   while (true) {
     std::size_t got = 0;
     code = stream.read(chunk.data(), chunk.size(), got);
-    if (code != kErrorSuccess || got == 0) break;
-    pending.append(chunk.data(), got);
+    pending.append(chunk.data(), got);  // bytes that came before a failure count too
     while (takeLine(pending, line)) {
       auto entry = mlsd ? parseMlsdLine(line) : parseListLine(line);
       if (entry) entries.push_back(std::move(*entry));
     }
+    if (code != kErrorSuccess || got == 0) break;
   }
   // A last line without its line end counts only when the data ended properly.
   if (code == kErrorSuccess && !pending.empty()) {

@@ -19,6 +19,9 @@ first N times (counted per server process) and is spent after that.
   list-fail:BYTES            reset the LIST/MLSD data connection after BYTES bytes
   no-mlst                    hide MLST/MLSD from FEAT and answer them with 500
   list-format:dos            LIST answers in the DOS/IIS format
+  refuse-connect:CODE        greet a new connection with CODE and close it (e.g. 421, busy)
+  byte-names                 names pass as the bytes they are (no UTF-8 replacement), for
+                             connections opened while it is in force
 """
 
 import argparse
@@ -64,7 +67,8 @@ class Fault:
             self.command = rest.upper()
         elif kind == "refuse-login":
             self.command = "PASS"
-        elif kind not in ("pasv-address", "list-fail", "no-mlst", "list-format"):
+        elif kind not in ("pasv-address", "list-fail", "no-mlst", "list-format",
+                          "refuse-connect", "byte-names"):
             raise ValueError("unknown fault: " + self.spec)
 
     def limit(self):
@@ -113,13 +117,17 @@ class FaultDTPHandler(DTPHandler):
     def data_fault(self):
         return getattr(self.cmd_channel, "data_fault", None)
 
+    tripped = False
+
     def send(self, data):
         fault = self.data_fault()
         if fault is None or fault.kind == "refuse-complete":
             return DTPHandler.send(self, data)
         left = fault.limit() - self.tot_bytes_sent
         if left <= 0:
-            self.trip(fault)
+            if not self.tripped:
+                self.tripped = True
+                self.trip(fault, sending=True)
             return 0
         return DTPHandler.send(self, data[:left])
 
@@ -132,10 +140,20 @@ class FaultDTPHandler(DTPHandler):
 
     handle_read_event = handle_read
 
-    def trip(self, fault):
+    def trip(self, fault, sending=False):
+        # Stop writing; a close by the client still ends the connection.
+        self.modify_ioloop_events(self.ioloop.READ)
         if fault.kind == "stall-data":
-            # Keep the socket open but stop writing; a close by the client still ends it.
-            self.modify_ioloop_events(self.ioloop.READ)
+            return
+        if sending and fault.kind in ("reset-data", "list-fail"):
+            # A reset throws away what the client has not read yet: give it time to read the
+            # bytes sent so far, so that the fault cuts the data where it says.
+            self.call_later(0.3, self.cut, fault)
+            return
+        self.cut(fault)
+
+    def cut(self, fault):
+        if self._closed:
             return
         self.cmd_channel.data_fault = None
         reset_socket(self.socket)
@@ -158,13 +176,14 @@ class FaultDTPHandler(DTPHandler):
             return
         self.cmd_channel.data_fault = None
         self._resp = ("%s Transfer refused by the test server." % fault.argument, logging.info)
-        name = self.file_obj.name if self.file_obj is not None else None
-        DTPHandler.close(self)
-        if name:
+        # Gone before the reply leaves, so a client that reads the reply finds no file.
+        if self.file_obj is not None:
+            self.file_obj.close()
             try:
-                os.remove(name)
+                os.remove(self.file_obj.name)
             except OSError:
                 pass
+        DTPHandler.close(self)
 
 
 class FaultFilesystem(AbstractedFS):
@@ -197,6 +216,18 @@ class FaultHandler(FTPHandler):
     abstracted_fs = FaultFilesystem
     data_fault = None
     dos_listing = False
+
+    def handle(self):
+        """A new connection: greeted, or refused under refuse-connect."""
+        faults = self.faults.current()
+        if any(f.kind == "byte-names" for f in faults):
+            self.unicode_errors = "surrogateescape"
+        refused = self.faults.take(faults, lambda f: f.kind == "refuse-connect")
+        if refused is None:
+            FTPHandler.handle(self)
+            return
+        self.respond("%s Connection refused by the test server." % refused.argument)
+        self.close_when_done()
 
     def pre_process_command(self, line, cmd, arg):
         faults = self.faults.current()
