@@ -92,15 +92,16 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   std::signal(SIGPIPE, SIG_IGN);
   applyTimeoutSetting();
+  // Taken before Qt sees the arguments: it removes the ones that look like its own options.
+  const std::string commandLine = joinArguments(argc, argv);
   platform::SystemClock clock;
   platform::ProcessEnd programEnd;
   window::FrmUpdate form(programEnd);
   bool isWindow = false;
   std::unique_ptr<window::View> view = makeView(form, argc, argv, isWindow);
-  form.attach(view.get());
   try {
     job::Job job(form, *view, clock, programEnd,
-                 {platform::executableDirectory(), joinArguments(argc, argv)});
+                 {platform::executableDirectory(), commandLine});
     job.Form_Load();
     showWindow(*view, isWindow);
     job.Form_Activate();
