@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 "$(dirname "$0")/setup.sh"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build --target skyhaul -j"$(nproc)"

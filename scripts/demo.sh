@@ -46,7 +46,9 @@ echo "ni del maske" > "$demo/outbox/slika.dat"
 (cd "$demo/outbox" && sha256sum ./*.txt) > "$demo/sums"
 
 echo "== Skyhaul '*.txt,UP,DEL' (nalaganje na strežnik, izvor se pobriše)"
-(cd "$demo/work" && SKYHAUL_UI=console "$demo/program/skyhaul" '*.txt,UP,DEL') || echo "izhodni status: $?"
+status=0
+(cd "$demo/work" && SKYHAUL_UI=console "$demo/program/skyhaul" '*.txt,UP,DEL') || status=$?
+echo "== Izhodni status: $status"
 echo "== Lokalna mapa po nalaganju:"; ls -l "$demo/outbox"
 echo "== Strežnik po nalaganju:"; ls -l "$demo/server"
 
@@ -61,7 +63,9 @@ uporabnik=ftpjob
 geslo=pelmun
 INI
 echo "== Skyhaul 'nazaj,*.txt,DOWN' (prenos nazaj v drugo mapo)"
-(cd "$demo/work" && SKYHAUL_UI=console "$demo/program/skyhaul" 'nazaj,*.txt,DOWN') || echo "izhodni status: $?"
+status=0
+(cd "$demo/work" && SKYHAUL_UI=console "$demo/program/skyhaul" 'nazaj,*.txt,DOWN') || status=$?
+echo "== Izhodni status: $status"
 echo "== Prejete datoteke:"; ls -l "$demo/inbox"
 (cd "$demo/inbox" && sha256sum -c "$demo/sums")
 echo "== SKYHAUL.log:"; cat "$demo/work/SKYHAUL.log"
