@@ -14,7 +14,7 @@
 namespace skyhaul::test {
 
 struct FtpServerOptions {
-  std::vector<std::string> faults;  // fault specs in force from the start (see ftp_server.py)
+  std::vector<std::string> faults;  // fault lines in force from the start (see ftp_server.py)
   bool ipv6 = false;                // listen on ::1 instead of 127.0.0.1
   int port = 0;                     // 0 picks a free port
 };

@@ -4,7 +4,7 @@
 Runs pyftpdlib with one account (ftpjob / pelmun, full permissions) on 127.0.0.1 (or ::1 with
 --ipv6) and prints "READY <port>" once it listens. Faults come from --fault (repeatable) and
 from the lines of the --control file, which is read again before every command so a test can
-change them between attempts. A fault spec may end in ":times=N": it then triggers only the
+change them between attempts. A fault line may end in ":times=N": it then triggers only the
 first N times (counted per server process) and is spent after that.
 
   refuse:CMD:CODE            answer CMD with CODE instead of running it
@@ -48,15 +48,15 @@ DATA_COMMANDS = ("RETR", "STOR", "APPE", "LIST", "NLST", "MLSD")
 
 
 class Fault:
-    """One parsed fault spec: kind, the command it applies to, an argument, a use limit."""
+    """One parsed fault line: kind, the command it applies to, an argument, a use limit."""
 
-    def __init__(self, spec):
-        self.spec = spec
+    def __init__(self, text):
+        self.text = text
         self.times = None
-        match = re.match(r"^(.*):times=(\d+)$", spec)
+        match = re.match(r"^(.*):times=(\d+)$", text)
         if match:
-            spec, self.times = match.group(1), int(match.group(2))
-        kind, _, rest = spec.partition(":")
+            text, self.times = match.group(1), int(match.group(2))
+        kind, _, rest = text.partition(":")
         self.kind = kind
         self.command = None
         self.argument = rest
@@ -69,7 +69,7 @@ class Fault:
             self.command = "PASS"
         elif kind not in ("pasv-address", "list-fail", "no-mlst", "list-format",
                           "refuse-connect", "byte-names"):
-            raise ValueError("unknown fault: " + self.spec)
+            raise ValueError("unknown fault: " + self.text)
 
     def limit(self):
         return int(self.argument)
@@ -78,8 +78,8 @@ class Fault:
 class FaultBook:
     """The faults in force: the command line's plus the control file's, with use counts."""
 
-    def __init__(self, specs, control):
-        self.fixed = [Fault(spec) for spec in specs]
+    def __init__(self, lines, control):
+        self.fixed = [Fault(text) for text in lines]
         self.control = control
         self.used = {}
 
@@ -92,13 +92,13 @@ class FaultBook:
             except OSError:
                 lines = []
             faults += [Fault(line) for line in lines if line and not line.startswith("#")]
-        return [f for f in faults if f.times is None or self.used.get(f.spec, 0) < f.times]
+        return [f for f in faults if f.times is None or self.used.get(f.text, 0) < f.times]
 
     def take(self, faults, predicate):
         """The first fault that matches, counted as used; None when none does."""
         for fault in faults:
             if predicate(fault):
-                self.used[fault.spec] = self.used.get(fault.spec, 0) + 1
+                self.used[fault.text] = self.used.get(fault.text, 0) + 1
                 return fault
         return None
 
@@ -301,8 +301,8 @@ def parse_arguments():
     parser.add_argument("--root", required=True, help="the folder the account sees as /")
     parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
     parser.add_argument("--ipv6", action="store_true", help="listen on ::1")
-    parser.add_argument("--fault", action="append", default=[], help="a fault spec")
-    parser.add_argument("--control", help="a file of fault specs, one a line")
+    parser.add_argument("--fault", action="append", default=[], help="a fault line")
+    parser.add_argument("--control", help="a file of fault lines, one a line")
     parser.add_argument("--verbose", action="store_true", help="log every command")
     return parser.parse_args()
 
