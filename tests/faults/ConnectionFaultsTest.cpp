@@ -1,0 +1,101 @@
+// The connection at the start of the job cannot be had: the job skips its transfers, still
+// runs its follow-up programs and ends normally, touching no source, and says why on the
+// console. And a server that goes away between two attempts and is back for the next.
+#include <gtest/gtest.h>
+
+#include "faults/ConcurrentCases.h"
+
+namespace skyhaul::test {
+namespace {
+
+constexpr const char* kCannotConnect = "Povezave s strežnikom ni bilo mogoče vzpostaviti.";
+constexpr const char* kNotResolved = "Imena strežnika ni bilo mogoče razrešiti.";
+constexpr const char* kTimedOut = "Čas za operacijo je potekel.";
+
+struct NoConnection {
+  const char* name;
+  const char* fault;   // a fault of the test server, or "" for none
+  const char* server;  // FTPURL; "" for the test server
+  bool serverGone;     // the test server is stopped before the run: nothing listens
+  const char* cause;   // what the console must say
+};
+
+Case noConnectionCase(const NoConnection& row) {
+  Case c;
+  c.name = row.name;
+  c.prepare = [row](Scene& scene) {
+    scene.writeSettings(scene.markerFollowUp());
+    if (*row.server != '\0') {
+      scene.writeIni("[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + std::string(row.server) +
+                     "\nftpdir=in/\nlocaldir=" + scene.local.prefix() + "\n" +
+                     scene.markerFollowUp());
+    }
+    writeFile(scene.localFile("f.txt"), "stays");
+    writeFile(scene.remote("g.txt"), "stays too");
+    if (*row.fault != '\0') scene.server.setFaults({row.fault});
+    if (row.serverGone) scene.server.stop();
+    return std::vector<std::string>{"f.txt,UP,DEL"};
+  };
+  c.check = [row](Scene& scene, const RunOutcome& outcome) {
+    EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
+    EXPECT_EQ(readFile(scene.localFile("f.txt")), "stays");
+    EXPECT_EQ(readFile(scene.remote("g.txt")), "stays too");
+    EXPECT_FALSE(std::filesystem::exists(scene.remote("f.txt")));
+    EXPECT_EQ(scene.logText(), "");
+    EXPECT_TRUE(appears(scene.markerPath())) << "the follow-up program did not run";
+    // Nothing was moved, and the operator must see why.
+    EXPECT_NE(outcome.errors.find(row.cause), std::string::npos)
+        << "the console does not say why nothing was moved; it wrote:\n"
+        << outcome.errors;
+  };
+  c.options.environment = {"SKYHAUL_TIMEOUT=2"};
+  return c;
+}
+
+TEST(ConnectionFaults, NoConnectionAtTheStart) {
+  std::vector<Case> cases;
+  for (const NoConnection& row : {
+           NoConnection{"LoginRefused", "refuse-login", "", false, "530"},
+           NoConnection{"NameNotResolved", "", "no-such-host.invalid", false, kNotResolved},
+           NoConnection{"ConnectionRefusedByTheServer", "refuse-connect:421", "", false, "421"},
+           NoConnection{"NothingListens", "", "", true, kCannotConnect},
+           NoConnection{"LoginStalls", "stall:PASS", "", false, kTimedOut},
+       }) {
+    cases.push_back(noConnectionCase(row));
+  }
+  runConcurrently(cases);
+}
+
+// The first attempt fails; the server is gone for the reconnection and the second attempt,
+// and back on its port for the second reconnection, so the third attempt moves the file.
+TEST(ConnectionFaults, ServerGoneBetweenAttemptsAndBackForTheLast) {
+  Scene scene;
+  scene.writeSettings();
+  const std::string bytes = patternBytes(5000, 3);
+  writeFile(scene.localFile("f.bin"), bytes);
+  scene.server.setFaults({"refuse:STOR:550:times=1"});
+  const auto wait = std::chrono::seconds(20);
+
+  auto run = scene.start({"f.bin,UP,DEL"});
+  ASSERT_TRUE(run->waitForErrors("f.bin: 550", wait)) << run->errors();
+  scene.server.setFaults({});  // a new server process would count the fault afresh
+  scene.server.stop();
+  // The second attempt follows this status at once, and fails without a connection.
+  ASSERT_TRUE(run->waitForErrors(std::string("f.bin: ") + kUploading, wait, 2)) << run->errors();
+  scene.server.start();
+  const RunOutcome outcome = run->finish();
+
+  EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
+  EXPECT_EQ(readFile(scene.remote("f.bin")), bytes);
+  EXPECT_FALSE(std::filesystem::exists(scene.localFile("f.bin")));
+  const auto statuses = statusesOf(outcome.errors, "f.bin");
+  ASSERT_EQ(statuses.size(), 6u) << outcome.errors;
+  EXPECT_EQ(statuses[1], "550 Refused by the test server.");
+  EXPECT_EQ(statuses[5], kDone);
+  const auto log = scene.logLines();
+  ASSERT_EQ(log.size(), 1u) << scene.logText();
+  EXPECT_TRUE(isSuccessLine(log[0], scene.localPath("f.bin"), scene.remotePath("f.bin")));
+}
+
+}  // namespace
+}  // namespace skyhaul::test

@@ -1,0 +1,66 @@
+#pragma once
+// One run of the real program: a copy of the binary in a folder of its own beside its
+// ftpjob.ini, started with a job command in a working directory of the test, standard input
+// from /dev/null and the console view. Its standard error is kept in a file, which the test
+// can watch while the program runs; a run that outlives its limit is killed and counted a hang.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace skyhaul::test {
+
+struct RunOptions {
+  std::vector<std::string> arguments;    // the job command, as the scheduler passes it
+  std::vector<std::string> environment;  // extra "NAME=value" entries
+  std::chrono::seconds limit{90};        // still running after this is a hang
+  long long fileSizeLimit = -1;          // RLIMIT_FSIZE in bytes; -1 leaves it alone
+  // Root loses the capabilities that let it ignore file modes, so that a read-only folder or
+  // an unreadable file stops the program as it stops any other user.
+  bool obeyFileModes = false;
+};
+
+struct RunOutcome {
+  int exitStatus = -1;  // the exit code; -1 when a signal ended the program
+  int signal = 0;       // the signal that ended it, or 0
+  bool hung = false;    // killed at the limit
+  std::string errors;   // everything it wrote on standard error
+  std::chrono::milliseconds elapsed{0};
+};
+
+class SkyhaulProcess {
+ public:
+  // Starts `program` (the copy beside its ftpjob.ini) in `workingDirectory`.
+  SkyhaulProcess(const std::filesystem::path& program,
+                 const std::filesystem::path& workingDirectory, RunOptions options);
+  // Kills the program when it is still running.
+  ~SkyhaulProcess();
+  SkyhaulProcess(const SkyhaulProcess&) = delete;
+  SkyhaulProcess& operator=(const SkyhaulProcess&) = delete;
+
+  // Waits until standard error holds `text` `count` times (bounded by `limit`); false when the
+  // limit passed or the program ended first.
+  bool waitForErrors(const std::string& text, std::chrono::milliseconds limit, int count = 1);
+  // Standard error so far.
+  std::string errors() const;
+  // Waits for the end, killing the program at the run's limit.
+  RunOutcome finish();
+
+ private:
+  bool reap(int options);
+
+  TempDir output_;
+  std::filesystem::path errorsPath_;
+  RunOptions options_;
+  pid_t pid_ = -1;
+  int waitStatus_ = 0;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point ended_;
+};
+
+}  // namespace skyhaul::test
