@@ -1,0 +1,119 @@
+// A mask that matches 10,000 local files: the queue holds them all and every one is moved.
+// With the program's fixed waits (1.1 s a file) the real binary would need three hours, so this
+// case runs the job in this process with the clock replaced: the waits are counted, not slept,
+// and what the wall clock shows is the time per file beyond them, which the case prints.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <iostream>
+
+#include "job/Job.h"
+#include "platform/InternetLibrary.h"
+#include "support/FakeClock.h"
+#include "support/TempDir.h"
+#include "support/TestFtpServer.h"
+#include "window/FrmUpdate.h"
+#include "window/View.h"
+
+namespace skyhaul::test {
+namespace {
+
+constexpr int kFiles = 10000;
+
+// Keeps the first queue the job shows: the whole list of names, before any file is sent.
+class QueueView final : public window::View {
+ public:
+  explicit QueueView(window::FrmUpdate& form) : form_(form) {}
+  void yield() override {}
+  bool isMinimized() const override { return false; }
+  std::string inputBox(const std::string&, const std::string&) override { return {}; }
+  void reportUnhandledError(const std::string& message) override { error = message; }
+  void fieldChanged(window::FieldId field) override {
+    if (field == window::FieldId::Tdir && !queueSeen) {
+      firstQueue = form_.Tdir.text();
+      queueSeen = true;
+    }
+  }
+
+  std::string firstQueue;
+  bool queueSeen = false;
+  std::string error;
+
+ private:
+  window::FrmUpdate& form_;
+};
+
+std::string fileName(int i) {
+  std::string digits = std::to_string(i);
+  return "f" + std::string(5 - digits.size(), '0') + digits + ".dat";
+}
+
+std::string fileBytes(int i) { return patternBytes(64 + i % 200, static_cast<unsigned>(i)); }
+
+// The log grows in the working directory: the case moves there for the run.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::filesystem::path& path)
+      : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(path);
+  }
+  ~InDirectory() { std::filesystem::current_path(previous_); }
+  InDirectory(const InDirectory&) = delete;
+  InDirectory& operator=(const InDirectory&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
+  TestFtpServer server;
+  TempDir program;
+  TempDir local;
+  TempDir work;
+  std::filesystem::create_directory(server.root() / "in");
+  for (int i = 0; i < kFiles; ++i) writeFile(local.path() / fileName(i), fileBytes(i));
+  writeFile(program.path() / "ftpjob.ini",
+            "[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + server.address() +
+                "\nftpdir=in/\nlocaldir=" + local.prefix() + "\n");
+  platform::setDefaultTimeouts(
+      {std::chrono::seconds(10), std::chrono::seconds(10), std::chrono::seconds(10)});
+  FakeClock clock;
+  FakeProgramEnd programEnd;
+  window::FrmUpdate form(programEnd);
+  QueueView view(form);
+  form.attach(&view);
+  job::Job job(form, view, clock, programEnd, {program.path().string(), "*.dat,UP,DEL"});
+
+  std::optional<platform::ExitStatus> status;
+  const auto started = std::chrono::steady_clock::now();
+  {
+    InDirectory inWork(work.path());
+    try {
+      job.Form_Load();
+      job.Form_Activate();
+    } catch (const ProgramEnded& ended) {
+      status = ended.status;
+    }
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+
+  ASSERT_EQ(status, platform::ExitStatus::Completed) << view.error;
+  EXPECT_EQ(std::count(view.firstQueue.begin(), view.firstQueue.end(), ',') + 1, kFiles);
+  // 100 ms before and 1 s at the end of every file, 5 s at the end of the job.
+  EXPECT_EQ(clock.sleeps.size(), 2u * kFiles + 1u);
+  for (int i = 0; i < kFiles; ++i) {
+    ASSERT_EQ(readFile(server.root() / "in" / fileName(i)), fileBytes(i)) << fileName(i);
+    ASSERT_FALSE(std::filesystem::exists(local.path() / fileName(i))) << fileName(i);
+  }
+  const std::string log = readFile(work.path() / "SKYHAUL.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), kFiles);
+  EXPECT_EQ(log.find("NAPAKA"), std::string::npos);
+  const double perFile = elapsed.count() / kFiles * 1000.0;
+  std::cout << "Time per file beyond the fixed waits: " << perFile << " ms (" << kFiles
+            << " files in " << elapsed.count() << " s)\n";
+  ::testing::Test::RecordProperty("milliseconds_per_file", std::to_string(perFile));
+}
+
+}  // namespace
+}  // namespace skyhaul::test
