@@ -49,6 +49,17 @@ Case badInputCase(const BadInput& row) {
                   readFile(copy) == readFile(sourceFolder(scene, row.direction) / name))
           << name << " has no whole copy";
     }
+    const char* working = row.direction == Direction::Up ? kUploading : kDownloading;
+    for (const auto& name : row.moved) {
+      EXPECT_EQ(statusesOf(outcome.errors, name), (std::vector<std::string>{working, kDone}));
+    }
+    for (const auto& name : row.copied) {
+      EXPECT_EQ(statusesOf(outcome.errors, name), (std::vector<std::string>{working, kDone}));
+    }
+    const char* failed = row.direction == Direction::Up ? kUploadFailed : kDownloadFailed;
+    EXPECT_EQ(outcome.errors.find(std::string(": ") + failed) != std::string::npos,
+              row.exitStatus == kFileFailed)
+        << outcome.errors;
     std::size_t successes = 0;
     for (const auto& line : scene.logLines()) successes += line.starts_with("NAPAKA") ? 0 : 1;
     EXPECT_EQ(successes, row.moved.size() + row.copied.size()) << scene.logText();
@@ -155,6 +166,11 @@ TEST(BadInput, RemoteFolderCutAt254Characters) {
   EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
   EXPECT_EQ(readFile(scene.server.root() / folder.substr(0, 254) / "f.txt"), "deep");
   EXPECT_FALSE(std::filesystem::exists(scene.server.root() / folder / "f.txt"));
+  EXPECT_EQ(readFile(scene.localFile("f.txt")), "deep");
+  const auto log = scene.logLines();
+  ASSERT_EQ(log.size(), 1u) << scene.logText();
+  EXPECT_TRUE(isSuccessLine(log[0], scene.localPath("f.txt"), folder.substr(0, 254) + "f.txt"));
+  EXPECT_EQ(statusesOf(outcome.errors, "f.txt"), (std::vector<std::string>{kUploading, kDone}));
 }
 
 TEST(BadInput, CommandLine) {

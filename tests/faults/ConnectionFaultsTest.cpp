@@ -42,6 +42,7 @@ Case noConnectionCase(const NoConnection& row) {
     EXPECT_EQ(readFile(scene.remote("g.txt")), "stays too");
     EXPECT_FALSE(std::filesystem::exists(scene.remote("f.txt")));
     EXPECT_EQ(scene.logText(), "");
+    EXPECT_TRUE(statusesOf(outcome.errors, "f.txt").empty()) << outcome.errors;
     EXPECT_TRUE(appears(scene.markerPath())) << "the follow-up program did not run";
     // Nothing was moved, and the operator must see why.
     EXPECT_NE(outcome.errors.find(row.cause), std::string::npos)

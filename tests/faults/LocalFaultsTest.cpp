@@ -98,6 +98,10 @@ Case unhandledCase(const Unhandled& row) {
         << outcome.errors;
     const auto moved = expectNothingLost(scene.sources, scene.server.root() / "in");
     EXPECT_EQ(std::filesystem::exists(scene.remote("f.bin")), row.transferred);
+    if (row.transferred) {
+      EXPECT_EQ(readFile(scene.remote("f.bin")), patternBytes(kFileSize, 8));
+      EXPECT_EQ(statusesOf(outcome.errors, "f.bin"), (std::vector<std::string>{kUploading, kDone}));
+    }
     // A copy that was never logged does not let its source go.
     if (scene.logLines().empty()) {
       EXPECT_TRUE(moved.empty());
