@@ -68,7 +68,6 @@ Case badInputCase(const BadInput& row) {
               row.exitStatus == kFileFailed)
         << scene.logText();
   };
-  c.options.environment = {"SKYHAUL_TIMEOUT=2"};
   return c;
 }
 

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <optional>
 
 #include "job/Job.h"
 #include "platform/InternetLibrary.h"
