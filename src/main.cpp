@@ -90,7 +90,9 @@ void showWindow([[maybe_unused]] window::View& view, [[maybe_unused]] bool isWin
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // A reset connection or a file size limit must fail the write, not kill the job.
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   applyTimeoutSetting();
   // Taken before Qt sees the arguments: it removes the ones that look like its own options.
   const std::string commandLine = joinArguments(argc, argv);

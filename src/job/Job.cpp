@@ -89,6 +89,10 @@ void Job::RunJob(const std::string& job) {
     if (IsFilled(job)) ftpprenos(job);
     runStoredCommands();
     view_.yield();
+  } else {
+    // Nothing is transferred and nothing logged, but an unattended run must leave a trace of
+    // why: the status line shows the connection's error.
+    form_.Label3.setText("Status napaka: " + mFTP.GetLastErrorMessage());
   }
   view_.yield();
   mFTP.CloseConnection();

@@ -240,6 +240,9 @@ TEST_F(JobTest, ARefusedConnectionSkipsTheTransfersButNotTheFollowUpPrograms) {
   ASSERT_EQ(run("a.txt,UP").status, ExitStatus::Completed);
 
   EXPECT_TRUE(logLines().empty());
+  EXPECT_EQ(view.statuses,
+            std::vector<std::string>{"Status napaka: InternetConnect error code: 12029 Message: " +
+                                     platform::messageFor(platform::kErrorInternetCannotConnect)});
   EXPECT_EQ(sleepsInMilliseconds(), std::vector<long>{5000});
   EXPECT_TRUE(appears(work.path() / "one"));
   EXPECT_TRUE(appears(work.path() / "two"));

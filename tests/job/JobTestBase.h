@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "job/Job.h"
+#include "platform/InternetLibrary.h"
 #include "platform/SystemError.h"
 #include "support/FakeClock.h"
 #include "support/TempDir.h"
