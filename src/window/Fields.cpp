@@ -20,7 +20,7 @@ void ProgressBar::setMin(float min) {
 
 // Like the bar it stands for, the field refuses a position outside its range.
 void ProgressBar::setValue(float value) {
-  if (value < min_ || value > max_) throw std::out_of_range("progress bar position out of range");
+  if (!accepts(value)) throw std::out_of_range("progress bar position out of range");
   value_ = value;
   changed();
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "window/LazyText.h"
+
 namespace skyhaul::window {
 
 enum class FieldId {
@@ -39,16 +41,21 @@ class Field {
 class TextField : public Field {
  public:
   TextField(FieldId id, std::string initial = {}) : Field(id), text_(std::move(initial)) {}
-  const std::string& text() const { return text_; }
+  const std::string& text() const { return text_.get(); }
   void setText(std::string text) {
-    text_ = std::move(text);
+    text_.set(std::move(text));
+    changed();
+  }
+  // Sets the text that `text` writes when it is first read; the listener is told now.
+  void setDeferredText(const DeferredText& text) {
+    text_.defer(text);
     changed();
   }
   // Stores text typed by the user; the view already shows it, so nobody is told.
-  void setTypedText(std::string text) { text_ = std::move(text); }
+  void setTypedText(std::string text) { text_.set(std::move(text)); }
 
  private:
-  std::string text_;
+  LazyText text_;
 };
 
 // The check box: the program sets it with 0 or 1; any non-zero value counts as ticked.
@@ -75,12 +82,20 @@ class ProgressBar : public Field {
   float min() const { return min_; }
   float max() const { return max_; }
   float value() const { return value_; }
-  const std::string& toolTipText() const { return toolTip_; }
+  const std::string& toolTipText() const { return toolTip_.get(); }
   void setMin(float min);
   void setMax(float max);
+  // Throws std::out_of_range for a position outside min..max, which the bar refuses.
   void setValue(float value);
+  // Whether setValue would take `value`.
+  bool accepts(float value) const { return !(value < min_ || value > max_); }
   void setToolTipText(std::string text) {
-    toolTip_ = std::move(text);
+    toolTip_.set(std::move(text));
+    changed();
+  }
+  // Sets the hover text that `text` writes when it is first read; the listener is told now.
+  void setDeferredToolTipText(const DeferredText& text) {
+    toolTip_.defer(text);
     changed();
   }
 
@@ -88,7 +103,7 @@ class ProgressBar : public Field {
   float min_ = 0.0F;
   float max_ = 100.0F;
   float value_ = 0.0F;
-  std::string toolTip_;
+  LazyText toolTip_;
 };
 
 }  // namespace skyhaul::window

@@ -1,9 +1,10 @@
 #include "window/NumberText.h"
 
+#include <langinfo.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstddef>
 
@@ -131,8 +132,10 @@ std::string generalFromDigits(Digits digits, std::string_view separator) {
 
 }  // namespace
 
+// The same text localeconv() names as decimal_point, without filling in all of its record: the
+// progress display asks for it after every chunk.
 std::string_view decimalSeparator() {
-  const char* separator = std::localeconv()->decimal_point;
+  const char* separator = ::nl_langinfo(RADIXCHAR);
   return separator != nullptr && *separator != '\0' ? separator : ".";
 }
 

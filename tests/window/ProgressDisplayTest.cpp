@@ -11,6 +11,7 @@
 #include "WindowDoubles.h"
 #include "support/FakeClock.h"
 #include "window/FrmUpdate.h"
+#include "window/NumberText.h"
 
 namespace skyhaul::window {
 namespace {
@@ -275,6 +276,50 @@ TEST_F(ProgressDisplayTest, ClosingDuringAnEventStopsItThere) {
   EXPECT_EQ(form.PB.toolTipText(), "123456 Bytes od 1000000 Bytes Prenešeno ");
   EXPECT_EQ(form.Label7.text(), "");
   EXPECT_EQ(view.yields, 3);
+}
+
+// The rate goes through its "####.00" text and back; the display may take a shorter way only
+// where it gives the very same number.
+class RateRounding : public ProgressDisplayTest,
+                     public ::testing::WithParamInterface<std::int64_t> {};
+
+TEST_P(RateRounding, IsTheRateReadBackFromItsText) {
+  event(36001.0, GetParam(), GetParam());  // one second: bytes per second = bytes
+  const auto viaText =
+      readTwoDecimals(twoDecimalsText(static_cast<double>(GetParam()) / 1000.0, "."), ".");
+  ASSERT_TRUE(viaText.has_value());
+  EXPECT_EQ(form.TransferRate, static_cast<float>(*viaText)) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(ByteCounts, RateRounding,
+                         ::testing::Values<std::int64_t>(0, 4, 5, 6, 15, 25, 62505, 62515, 99995,
+                                                         123456789, 2147483647, 999999999999995,
+                                                         1000000000000005, 4611686018427387904));
+
+TEST_F(ProgressDisplayTest, TextsReadLaterShowTheEventsSeparator) {
+  {
+    const CommaLocale locale;
+    if (!locale.active()) GTEST_SKIP() << "no locale with a decimal comma can be built here";
+    event(36002.0, 12345678, 20000000);
+  }
+  EXPECT_EQ(form.Label10.text(), "6172,84 Kbps");
+  EXPECT_EQ(form.PB.toolTipText(), "1,234568E+07 Bytes od 2E+07 Bytes Prenešeno ");
+}
+
+TEST_F(ProgressDisplayTest, ATextSetAfterAnEventReplacesItsText) {
+  event(36002.0, 123456, 1000000);
+  form.Label11.setText("Konec.");
+  EXPECT_EQ(form.Label11.text(), "Konec.");
+  event(36003.0, 500000, 1000000);
+  EXPECT_EQ(form.Label11.text(), "Do konca še: 00:00:02");
+}
+
+TEST_F(ProgressDisplayTest, TextsReadBetweenEventsShowEachEvent) {
+  event(36002.0, 123456, 1000000);
+  EXPECT_EQ(form.Label7.text(), "120 KB od 976 KB Prenešeno");
+  event(36008.0, 500000, 1000000);
+  EXPECT_EQ(form.Label7.text(), "488 KB od 976 KB Prenešeno");
+  EXPECT_EQ(form.Label9.text(), "12%");
 }
 
 TEST_F(ProgressDisplayTest, TextsUseTheUsersDecimalSeparator) {
