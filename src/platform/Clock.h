@@ -3,6 +3,7 @@
 // Tests replace it so that waits cost nothing and the clock is under their control.
 
 #include <chrono>
+#include <ctime>
 
 namespace skyhaul::platform {
 
@@ -23,6 +24,11 @@ class SystemClock final : public Clock {
   float secondsSinceMidnight() override;
   std::chrono::system_clock::time_point now() override;
   void sleep(std::chrono::milliseconds duration) override;
+
+ private:
+  std::time_t cachedSecond_ = 0;  // the second whose local time of day is cached
+  int cachedSecondOfDay_ = 0;
+  bool cacheFilled_ = false;
 };
 
 }  // namespace skyhaul::platform

@@ -72,6 +72,8 @@ bool LocalFile::openForWriting(const std::string& path) {
   fd_ = fd;
   writing_ = true;
   size_ = 0;
+  written_ = 0;
+  writtenBack_ = 0;
   buffer_.resize(kBufferSize);
   begin_ = end_ = 0;
   return true;
@@ -122,8 +124,19 @@ bool LocalFile::flush() {
     }
     done += static_cast<std::size_t>(put);
   }
+  written_ += static_cast<std::int64_t>(end_);
   end_ = 0;
+  startWriteBack();
   return true;
+}
+
+// Starts writing the newest full steps to the disk without waiting for them. Only a hint: the
+// flush on closing still makes sure, so its result is not looked at.
+void LocalFile::startWriteBack() {
+  if (written_ - writtenBack_ < kWriteBackStep) return;
+  const std::int64_t upTo = written_ - written_ % kWriteBackStep;
+  ::sync_file_range(fd_, writtenBack_, upTo - writtenBack_, SYNC_FILE_RANGE_WRITE);
+  writtenBack_ = upTo;
 }
 
 bool LocalFile::write(const void* data, std::size_t size) {

@@ -37,11 +37,17 @@ class LocalFile {
  private:
   bool fill();
   bool flush();
+  void startWriteBack();
 
   static constexpr std::size_t kBufferSize = 256 * 1024;
+  // Written data is handed to the disk in steps of this size while the file is written, so
+  // that the flush on closing finds little left to do.
+  static constexpr std::int64_t kWriteBackStep = 8 * 1024 * 1024;
   int fd_ = -1;
   bool writing_ = false;
   std::int64_t size_ = 0;
+  std::int64_t written_ = 0;      // writing: the bytes handed to the system so far
+  std::int64_t writtenBack_ = 0;  // writing: the bytes of those handed on to the disk
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // next byte to hand out (reading)
   std::size_t end_ = 0;    // end of the buffered bytes
