@@ -39,6 +39,12 @@ class FtpConnection::Impl {
   // Lists `directory` ("" for the current one) with MLSD when the server has it, else LIST.
   // Entries read before the data connection failed are kept; a missing directory fails with 18.
   bool fetchListing(const std::string& directory, std::vector<FindData>& entries);
+  // What a look-up of one plain name on the control connection came to.
+  enum class SingleLookup { Found, Unanswered, Failed };
+  // Looks up `path`, whose last component is the plain name `name`, with MLST where the server
+  // has it. Unanswered (nothing sent, or an answer that is not exactly that entry) leaves the
+  // look-up to a listing; Failed means the control connection failed, the error being set.
+  SingleLookup lookUpSingleName(const std::string& path, const std::string& name, FindData& entry);
   // Says goodbye (QUIT, briefly waiting for the answer) unless a file is open, and closes.
   void quit();
 

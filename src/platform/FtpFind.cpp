@@ -64,6 +64,27 @@ bool FtpConnection::Impl::readListing(FtpDataStream& stream, bool mlsd,
   return code == kErrorSuccess || fail(code);
 }
 
+// One plain name costs a listing of its whole folder over a data connection; MLST asks for just
+// that entry on the control connection. Only a clear answer naming exactly that entry is taken:
+// a refusal, whatever its reason, is left to the listing, so the result stays what the listing
+// gives.
+FtpConnection::Impl::SingleLookup FtpConnection::Impl::lookUpSingleName(const std::string& path,
+                                                                        const std::string& name,
+                                                                        FindData& entry) {
+  if (!features_.mlst || name.empty() || hasWildcards(name) || name == "." || name == "..") {
+    return SingleLookup::Unanswered;
+  }
+  FtpReply reply;
+  if (!control_.command("MLST " + path, reply)) return SingleLookup::Failed;
+  if (!reply.isCompletion()) return SingleLookup::Unanswered;
+  auto found = parseMlstReply(reply.text);
+  if (!found) return SingleLookup::Unanswered;
+  found->fileName = bareName(found->fileName);
+  if (found->fileName != name) return SingleLookup::Unanswered;
+  entry = std::move(*found);
+  return SingleLookup::Found;
+}
+
 bool FtpConnection::Impl::fetchListing(const std::string& directory,
                                        std::vector<FindData>& entries) {
   const bool mlsd = features_.mlst;
@@ -90,6 +111,14 @@ bool FtpConnection::Impl::fetchListing(const std::string& directory,
 std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const std::string& mask, FindData& first) {
   if (!impl_->checkReady()) return nullptr;
   const MaskParts parts = splitMask(mask);
+  switch (impl_->lookUpSingleName(mask, parts.pattern, first)) {
+    case Impl::SingleLookup::Found:
+      return std::make_unique<FtpFind>(std::make_unique<FtpFind::Impl>(std::vector<FindData>{}));
+    case Impl::SingleLookup::Failed:
+      return nullptr;
+    case Impl::SingleLookup::Unanswered:
+      break;
+  }
   std::vector<FindData> listed;
   if (!impl_->fetchListing(parts.directory, listed)) return nullptr;
   std::vector<FindData> found;

@@ -116,6 +116,17 @@ std::optional<FindData> parseMlsdLine(std::string_view line) {
   return entry;
 }
 
+std::optional<FindData> parseMlstReply(std::string_view text) {
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.front() == ' ') return parseMlsdLine(line.substr(1));
+  }
+  return std::nullopt;
+}
+
 std::optional<FindData> parseUnixListLine(std::string_view line) {
   const auto words = splitWords(line);
   if (words.size() < 6) return std::nullopt;

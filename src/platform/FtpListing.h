@@ -14,6 +14,10 @@ namespace skyhaul::platform {
 // listed directory itself and its parent (type=cdir, type=pdir), which some servers include.
 std::optional<FindData> parseMlsdLine(std::string_view line);
 
+// The entry of an MLST reply: its first line that starts with a blank holds the facts and the
+// name as in MLSD. Nothing when the reply has no such line or the line is no entry.
+std::optional<FindData> parseMlstReply(std::string_view text);
+
 // One LIST line in either known form; nothing for lines such as "total 12".
 std::optional<FindData> parseListLine(std::string_view line);
 

@@ -1,4 +1,5 @@
-// Listings against the loopback server, through MLSD and (with no-mlst) LIST in both formats.
+// Listings against the loopback server, through MLSD and MLST, and (with no-mlst) LIST in both
+// formats.
 
 #include <gtest/gtest.h>
 
@@ -133,13 +134,37 @@ TEST_P(Listing, TransferWorksRightAfterAListing) {
   EXPECT_EQ(bytes, std::string(60, 'a'));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, Listing,
-    testing::Values(std::vector<std::string>{}, std::vector<std::string>{"no-mlst"},
-                    std::vector<std::string>{"no-mlst", "list-format:dos"}),
-    [](const auto& info) {
-      return std::string(info.index == 0 ? "mlsd" : info.index == 1 ? "list_unix" : "list_dos");
-    });
+std::string modeName(std::size_t index) {
+  const char* const names[] = {"mlsd", "list_unix", "list_dos", "mlst_refused"};
+  return names[index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Listing,
+                         testing::Values(std::vector<std::string>{},
+                                         std::vector<std::string>{"no-mlst"},
+                                         std::vector<std::string>{"no-mlst", "list-format:dos"},
+                                         std::vector<std::string>{"refuse:MLST:550"}),
+                         [](const auto& info) { return modeName(info.index); });
+
+// A plain name is asked for on the control connection: it is found while every listing over a
+// data connection breaks at once.
+TEST(SingleName, IsFoundWithoutAListing) {
+  test::TestFtpServer server({.faults = {"list-fail:0"}});
+  fillRoot(server.root());
+  FtpTestSession ftp(server);
+  ASSERT_NE(ftp.connection, nullptr);
+  const auto file = findAll(*ftp.connection, "in/a.txt");
+  ASSERT_EQ(file.entries.size(), 1u);
+  EXPECT_EQ(file.entries[0].fileName, "a.txt");
+  EXPECT_EQ(file.entries[0].fileSize, 9);
+  EXPECT_FALSE(file.entries[0].isDirectory);
+  const auto folder = findAll(*ftp.connection, "sub");
+  ASSERT_EQ(folder.entries.size(), 1u);
+  EXPECT_TRUE(folder.entries[0].isDirectory);
+  // The same server's listings do break: the look-ups above used none.
+  FindData entry;
+  EXPECT_EQ(ftp.connection->findFirstFile("*.txt", entry), nullptr);
+}
 
 TEST(ListingDotfiles, ADotPatternFindsThem) {
   test::TestFtpServer server;

@@ -128,6 +128,37 @@ INSTANTIATE_TEST_SUITE_P(
         ListingRow{"no_name", "type=file;size=1;", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
+class MlstReply : public testing::TestWithParam<ListingRow> {};
+
+TEST_P(MlstReply, GivesTheEntryOfItsFactLine) {
+  expectEntry(parseMlstReply(GetParam().line), GetParam().entry);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MlstReply,
+    testing::Values(
+        ListingRow{
+            "pyftpdlib",
+            "250-Listing \"a.txt\":\r\n"
+            " modify=20261208043641;perm=radfwMT;size=60;type=file;unique=fe00ga72167; a.txt\r\n"
+            "250 End MLST.\r\n",
+            Expected{"a.txt", 60, false}},
+        ListingRow{"proftpd_path",
+                   "250-Start of list for /in/a.txt\r\n"
+                   " modify=20261208043620;perm=adfrw;size=9;type=file; /in/a.txt\r\n"
+                   "250 End of list\r\n",
+                   Expected{"/in/a.txt", 9, false}},
+        ListingRow{"line_feeds_only", "250-Listing\n type=dir;sizd=4096; sub\n250 End\n",
+                   Expected{"sub", 4096, true}},
+        ListingRow{"space_in_name", "250-x\r\n type=file;size=2; with space.txt\r\n250 y\r\n",
+                   Expected{"with space.txt", 2, false}},
+        ListingRow{"no_fact_line", "250 Listing follows but nothing came\r\n", std::nullopt},
+        ListingRow{"refusal", "550 No such file or directory.\r\n", std::nullopt},
+        ListingRow{"current_directory", "250-x\r\n type=cdir;sizd=4096; .\r\n250 y\r\n",
+                   std::nullopt},
+        ListingRow{"empty", "", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(BareName, DropsTheDirectoryPart) {
   EXPECT_EQ(bareName("in/a.txt"), "a.txt");
   EXPECT_EQ(bareName("/a.txt"), "a.txt");
