@@ -6,11 +6,11 @@
 #include <QMessageBox>
 #include <array>
 #include <clocale>
-#include <ctime>
 #include <limits>
 
 #include "window/qt/MainWindow.h"
 #include "window/qt/RefreshPacer.h"
+#include "window/qt/YieldTicker.h"
 
 namespace skyhaul::window {
 namespace {
@@ -27,17 +27,6 @@ std::unique_ptr<QApplication> makeApplication(int& argc, char** argv) {
   auto app = std::make_unique<QApplication>(argc, argv);
   std::setlocale(LC_ALL, locale.c_str());
   return app;
-}
-
-// The pacing needs milliseconds, while a transfer yields millions of times a second: the coarse
-// clock (a tick of a few milliseconds) costs a few nanoseconds where the precise one costs more
-// than the rest of a yield. It counts from the same start as steady_clock.
-std::chrono::steady_clock::time_point coarseNow() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return std::chrono::steady_clock::time_point(
-      std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-          std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
 }
 
 }  // namespace
@@ -58,6 +47,7 @@ struct QtView::Impl {
   std::unique_ptr<QApplication> app;  // null when the process had one already
   MainWindow window;
   RefreshPacer pacer;
+  YieldTicker ticker;
   std::array<bool, kFieldCount> changed{};
   bool anyChanged = false;
 };
@@ -82,8 +72,12 @@ void QtView::fieldChanged(FieldId field) {
   impl_->anyChanged = true;
 }
 
+// Within a tick of the last look nothing can be due: the pacer's intervals are several ticks,
+// and a close request only arises while events are processed.
 void QtView::yield() {
-  const RefreshPacer::Step step = impl_->pacer.onYield(coarseNow(), impl_->anyChanged);
+  if (!impl_->ticker.takeDue()) return;
+  const RefreshPacer::Step step =
+      impl_->pacer.onYield(std::chrono::steady_clock::now(), impl_->anyChanged);
   if (step.refresh) impl_->refreshChanged();
   if (step.processEvents) QCoreApplication::processEvents();
   endProgramIfCloseRequested();
