@@ -100,8 +100,11 @@ ProgressDisplay::ProgressDisplay(FrmUpdate& form, View& view, platform::Clock& c
 void ProgressDisplay::mFTP_FileTransferProgress(const std::int64_t& lCurrentBytes,
                                                 const std::int64_t& lTotalBytes) {
   // Read once per event and kept with the texts, which may be written after a locale change.
-  const std::string separator(decimalSeparator());
-  separatorKept_ = scratch_.separator.assign(separator);
+  const std::string_view current = decimalSeparator();
+  separatorKept_ = scratch_.separator.assign(current);
+  if (!separatorKept_) longSeparator_.assign(current);
+  const std::string_view separator =
+      separatorKept_ ? scratch_.separator.view() : std::string_view(longSeparator_);
   ProgressBar& bar = form_.PB;
   updateRate(lCurrentBytes, separator);
   bar.setMax(static_cast<float>(lTotalBytes));
@@ -125,7 +128,7 @@ void ProgressDisplay::mFTP_FileTransferProgress(const std::int64_t& lCurrentByte
 
 // Thousands of bytes per second over the whole file so far, two decimals, halves away from
 // zero: the rate the display shows, read back from its text.
-void ProgressDisplay::updateRate(std::int64_t currentBytes, const std::string& separator) {
+void ProgressDisplay::updateRate(std::int64_t currentBytes, std::string_view separator) {
   double elapsed = static_cast<double>(clock_.secondsSinceMidnight()) - form_.TransferStart;
   // The clock restarts at midnight; a transfer running across it is not a negative time.
   if (elapsed < 0.0) elapsed += kSecondsPerDay;
@@ -137,7 +140,7 @@ void ProgressDisplay::updateRate(std::int64_t currentBytes, const std::string& s
   if (single) form_.TransferRate = *single;
 }
 
-void ProgressDisplay::showHoverText(const std::string& separator) {
+void ProgressDisplay::showHoverText(std::string_view separator) {
   DeferredText& text = scratch_;
   text.writer = &writeHoverText;
   text.single = {form_.PB.value(), form_.PB.max()};
@@ -177,7 +180,7 @@ void ProgressDisplay::showMinimizedCaption(std::int64_t previousPosition) {
   form_.Caption.setDeferredText(text);
 }
 
-void ProgressDisplay::showRate(const std::string& separator) {
+void ProgressDisplay::showRate(std::string_view separator) {
   DeferredText& text = scratch_;
   text.writer = &writeRate;
   text.single = {form_.TransferRate, 0.0F};
@@ -185,7 +188,7 @@ void ProgressDisplay::showRate(const std::string& separator) {
 }
 
 // The remaining bytes count in units of 1024 while the rate counts thousands.
-void ProgressDisplay::showTimeLeft(const std::string& separator) {
+void ProgressDisplay::showTimeLeft(std::string_view separator) {
   const double remaining = static_cast<double>(form_.PB.max()) - form_.PB.value();
   const auto seconds =
       quotient(remaining / static_cast<double>(kBytesPerKilobyte), form_.TransferRate);
@@ -199,8 +202,7 @@ void ProgressDisplay::showTimeLeft(const std::string& separator) {
 }
 
 // Texts with a decimal separator too long to keep are written at once.
-void ProgressDisplay::show(TextField& field, const DeferredText& text,
-                           const std::string& separator) {
+void ProgressDisplay::show(TextField& field, const DeferredText& text, std::string_view separator) {
   if (separatorKept_) {
     field.setDeferredText(text);
   } else {
@@ -208,7 +210,7 @@ void ProgressDisplay::show(TextField& field, const DeferredText& text,
   }
 }
 
-std::string ProgressDisplay::writtenNow(const DeferredText& text, const std::string& separator) {
+std::string ProgressDisplay::writtenNow(const DeferredText& text, std::string_view separator) {
   std::string written;
   text.writer(text, separator, written);
   return written;

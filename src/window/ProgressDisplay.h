@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/Clock.h"
 #include "window/FrmUpdate.h"
@@ -23,22 +24,23 @@ class ProgressDisplay {
                                  const std::int64_t& lTotalBytes);
 
  private:
-  void updateRate(std::int64_t currentBytes, const std::string& separator);
-  void showHoverText(const std::string& separator);
+  void updateRate(std::int64_t currentBytes, std::string_view separator);
+  void showHoverText(std::string_view separator);
   void showKilobytes();
   void showPercentage(std::int64_t previousPosition);
   void showMinimizedCaption(std::int64_t previousPosition);
-  void showRate(const std::string& separator);
-  void showTimeLeft(const std::string& separator);
+  void showRate(std::string_view separator);
+  void showTimeLeft(std::string_view separator);
   void showComplete();
-  void show(TextField& field, const DeferredText& text, const std::string& separator);
-  static std::string writtenNow(const DeferredText& text, const std::string& separator);
+  void show(TextField& field, const DeferredText& text, std::string_view separator);
+  static std::string writtenNow(const DeferredText& text, std::string_view separator);
 
   FrmUpdate& form_;
   View& view_;
   platform::Clock& clock_;
   DeferredText scratch_;        // filled by each step and copied into its field
   bool separatorKept_ = false;  // this event's separator fits into scratch_
+  std::string longSeparator_;   // this event's separator where it does not
 };
 
 }  // namespace skyhaul::window
