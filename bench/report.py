@@ -1,0 +1,138 @@
+#!/usr/bin/python3
+"""Turns the samples of bench/run.sh into one Markdown table.
+
+Usage: report.py SAMPLES RUNS SMALL_FILES LARGE_MIB
+
+SAMPLES has one line per run: key, wall seconds, user seconds, system seconds, peak RSS in KiB
+(tab-separated). Keys are SERVER.CASE.DIRECTION.TOOL. Per-run figures are computed first and
+their medians reported. Skyhaul's transfer time is its wall time less the fixed waits of its
+job: 5 s at the end plus 0.1 s per downloaded or 1.1 s per uploaded file.
+"""
+
+import statistics
+import sys
+from collections import defaultdict
+
+END_WAIT = 5.0
+WAIT_PER_FILE = {"down": 0.1, "up": 1.1}
+SERVERS = (("vsftpd", "vsftpd"), ("pyftpd", "pyftpdlib"))
+
+
+def load(path):
+    samples = defaultdict(list)
+    with open(path, encoding="utf-8") as lines:
+        for line in lines:
+            key, wall, user, system, rss = line.split("\t")
+            samples[key].append(
+                {"wall": float(wall), "cpu": float(user) + float(system), "rss": int(rss)})
+    return samples
+
+
+class Report:
+    def __init__(self, samples, small_files, large_mib):
+        self.samples = samples
+        self.small_files = small_files
+        self.large_bytes = large_mib * 1024 * 1024
+        self.large_mib = large_mib
+        self.rows = []
+
+    def median(self, key, figure):
+        values = [figure(run) for run in self.samples.get(key, [])]
+        return statistics.median(values) if values else None
+
+    def transfer_seconds(self, run, direction, files):
+        return run["wall"] - END_WAIT - WAIT_PER_FILE[direction] * files
+
+    def large_throughput(self, server, direction):
+        """Median MB/s of Skyhaul (beyond its waits) and of curl, with the times they rest on."""
+        key = f"{server}.large.{direction}"
+        mb = self.large_bytes / 1e6
+        ours = self.median(f"{key}.skyhaul", lambda r: mb / self.transfer_seconds(r, direction, 1))
+        transfer = self.median(f"{key}.skyhaul", lambda r: self.transfer_seconds(r, direction, 1))
+        wall = self.median(f"{key}.skyhaul", lambda r: r["wall"])
+        theirs = self.median(f"{key}.curl", lambda r: mb / r["wall"])
+        their_wall = self.median(f"{key}.curl", lambda r: r["wall"])
+        return (f"{ours:.0f} ({transfer:.3f} s; {wall:.2f} s wall)", f"{theirs:.0f} ({their_wall:.3f} s)",
+                ours / theirs)
+
+    def small_per_file(self, server, direction):
+        key = f"{server}.small.{direction}"
+        n = self.small_files
+        ours = self.median(f"{key}.skyhaul", lambda r: self.transfer_seconds(r, direction, n) / n * 1e3)
+        theirs = self.median(f"{key}.lftp", lambda r: r["wall"] / n * 1e3)
+        return f"{ours:.2f}", f"{theirs:.2f}", ours / theirs
+
+    def cpu_per_gib(self, server, direction):
+        key = f"{server}.large.{direction}"
+        gib = self.large_bytes / 2**30
+        ours = self.median(f"{key}.skyhaul", lambda r: r["cpu"] / gib)
+        theirs = self.median(f"{key}.curl", lambda r: r["cpu"] / gib)
+        return f"{ours:.3f}", f"{theirs:.3f}", ours / theirs if theirs > 0 else None
+
+    def add(self, measure, cells, target, met):
+        row = [measure]
+        for server, _ in SERVERS:
+            ours, theirs, ratio = cells.get(server, ("", "", None))
+            row += [ours, theirs, "" if ratio is None else f"{ratio:.2f}"]
+        row += [target, met]
+        self.rows.append(row)
+
+    def build(self):
+        for direction, word in (("down", "download"), ("up", "upload")):
+            cells = {s: self.large_throughput(s, direction) for s, _ in SERVERS}
+            ratio = cells["vsftpd"][2]
+            self.add(f"{self.large_mib} MiB {word}, MB/s vs curl", cells, ">= 1.0 (at least 0.8)",
+                     "yes" if ratio >= 1.0 else "at least 0.8" if ratio >= 0.8 else "no")
+        for direction, word, tool in (("down", "download", "mget"), ("up", "upload", "mput")):
+            cells = {s: self.small_per_file(s, direction) for s, _ in SERVERS}
+            ratio = cells["vsftpd"][2]
+            self.add(f"{self.small_files} x 10 KiB {word}, ms per file beyond the waits vs lftp {tool}",
+                     cells, "<= 1.5", "yes" if ratio <= 1.5 else "no")
+        for direction, word in (("down", "download"), ("up", "upload")):
+            cells = {s: self.cpu_per_gib(s, direction) for s, _ in SERVERS}
+            ratio = cells["vsftpd"][2]
+            self.add(f"CPU s (user + sys) per GiB, {word}, vs curl", cells, "<= 1.5",
+                     "yes" if ratio is not None and ratio <= 1.5 else "no")
+        for direction, word in (("down", "download"), ("up", "upload")):
+            small = self.median(f"vsftpd.one.{direction}.skyhaul", lambda r: r["rss"] / 1024)
+            large = self.median(f"vsftpd.large.{direction}.skyhaul", lambda r: r["rss"] / 1024)
+            curl = self.median(f"vsftpd.large.{direction}.curl", lambda r: r["rss"] / 1024)
+            py_large = self.median(f"pyftpd.large.{direction}.skyhaul", lambda r: r["rss"] / 1024)
+            py_curl = self.median(f"pyftpd.large.{direction}.curl", lambda r: r["rss"] / 1024)
+            cells = {
+                "vsftpd": (f"{small:.1f} / {large:.1f}", f"curl {curl:.1f}", None),
+                "pyftpd": (f"- / {py_large:.1f}", f"curl {py_curl:.1f}", None),
+            }
+            met = large <= 32 and small <= 32 and abs(large - small) <= 1
+            self.add(f"Peak RSS MiB, {word}, 1 MiB / {self.large_mib} MiB file (growth "
+                     f"{large - small:+.2f} MiB)", cells, "<= 32, growth <= 1", "yes" if met else "no")
+        mb = self.large_bytes / 1e6
+        window = self.median("vsftpd.large.down.window", lambda r: mb / self.transfer_seconds(r, "down", 1))
+        console = self.median("vsftpd.large.down.console", lambda r: mb / self.transfer_seconds(r, "down", 1))
+        ratio = window / console
+        self.add(f"Window (Xvfb) vs console view, {self.large_mib} MiB download, MB/s",
+                 {"vsftpd": (f"{window:.0f}", f"console {console:.0f}", ratio)}, ">= 0.9",
+                 "yes" if ratio >= 0.9 else "no")
+
+    def markdown(self):
+        header = ["Measure"]
+        for _, name in SERVERS:
+            header += [f"{name}: Skyhaul", f"{name}: reference", f"{name}: ratio"]
+        header += ["Target (ratio, vsftpd)", "Met"]
+        lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
+        lines += ["| " + " | ".join(row) + " |" for row in self.rows]
+        return "\n".join(lines)
+
+
+def main():
+    path, runs, small_files, large_mib = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+    report = Report(load(path), small_files, large_mib)
+    report.build()
+    print(report.markdown())
+    print()
+    print(f"Medians of {runs} runs. Ratios are Skyhaul / reference. Skyhaul's MB/s is over its "
+          f"transfer time (wall time less the job's fixed waits).")
+
+
+if __name__ == "__main__":
+    main()
