@@ -11,9 +11,8 @@ size_mib=200
 
 if [ -z "${SKYHAUL_BINARY:-}" ]; then
   scripts/build.sh
-else
-  scripts/setup.sh
 fi
+scripts/setup.sh xvfb x11-apps imagemagick
 
 work="$(mktemp -d /tmp/skyhaul-screenshot-XXXXXX)"
 mkdir -p "$work/program" "$work/server" "$work/inbox" "$work/run"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs what building and testing Skyhaul needs on Debian 12, when it is missing.
-# Quick when everything is there; needs root (or sudo) otherwise.
+# Installs what building and testing Skyhaul needs on Debian 12, when it is missing, plus any
+# packages named as arguments. Quick when everything is there; needs root (or sudo) otherwise.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest
-  qt6-base-dev fonts-liberation xvfb x11-apps imagemagick
+  qt6-base-dev fonts-liberation
   python3 python3-pyftpdlib
+  "$@"
 )
 
 missing=()
