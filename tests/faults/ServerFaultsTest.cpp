@@ -12,7 +12,7 @@ enum class Direction { Up, Down };
 
 struct ServerFault {
   const char* name;
-  const char* fault;  // a fault spec of the test server
+  const char* fault;  // a fault line of the test server
   bool recovers;      // true when only the first attempt meets the fault
   const char* mark;   // what the error text must hold
 };
