@@ -102,8 +102,7 @@ int main(int argc, char** argv) {
   bool isWindow = false;
   std::unique_ptr<window::View> view = makeView(form, argc, argv, isWindow);
   try {
-    job::Job job(form, *view, clock, programEnd,
-                 {platform::executableDirectory(), commandLine});
+    job::Job job(form, *view, clock, programEnd, {platform::executableDirectory(), commandLine});
     job.Form_Load();
     showWindow(*view, isWindow);
     job.Form_Activate();

@@ -1,6 +1,5 @@
 #include "ftp/cFTP.h"
 
-
 namespace skyhaul::ftp {
 
 namespace {
@@ -31,8 +30,8 @@ bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
     RecordErrorMessage(platform::kErrorInvalidHandle, "InternetConnect");
     return false;
   }
-  hConnection = hInternet->connect(sServer, 0, sUser, sPassword,
-                                   lConnectFlags == kConnectFlagsPassive);
+  hConnection =
+      hInternet->connect(sServer, 0, sUser, sPassword, lConnectFlags == kConnectFlagsPassive);
   if (hConnection) return true;
   RecordErrorMessage(platform::lastError(), "InternetConnect");
   return false;

@@ -43,7 +43,8 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
     recordLocalError("OpenLocalFile");
     return false;
   }
-  if (connected()) hFile = hConnection->openFile(sRemote, platform::FileAccess::Write, transferType());
+  if (connected())
+    hFile = hConnection->openFile(sRemote, platform::FileAccess::Write, transferType());
   if (!hFile) {
     RecordErrorMessage(platform::lastError(), "FtpOpenFile:PutFile");
     return false;
@@ -113,7 +114,8 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   const std::int64_t total = GetFTPFileSize(sRemote);
   yield();
   if (total < 0) return false;
-  if (connected()) hFile = hConnection->openFile(sRemote, platform::FileAccess::Read, transferType());
+  if (connected())
+    hFile = hConnection->openFile(sRemote, platform::FileAccess::Read, transferType());
   yield();
   if (!hFile) {
     RecordErrorMessage(platform::lastError(), "FtpOpenFile:GetFile");

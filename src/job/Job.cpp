@@ -122,8 +122,7 @@ void Job::RunUpdate(const std::string& UpdateURL) {
   platform::openWithDefaultApplication(UpdateURL);
 }
 
-void Job::FileTransferProgress(const std::int64_t& lCurrentBytes,
-                               const std::int64_t& lTotalBytes) {
+void Job::FileTransferProgress(const std::int64_t& lCurrentBytes, const std::int64_t& lTotalBytes) {
   progress_.mFTP_FileTransferProgress(lCurrentBytes, lTotalBytes);
 }
 

@@ -38,13 +38,20 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine) {
   for (std::size_t i = 0; i < commandLine.size(); ++i) {
     const char c = commandLine[i];
     if (quote == Quote::Single) {
-      if (c == '\'') quote = Quote::None; else word += c;
+      if (c == '\'')
+        quote = Quote::None;
+      else
+        word += c;
     } else if (c == '\\' && i + 1 < commandLine.size() &&
-               (quote == Quote::None || std::string("\"\\$`").find(commandLine[i + 1]) != std::string::npos)) {
+               (quote == Quote::None ||
+                std::string("\"\\$`").find(commandLine[i + 1]) != std::string::npos)) {
       word += commandLine[++i];
       inWord = true;
     } else if (quote == Quote::Double) {
-      if (c == '"') quote = Quote::None; else word += c;
+      if (c == '"')
+        quote = Quote::None;
+      else
+        word += c;
     } else if (c == '\'' || c == '"') {
       quote = c == '\'' ? Quote::Single : Quote::Double;
       inWord = true;

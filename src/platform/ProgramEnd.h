@@ -6,10 +6,10 @@
 namespace skyhaul::platform {
 
 enum class ExitStatus {
-  Completed = 0,         // the job ran to its end
-  FileFailed = 1,        // a file failed its third attempt
-  UnhandledError = 2,    // an error the job does not handle ended it
-  ClosedByUser = 3,      // "Zapri" or the window closed through its frame
+  Completed = 0,       // the job ran to its end
+  FileFailed = 1,      // a file failed its third attempt
+  UnhandledError = 2,  // an error the job does not handle ended it
+  ClosedByUser = 3,    // "Zapri" or the window closed through its frame
 };
 
 class ProgramEnd {

@@ -27,7 +27,8 @@ std::string sortedListing(const std::string& listing) {
 }
 
 std::string libraryText(const std::string& source, int code) {
-  return source + " error code: " + std::to_string(code) + " Message: " + platform::messageFor(code);
+  return source + " error code: " + std::to_string(code) +
+         " Message: " + platform::messageFor(code);
 }
 
 TEST_F(cFTPTest, NoTextBeforeTheFirstFailureAndASuccessKeepsTheLastOne) {
@@ -56,7 +57,8 @@ TEST_F(cFTPTest, ConnectFailuresNameTheSourceCodeAndMessage) {
 
   const int closedPort = server.port();
   server.stop();
-  EXPECT_FALSE(ftp->OpenConnection("127.0.0.1:" + std::to_string(closedPort), kFtpUser, kFtpPassword));
+  EXPECT_FALSE(
+      ftp->OpenConnection("127.0.0.1:" + std::to_string(closedPort), kFtpUser, kFtpPassword));
   EXPECT_EQ(ftp->GetLastErrorMessage(),
             libraryText("InternetConnect", platform::kErrorInternetCannotConnect));
 }
@@ -103,7 +105,8 @@ TEST_F(cFTPTest, FileSizeTellsMissingFromFailure) {
   EXPECT_EQ(ftp->GetLastErrorMessage(), "");
   ftp->CloseConnection();
   EXPECT_EQ(ftp->GetFTPFileSize("five.txt"), -2);
-  EXPECT_EQ(ftp->GetLastErrorMessage(), libraryText("FtpFindFirstFile", platform::kErrorInvalidHandle));
+  EXPECT_EQ(ftp->GetLastErrorMessage(),
+            libraryText("FtpFindFirstFile", platform::kErrorInvalidHandle));
 }
 
 TEST_F(cFTPTest, DirectoryAndFileOperationsReachTheServer) {

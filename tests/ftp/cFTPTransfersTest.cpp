@@ -44,7 +44,8 @@ TEST_P(cFTPTransfers, DownloadWritesTheExactBytesWithOneEventPerChunk) {
 // 0: an empty file; 100: the last chunk alone; 255 and 510: full chunks only; 600: two full
 // chunks and 90 bytes; and a few MiB of odd size.
 INSTANTIATE_TEST_SUITE_P(Sizes, cFTPTransfers,
-                         ::testing::Values(0, 1, 100, 254, 255, 256, 510, 600, 3 * 1024 * 1024 + 77));
+                         ::testing::Values(0, 1, 100, 254, 255, 256, 510, 600,
+                                           3 * 1024 * 1024 + 77));
 
 TEST_F(cFTPTest, DownloadReplacesALongerLocalFileEntirely) {
   writeFile(remote("short.txt"), "new");

@@ -4,8 +4,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <cstdlib>
 #include <fcntl.h>
+#include <cstdlib>
 
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
@@ -22,7 +22,7 @@ struct ProgramRun {
 
 // Runs a copy of the program in `work` with stdin from /dev/null and stderr captured.
 ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& work,
-               const std::vector<std::string>& arguments) {
+                      const std::vector<std::string>& arguments) {
   const auto errors = work / "stderr.txt";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);

@@ -42,9 +42,9 @@ TEST_F(JobTest, UploadWithDeleteMovesEveryMatchingFileAndLogsEach) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_TRUE(isSuccessLine(lines[0], local.prefix() + "a.txt", "in/a.txt")) << lines[0];
   EXPECT_TRUE(isSuccessLine(lines[1], local.prefix() + "b.txt", "in/b.txt")) << lines[1];
-  EXPECT_EQ(view.statuses,
-            (std::vector<std::string>{"Status: prenos na strežnik...", "Status: Prenos je končan.",
-                                      "Status: prenos na strežnik...", "Status: Prenos je končan."}));
+  EXPECT_EQ(view.statuses, (std::vector<std::string>{
+                               "Status: prenos na strežnik...", "Status: Prenos je končan.",
+                               "Status: prenos na strežnik...", "Status: Prenos je končan."}));
   EXPECT_EQ(sleepsInMilliseconds(), (std::vector<long>{100, 1000, 100, 1000, 5000}));
   EXPECT_EQ(form.Tdir.text(), "");
   EXPECT_EQ(form.Textimedat.text(), "b.txt");
@@ -116,8 +116,9 @@ TEST_F(JobTest, StoredCommandsRunInOrderSkippingGapsAndNeverBeyondTwenty) {
   for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) {
     writeFile(local.path() / name, name);
   }
-  writeSettings("prenos1=a.txt,UP\nprenos2=\nprenos3=b.txt,UP\nprenos20=c.txt,UP\n"
-                "prenos21=d.txt,UP\n");
+  writeSettings(
+      "prenos1=a.txt,UP\nprenos2=\nprenos3=b.txt,UP\nprenos20=c.txt,UP\n"
+      "prenos21=d.txt,UP\n");
 
   ASSERT_EQ(run("").status, ExitStatus::Completed);
 
@@ -202,13 +203,13 @@ TEST_P(ThirdFailure, EndsTheProgramAfterTheFailureLineAndRunsNothingElse) {
   ASSERT_EQ(view.statuses.size(), 6u);
   const std::string error = view.statuses[1];
   EXPECT_EQ(error.substr(0, 4), "550 ");
-  EXPECT_EQ(view.statuses, (std::vector<std::string>{c.working, error, c.working, error,
-                                                     c.working, c.finalPrefix + error}));
+  EXPECT_EQ(view.statuses, (std::vector<std::string>{c.working, error, c.working, error, c.working,
+                                                     c.finalPrefix + error}));
   // One failure line, the last thing written, ending with the error text unchanged.
   const bool up = std::string(c.name) == "Upload";
   const std::string localPath = local.prefix() + "a.txt";
-  const std::string tail = (up ? localPath + "----->in/a.txt" : "in/a.txt----->" + localPath) +
-                           " " + error + "\r\n";
+  const std::string tail =
+      (up ? localPath + "----->in/a.txt" : "in/a.txt----->" + localPath) + " " + error + "\r\n";
   const std::string log = readFile(work.path() / "SKYHAUL.log");
   ASSERT_GT(log.size(), tail.size());
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);

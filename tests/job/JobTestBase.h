@@ -125,7 +125,8 @@ class JobTest : public ::testing::Test {
 inline bool isSuccessLine(const std::string& line, const std::string& source,
                           const std::string& target) {
   const std::string body = " " + source + "----->" + target;
-  return line.size() > body.size() && line.compare(line.size() - body.size(), body.size(), body) == 0 &&
+  return line.size() > body.size() &&
+         line.compare(line.size() - body.size(), body.size(), body) == 0 &&
          line.rfind("NAPAKA", 0) != 0;
 }
 

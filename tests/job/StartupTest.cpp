@@ -46,8 +46,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Startup, ExplicitValuesWinOverDefaults) {
-  writeIni("[program]\nizbrano=Mine\n[MINE]\nftpurl=host.example:2121\nFTPDIR=/in/\n"
-           "LOCALDIR=/data/\nUPORABNIK=u\nGESLO=\"p w\"\n");
+  writeIni(
+      "[program]\nizbrano=Mine\n[MINE]\nftpurl=host.example:2121\nFTPDIR=/in/\n"
+      "LOCALDIR=/data/\nUPORABNIK=u\nGESLO=\"p w\"\n");
   load();
   EXPECT_EQ(form.SelectedSection, "Mine");
   EXPECT_EQ(form.textURL.text(), "host.example:2121");
@@ -58,8 +59,9 @@ TEST_F(Startup, ExplicitValuesWinOverDefaults) {
 }
 
 TEST_F(Startup, ASectionWithoutLocaldirLeavesTheLocalPrefixEmpty) {
-  writeIni("[PROGRAM]\nIZBRANO=a\n[a]\nFTPURL=127.0.0.1:1\nlocaldir=/loaded/\n"
-           "[bare]\nFTPURL=127.0.0.1:1\n");
+  writeIni(
+      "[PROGRAM]\nIZBRANO=a\n[a]\nFTPURL=127.0.0.1:1\nlocaldir=/loaded/\n"
+      "[bare]\nFTPURL=127.0.0.1:1\n");
   EXPECT_EQ(run("bare").status, ExitStatus::Completed);
   EXPECT_EQ(form.SelectedSection, "bare");
   EXPECT_EQ(form.textLDIR.text(), "");

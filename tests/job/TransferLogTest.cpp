@@ -27,7 +27,8 @@ TEST(TransferLog, AppendsSuccessAndFailureLinesWithCrLf) {
   const std::regex expected(
       "earlier line\r\n"
       "\\d\\d/\\d\\d/\\d\\d( \\d\\d:\\d\\d:\\d\\d)? /l/a.txt----->in/a.txt\r\n"
-      "NAPAKA\\d\\d/\\d\\d/\\d\\d( \\d\\d:\\d\\d:\\d\\d)? in/b.txt----->/l/b.txt 550 No such file.\r\n\r\n"
+      "NAPAKA\\d\\d/\\d\\d/\\d\\d( \\d\\d:\\d\\d:\\d\\d)? in/b.txt----->/l/b.txt 550 No such "
+      "file.\r\n\r\n"
       "NAPAKA\\d\\d/\\d\\d/\\d\\d( \\d\\d:\\d\\d:\\d\\d)? s----->t \r\n");
   EXPECT_TRUE(std::regex_match(text, expected)) << text;
 }
