@@ -63,8 +63,17 @@ class LazyText {
     pending_.writer = nullptr;
     text_ = std::move(text);
   }
-  // Replaces the text with one that is written on the next read.
-  void defer(const DeferredText& text) { pending_ = text; }
+  // Replaces the text with one that is written on the next read. Copied member by member: a
+  // text is deferred right after its numbers were stored, and whole-block copies of freshly
+  // stored numbers stall the processor.
+  void defer(const DeferredText& text) {
+    pending_.writer = text.writer;
+    pending_.whole[0] = text.whole[0];
+    pending_.whole[1] = text.whole[1];
+    pending_.single[0] = text.single[0];
+    pending_.single[1] = text.single[1];
+    pending_.separator = text.separator;
+  }
 
  private:
   mutable std::string text_;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <limits>
-#include <optional>
 #include <string>
 
 #include "window/ConvertTime.h"
@@ -19,43 +18,56 @@ constexpr std::int64_t kBytesPerKilobyte = 1024;
 constexpr double kExactRateLimit = 1e15;
 
 // The arithmetic of a step gives no value (division by zero, overflow, not a number): the step
-// is abandoned and its field keeps what it shows.
-std::optional<double> quotient(double dividend, double divisor) {
-  if (divisor == 0.0) return std::nullopt;
-  const double result = dividend / divisor;
-  if (!std::isfinite(result)) return std::nullopt;
-  return result;
+// is abandoned and its field keeps what it shows. Each helper says whether it gave a value.
+// (Plain results rather than std::optional: these run after every chunk, and an optional
+// handed on through memory costs more than the arithmetic.)
+bool quotient(double dividend, double divisor, double& result) {
+  if (divisor == 0.0) return false;
+  result = dividend / divisor;
+  return std::isfinite(result);
 }
 
-// The nearest whole number, halves to the even neighbour.
-std::optional<std::int64_t> wholeNumber(double value) {
-  const double rounded = std::nearbyint(value);
+// The nearest whole number, halves to the even neighbour. Adding and taking away 2^52 leaves
+// no fraction, and the floating-point unit rounds that sum to even as nearbyint does, without
+// the library call; from 2^52 up every double is whole already.
+bool wholeNumber(double value, std::int64_t& result) {
+  constexpr double kNoFractionFrom = 4503599627370496.0;  // 2^52
+  double rounded = value;
+  if (std::fabs(value) < kNoFractionFrom) {
+    const double shift = std::copysign(kNoFractionFrom, value);
+    rounded = (value + shift) - shift;
+  }
   constexpr double kLimit = 9223372036854775808.0;  // 2^63
-  if (!(rounded >= -kLimit && rounded < kLimit)) return std::nullopt;
-  return static_cast<std::int64_t>(rounded);
+  if (!(rounded >= -kLimit && rounded < kLimit)) return false;
+  result = static_cast<std::int64_t>(rounded);
+  return true;
 }
 
-std::optional<float> singlePrecision(double value) {
-  if (!(std::fabs(value) <= std::numeric_limits<float>::max())) return std::nullopt;
-  return static_cast<float>(value);
+bool singlePrecision(double value, float& result) {
+  if (!(std::fabs(value) <= std::numeric_limits<float>::max())) return false;
+  result = static_cast<float>(value);
+  return true;
 }
 
-std::optional<std::int64_t> percentOf(std::int64_t previousPosition, float maximum) {
-  const auto share = quotient(static_cast<double>(previousPosition), maximum);
-  if (!share) return std::nullopt;
-  return wholeNumber(*share * 100.0);
+bool percentOf(std::int64_t previousPosition, float maximum, std::int64_t& percent) {
+  double share = 0.0;
+  return quotient(static_cast<double>(previousPosition), maximum, share) &&
+         wholeNumber(share * 100.0, percent);
 }
 
 // `bytesPerSecond` / 1000 through its "####.00" text and back, as the display shows the rate.
 // For whole rates below kExactRateLimit that text is the rate rounded on its last digit, halves
 // away from zero, and reading it back gives the double nearest to that, which the division
 // below gives too; other values take the way through the text itself.
-std::optional<double> rateThroughItsText(double bytesPerSecond, std::string_view separator) {
+bool rateThroughItsText(double bytesPerSecond, std::string_view separator, double& rate) {
   if (bytesPerSecond >= 0.0 && bytesPerSecond < kExactRateLimit) {
     const auto whole = static_cast<std::int64_t>(bytesPerSecond);
-    return static_cast<double>((whole + 5) / 10) / 100.0;
+    rate = static_cast<double>((whole + 5) / 10) / 100.0;
+    return true;
   }
-  return readTwoDecimals(twoDecimalsText(bytesPerSecond / 1000.0, separator), separator);
+  const auto read = readTwoDecimals(twoDecimalsText(bytesPerSecond / 1000.0, separator), separator);
+  if (read) rate = *read;
+  return read.has_value();
 }
 
 // The writers of the texts, run when a text is first read.
@@ -109,7 +121,8 @@ void ProgressDisplay::mFTP_FileTransferProgress(const std::int64_t& lCurrentByte
   updateRate(lCurrentBytes, separator);
   bar.setMax(static_cast<float>(lTotalBytes));
   bar.setMin(0.0F);
-  const std::int64_t previousPosition = wholeNumber(bar.value()).value_or(0);
+  std::int64_t previousPosition = 0;
+  if (!wholeNumber(bar.value(), previousPosition)) previousPosition = 0;
   view_.yield();
   const auto position = static_cast<float>(lCurrentBytes);
   if (bar.accepts(position)) bar.setValue(position);
@@ -132,12 +145,14 @@ void ProgressDisplay::updateRate(std::int64_t currentBytes, std::string_view sep
   double elapsed = static_cast<double>(clock_.secondsSinceMidnight()) - form_.TransferStart;
   // The clock restarts at midnight; a transfer running across it is not a negative time.
   if (elapsed < 0.0) elapsed += kSecondsPerDay;
-  const auto bytesPerSecond = quotient(static_cast<double>(currentBytes), elapsed);
-  if (!bytesPerSecond) return;
-  const auto rate = rateThroughItsText(std::floor(*bytesPerSecond), separator);
-  if (!rate) return;
-  const auto single = singlePrecision(*rate);
-  if (single) form_.TransferRate = *single;
+  double bytesPerSecond = 0.0;
+  double rate = 0.0;
+  float single = 0.0F;
+  if (quotient(static_cast<double>(currentBytes), elapsed, bytesPerSecond) &&
+      rateThroughItsText(std::floor(bytesPerSecond), separator, rate) &&
+      singlePrecision(rate, single)) {
+    form_.TransferRate = single;
+  }
 }
 
 void ProgressDisplay::showHoverText(std::string_view separator) {
@@ -152,31 +167,30 @@ void ProgressDisplay::showHoverText(std::string_view separator) {
 }
 
 void ProgressDisplay::showKilobytes() {
-  const auto done = wholeNumber(form_.PB.value());
-  if (!done) return;
-  const auto total = wholeNumber(form_.PB.max());
-  if (!total) return;
+  std::int64_t done = 0;
+  std::int64_t total = 0;
+  if (!wholeNumber(form_.PB.value(), done) || !wholeNumber(form_.PB.max(), total)) return;
   DeferredText& text = scratch_;
   text.writer = &writeKilobytes;
-  text.whole = {*done / kBytesPerKilobyte, *total / kBytesPerKilobyte};
+  text.whole = {done / kBytesPerKilobyte, total / kBytesPerKilobyte};
   form_.Label7.setDeferredText(text);
 }
 
 void ProgressDisplay::showPercentage(std::int64_t previousPosition) {
-  const auto percent = percentOf(previousPosition, form_.PB.max());
-  if (!percent) return;
+  std::int64_t percent = 0;
+  if (!percentOf(previousPosition, form_.PB.max(), percent)) return;
   DeferredText& text = scratch_;
   text.writer = &writePercentage;
-  text.whole = {*percent, 0};
+  text.whole = {percent, 0};
   form_.Label9.setDeferredText(text);
 }
 
 void ProgressDisplay::showMinimizedCaption(std::int64_t previousPosition) {
-  const auto percent = percentOf(previousPosition, form_.PB.max());
-  if (!percent) return;
+  std::int64_t percent = 0;
+  if (!percentOf(previousPosition, form_.PB.max(), percent)) return;
   DeferredText& text = scratch_;
   text.writer = &writeMinimizedCaption;
-  text.whole = {*percent, 0};
+  text.whole = {percent, 0};
   form_.Caption.setDeferredText(text);
 }
 
@@ -190,14 +204,15 @@ void ProgressDisplay::showRate(std::string_view separator) {
 // The remaining bytes count in units of 1024 while the rate counts thousands.
 void ProgressDisplay::showTimeLeft(std::string_view separator) {
   const double remaining = static_cast<double>(form_.PB.max()) - form_.PB.value();
-  const auto seconds =
-      quotient(remaining / static_cast<double>(kBytesPerKilobyte), form_.TransferRate);
-  if (!seconds) return;
-  const auto single = singlePrecision(std::floor(*seconds));
-  if (!single) return;
+  double seconds = 0.0;
+  float single = 0.0F;
+  if (!quotient(remaining / static_cast<double>(kBytesPerKilobyte), form_.TransferRate, seconds) ||
+      !singlePrecision(std::floor(seconds), single)) {
+    return;
+  }
   DeferredText& text = scratch_;
   text.writer = &writeTimeLeft;
-  text.single = {*single, 0.0F};
+  text.single = {single, 0.0F};
   show(form_.Label11, text, separator);
 }
 
