@@ -75,11 +75,16 @@ void ConsoleView::reportUnhandledError(const std::string& message) {
   errors_ << "Napaka: " << message << '\n' << std::flush;
 }
 
+// One write per line: the error stream is unbuffered, and a job of many small files prints two
+// status lines per file.
 void ConsoleView::printStatus() {
   endMeterLine();
   const std::string& file = form_.Textimedat.text();
-  if (!file.empty()) errors_ << file << ": ";
-  errors_ << form_.Label3.text() << '\n' << std::flush;
+  std::string line;
+  line.reserve(file.size() + form_.Label3.text().size() + 3);
+  if (!file.empty()) line.append(file).append(": ");
+  line.append(form_.Label3.text()).append("\n");
+  errors_ << line << std::flush;
 }
 
 void ConsoleView::drawMeter() {
