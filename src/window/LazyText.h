@@ -13,7 +13,8 @@
 namespace skyhaul::window {
 
 // The locale's decimal separator as it was at one moment, held by value: the locale's own copy
-// changes with the locale. Longer separators than any locale has do not fit.
+// changes with the locale. The C library allows one character (at most four bytes in UTF-8);
+// a longer separator does not fit, and the progress display then writes its texts at once.
 class SeparatorCopy {
  public:
   static constexpr std::size_t kCapacity = 7;
