@@ -41,9 +41,9 @@ class FtpConnection::Impl {
   bool fetchListing(const std::string& directory, std::vector<FindData>& entries);
   // What a look-up of one plain name on the control connection came to.
   enum class SingleLookup { Found, Unanswered, Failed };
-  // Looks up `path`, whose last component is the plain name `name`, with MLST where the server
-  // has it. Unanswered (nothing sent, or an answer that is not exactly that entry) leaves the
-  // look-up to a listing; Failed means the control connection failed, the error being set.
+  // Looks up `path`, whose last component is the plain name `name`, with MLST or SIZE where the
+  // server has them. Unanswered (nothing sent, or an answer that is not exactly that entry) leaves
+  // the look-up to a listing; Failed means the control connection failed, the error being set.
   SingleLookup lookUpSingleName(const std::string& path, const std::string& name, FindData& entry);
   // Says goodbye (QUIT, briefly waiting for the answer) unless a file is open, and closes.
   void quit();
@@ -52,6 +52,8 @@ class FtpConnection::Impl {
   bool openPassive(Socket& data);
   bool openActive(Socket& listening);
   bool readListing(FtpDataStream& stream, bool mlsd, std::vector<FindData>& entries);
+  SingleLookup lookUpWithMlst(const std::string& path, const std::string& name, FindData& entry);
+  SingleLookup lookUpWithSize(const std::string& path, const std::string& name, FindData& entry);
 
   FtpControl control_;
   bool passive_;

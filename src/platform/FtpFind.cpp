@@ -65,15 +65,24 @@ bool FtpConnection::Impl::readListing(FtpDataStream& stream, bool mlsd,
 }
 
 // One plain name costs a listing of its whole folder over a data connection; MLST asks for just
-// that entry on the control connection. Only a clear answer naming exactly that entry is taken:
-// a refusal, whatever its reason, is left to the listing, so the result stays what the listing
-// gives.
+// that entry on the control connection, and SIZE, where the server has no MLST, for the size of
+// just that file (a folder, or a server that will not tell in the current type, gives 550).
+// Only a clear answer naming exactly that entry is taken: a refusal, whatever its reason, is
+// left to the listing, so the result stays what the listing gives.
 FtpConnection::Impl::SingleLookup FtpConnection::Impl::lookUpSingleName(const std::string& path,
                                                                         const std::string& name,
                                                                         FindData& entry) {
-  if (!features_.mlst || name.empty() || hasWildcards(name) || name == "." || name == "..") {
+  if (name.empty() || hasWildcards(name) || name == "." || name == "..") {
     return SingleLookup::Unanswered;
   }
+  if (features_.mlst) return lookUpWithMlst(path, name, entry);
+  if (features_.size) return lookUpWithSize(path, name, entry);
+  return SingleLookup::Unanswered;
+}
+
+FtpConnection::Impl::SingleLookup FtpConnection::Impl::lookUpWithMlst(const std::string& path,
+                                                                      const std::string& name,
+                                                                      FindData& entry) {
   FtpReply reply;
   if (!control_.command("MLST " + path, reply)) return SingleLookup::Failed;
   if (!reply.isCompletion()) return SingleLookup::Unanswered;
@@ -82,6 +91,17 @@ FtpConnection::Impl::SingleLookup FtpConnection::Impl::lookUpSingleName(const st
   found->fileName = bareName(found->fileName);
   if (found->fileName != name) return SingleLookup::Unanswered;
   entry = std::move(*found);
+  return SingleLookup::Found;
+}
+
+FtpConnection::Impl::SingleLookup FtpConnection::Impl::lookUpWithSize(const std::string& path,
+                                                                      const std::string& name,
+                                                                      FindData& entry) {
+  FtpReply reply;
+  if (!control_.command("SIZE " + path, reply)) return SingleLookup::Failed;
+  const auto size = parseSizeReply(reply.text);
+  if (reply.code != 213 || !size) return SingleLookup::Unanswered;
+  entry = FindData{.fileName = name, .fileSize = *size, .isDirectory = false};
   return SingleLookup::Found;
 }
 

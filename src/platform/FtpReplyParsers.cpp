@@ -98,8 +98,21 @@ FtpFeatures parseFeatReply(std::string_view text) {
     }
     if (word == "MLST" || word == "MLSD") features.mlst = true;
     if (word == "UTF8") features.utf8 = true;
+    if (word == "SIZE") features.size = true;
   }
   return features;
+}
+
+std::optional<std::int64_t> parseSizeReply(std::string_view text) {
+  // "213 1234\r\n": the digits start after the code and its space and run to the line end.
+  if (text.size() < 5 || text.substr(0, 4) != "213 ") return std::nullopt;
+  text.remove_prefix(4);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+  if (text.empty() || !isDigit(text.front())) return std::nullopt;
+  std::int64_t size = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return size;
 }
 
 }  // namespace skyhaul::platform

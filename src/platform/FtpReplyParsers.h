@@ -29,8 +29,13 @@ std::optional<std::string> parsePwdReply(std::string_view text);
 // What a FEAT reply advertises that the library uses.
 struct FtpFeatures {
   bool mlst = false;  // MLST (and with it MLSD)
+  bool size = false;  // SIZE
   bool utf8 = false;
 };
 FtpFeatures parseFeatReply(std::string_view text);
+
+// The size of a 213 reply to SIZE: its text is the decimal size and nothing else. Nothing when
+// the text is anything else (or too large for 64 bits).
+std::optional<std::int64_t> parseSizeReply(std::string_view text);
 
 }  // namespace skyhaul::platform

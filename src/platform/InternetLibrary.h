@@ -62,7 +62,7 @@ enum class FileAccess { Read, Write };
 
 // One entry of a remote listing.
 struct FindData {
-  std::string fileName;     // bare name as the server sent it, bytes unchanged
+  std::string fileName;  // bare name as the server sent it, bytes unchanged
   std::int64_t fileSize = 0;
   bool isDirectory = false;
 };
@@ -126,12 +126,12 @@ class FtpConnection {
   // another code on failure.
   std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first);
 
-  bool getCurrentDirectory(std::string& directory);  // PWD
-  bool setCurrentDirectory(const std::string& directory);  // CWD
-  bool deleteFile(const std::string& remote);  // DELE
+  bool getCurrentDirectory(std::string& directory);                          // PWD
+  bool setCurrentDirectory(const std::string& directory);                    // CWD
+  bool deleteFile(const std::string& remote);                                // DELE
   bool renameFile(const std::string& existing, const std::string& newName);  // RNFR + RNTO
-  bool createDirectory(const std::string& directory);  // MKD
-  bool removeDirectory(const std::string& directory);  // RMD
+  bool createDirectory(const std::string& directory);                        // MKD
+  bool removeDirectory(const std::string& directory);                        // RMD
   // Whole-file transfers; a local file that cannot be read or written fails with a local code.
   bool putFile(const std::string& local, const std::string& remote, TransferType type);
   bool getFile(const std::string& remote, const std::string& local, TransferType type);

@@ -1,5 +1,5 @@
-// Listings against the loopback server, through MLSD and MLST, and (with no-mlst) LIST in both
-// formats.
+// Listings against the loopback server, through MLSD and MLST, and (with no-mlst) SIZE and LIST
+// in both formats.
 
 #include <gtest/gtest.h>
 
@@ -54,8 +54,15 @@ Found findAll(FtpConnection& connection, const std::string& mask) {
   return found;
 }
 
-// Listing modes: MLSD, LIST in Unix form, LIST in DOS form.
-class Listing : public testing::TestWithParam<std::vector<std::string>> {
+// Listing modes: MLSD, SIZE for plain names (binary only on this server) with LIST for the rest,
+// LIST in Unix form, LIST in DOS form.
+struct ListingMode {
+  const char* name;
+  std::vector<std::string> faults;
+  bool binary;  // a binary transfer comes first, leaving the connection in that type
+};
+
+class Listing : public testing::TestWithParam<ListingMode> {
  protected:
   static void SetUpTestSuite() {
     server_ = new test::TestFtpServer();
@@ -66,9 +73,13 @@ class Listing : public testing::TestWithParam<std::vector<std::string>> {
     server_ = nullptr;
   }
   void SetUp() override {
-    server_->setFaults(GetParam());
+    server_->setFaults(GetParam().faults);
     ftp_ = std::make_unique<FtpTestSession>(*server_);
     ASSERT_NE(ftp_->connection, nullptr);
+    std::string bytes;
+    if (GetParam().binary) {
+      ASSERT_TRUE(downloadInChunks(connection(), "c.bin", bytes));
+    }
   }
   FtpConnection& connection() { return *ftp_->connection; }
 
@@ -134,17 +145,14 @@ TEST_P(Listing, TransferWorksRightAfterAListing) {
   EXPECT_EQ(bytes, std::string(60, 'a'));
 }
 
-std::string modeName(std::size_t index) {
-  const char* const names[] = {"mlsd", "list_unix", "list_dos", "mlst_refused"};
-  return names[index];
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, Listing,
-                         testing::Values(std::vector<std::string>{},
-                                         std::vector<std::string>{"no-mlst"},
-                                         std::vector<std::string>{"no-mlst", "list-format:dos"},
-                                         std::vector<std::string>{"refuse:MLST:550"}),
-                         [](const auto& info) { return modeName(info.index); });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Listing,
+    testing::Values(ListingMode{"mlsd", {}, false}, ListingMode{"size_and_list", {"no-mlst"}, true},
+                    ListingMode{"size_refused_in_ascii", {"no-mlst"}, false},
+                    ListingMode{"list_unix", {"no-mlst", "no-size"}, true},
+                    ListingMode{"list_dos", {"no-mlst", "no-size", "list-format:dos"}, true},
+                    ListingMode{"mlst_refused", {"refuse:MLST:550"}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A plain name is asked for on the control connection: it is found while every listing over a
 // data connection breaks at once.
@@ -164,6 +172,26 @@ TEST(SingleName, IsFoundWithoutAListing) {
   // The same server's listings do break: the look-ups above used none.
   FindData entry;
   EXPECT_EQ(ftp.connection->findFirstFile("*.txt", entry), nullptr);
+}
+
+// Without MLST, a plain file's size comes from SIZE; a folder, which SIZE refuses, still needs
+// the listing.
+TEST(SingleName, IsSizedWithoutMlstOrAListing) {
+  test::TestFtpServer server({.faults = {"no-mlst", "list-fail:0"}});
+  fillRoot(server.root());
+  FtpTestSession ftp(server);
+  ASSERT_NE(ftp.connection, nullptr);
+  // pyftpdlib answers SIZE only in binary mode; a binary download leaves the connection in it.
+  std::string bytes;
+  ASSERT_TRUE(downloadInChunks(*ftp.connection, "b.txt", bytes));
+  const auto file = findAll(*ftp.connection, "in/a.txt");
+  ASSERT_EQ(file.entries.size(), 1u);
+  EXPECT_EQ(file.entries[0].fileName, "a.txt");
+  EXPECT_EQ(file.entries[0].fileSize, 9);
+  EXPECT_FALSE(file.entries[0].isDirectory);
+  FindData entry;
+  EXPECT_EQ(ftp.connection->findFirstFile("sub", entry), nullptr);
+  EXPECT_NE(lastError(), kErrorNoMoreFiles);
 }
 
 TEST(ListingDotfiles, ADotPatternFindsThem) {

@@ -92,21 +92,51 @@ INSTANTIATE_TEST_SUITE_P(
                     PwdRow{"no_quotes", "257 /in is current\r\n", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(FeatReply, FindsMlstAndUtf8OnFeatureLinesOnly) {
+TEST(FeatReply, FindsMlstSizeAndUtf8OnFeatureLinesOnly) {
   const auto pyftpdlib = parseFeatReply(
       "211-Features supported:\r\n EPRT\r\n EPSV\r\n MDTM\r\n MLST "
       "type*;perm*;size*;modify*;\r\n REST STREAM\r\n SIZE\r\n TVFS\r\n UTF8\r\n211 End FEAT.\r\n");
   EXPECT_TRUE(pyftpdlib.mlst);
   EXPECT_TRUE(pyftpdlib.utf8);
+  EXPECT_TRUE(pyftpdlib.size);
   const auto vsftpd = parseFeatReply(
       "211-Features:\r\n EPRT\r\n EPSV\r\n MDTM\r\n PASV\r\n REST STREAM\r\n SIZE\r\n TVFS\r\n"
       "211 End\r\n");
   EXPECT_FALSE(vsftpd.mlst);
   EXPECT_FALSE(vsftpd.utf8);
-  const auto words = parseFeatReply("211-MLST UTF8 in the first line\r\n  mlsd\r\n211 End\r\n");
+  EXPECT_TRUE(vsftpd.size);
+  const auto words =
+      parseFeatReply("211-MLST UTF8 SIZE in the first line\r\n  mlsd\r\n SIZES\r\n211 End\r\n");
   EXPECT_TRUE(words.mlst);
   EXPECT_FALSE(words.utf8);
+  EXPECT_FALSE(words.size);
 }
+
+struct SizeRow {
+  const char* name;
+  const char* text;
+  std::optional<std::int64_t> size;
+};
+
+class SizeReply : public testing::TestWithParam<SizeRow> {};
+
+TEST_P(SizeReply, GivesTheWholeNumberOrNothing) {
+  EXPECT_EQ(parseSizeReply(GetParam().text), GetParam().size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SizeReply,
+    testing::Values(SizeRow{"plain", "213 10240\r\n", 10240}, SizeRow{"zero", "213 0\r\n", 0},
+                    SizeRow{"bare_lf", "213 7\n", 7},
+                    SizeRow{"beyond_32_bits", "213 2684354560\r\n", 2684354560LL},
+                    SizeRow{"largest", "213 9223372036854775807\r\n", INT64_MAX},
+                    SizeRow{"too_large", "213 9223372036854775808\r\n", std::nullopt},
+                    SizeRow{"negative", "213 -5\r\n", std::nullopt},
+                    SizeRow{"words_after", "213 5 bytes\r\n", std::nullopt},
+                    SizeRow{"no_number", "213 \r\n", std::nullopt},
+                    SizeRow{"other_code", "550 5\r\n", std::nullopt},
+                    SizeRow{"multi_line", "213-5\r\n213 5\r\n", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace skyhaul::platform

@@ -18,6 +18,7 @@ first N times (counted per server process) and is spent after that.
   pasv-address:ADDRESS       PASV names ADDRESS (with the real port); EPSV answers 500
   list-fail:BYTES            reset the LIST/MLSD data connection after BYTES bytes
   no-mlst                    hide MLST/MLSD from FEAT and answer them with 500
+  no-size                    hide SIZE from FEAT and answer it with 500
   list-format:dos            LIST answers in the DOS/IIS format
   refuse-connect:CODE        greet a new connection with CODE and close it (e.g. 421, busy)
   byte-names                 names pass as the bytes they are (no UTF-8 replacement), for
@@ -67,7 +68,7 @@ class Fault:
             self.command = rest.upper()
         elif kind == "refuse-login":
             self.command = "PASS"
-        elif kind not in ("pasv-address", "list-fail", "no-mlst", "list-format",
+        elif kind not in ("pasv-address", "list-fail", "no-mlst", "no-size", "list-format",
                           "refuse-connect", "byte-names"):
             raise ValueError("unknown fault: " + self.text)
 
@@ -238,7 +239,8 @@ class FaultHandler(FTPHandler):
             self.data_fault = self.faults.take(faults, lambda f: self.is_data_fault(f, cmd))
         if self.command_fault(faults, cmd):
             return
-        if "no-mlst" in kinds and cmd in ("MLSD", "MLST"):
+        if ("no-mlst" in kinds and cmd in ("MLSD", "MLST")) or ("no-size" in kinds and
+                                                                 cmd == "SIZE"):
             self.respond('500 Command "%s" not understood.' % cmd)
             return
         pasv = self.faults.take(faults, lambda f: f.kind == "pasv-address" and cmd in
@@ -280,11 +282,16 @@ class FaultHandler(FTPHandler):
         return True
 
     def ftp_FEAT(self, line):
-        if not any(f.kind == "no-mlst" for f in self.faults.current()):
+        kinds = {fault.kind for fault in self.faults.current()}
+        hidden = set()
+        if "no-mlst" in kinds:
+            hidden |= {"MLST", "MLSD"}
+        if "no-size" in kinds:
+            hidden.add("SIZE")
+        if not hidden:
             FTPHandler.ftp_FEAT(self, line)
             return
-        self.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()
-                           if k not in ("MLST", "MLSD")}
+        self.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in hidden}
         try:
             FTPHandler.ftp_FEAT(self, line)
         finally:
