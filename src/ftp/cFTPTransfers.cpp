@@ -180,8 +180,8 @@ bool cFTP::receiveChunk(platform::LocalFile& local, std::size_t size, const char
   return false;
 }
 
-// The file is complete only when the data ends where the listing said, the local copy is on the
-// disk and the server confirmed the transfer.
+// The file is complete only when the data ends where the listing said, the local copy is all
+// written and the server confirmed the transfer.
 bool cFTP::finishDownload(platform::LocalFile& local) {
   char extra = 0;
   std::size_t more = 0;

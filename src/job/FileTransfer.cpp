@@ -4,6 +4,7 @@
 
 #include "job/Job.h"
 #include "platform/LocalDirectory.h"
+#include "platform/LocalFile.h"
 
 namespace skyhaul::job {
 
@@ -58,8 +59,9 @@ void Job::download() {
   if (failed) endAfterFailure("Status napaka: ", remotePath, localPath);
   form_.Label3.setText(kDone);
   log_.appendSuccess(remotePath, localPath);
-  // A remote source that cannot be deleted stays on the server; the job goes on.
-  if (form_.Chkbrisi.ticked()) mFTP.DeleteFTPFile(remotePath);
+  // The source is deleted only once its copy is sure to be on the disk. A remote source that
+  // cannot be deleted stays on the server; the job goes on.
+  if (form_.Chkbrisi.ticked() && platform::syncLocalFile(localPath)) mFTP.DeleteFTPFile(remotePath);
   view_.yield();
   view_.yield();
 }

@@ -160,10 +160,7 @@ bool LocalFile::close() {
   if (fd_ < 0) return true;
   bool stored = true;
   if (writing_) {
-    // A full disk may only show when the data reaches it; and a copy whose source is about to
-    // be deleted must be on the disk first.
     stored = flush();
-    if (stored && ::fsync(fd_) != 0 && errno != EINVAL) stored = failWithErrno();
   }
   if (::close(fd_) != 0 && writing_ && stored) stored = failWithErrno();
   fd_ = -1;
@@ -171,6 +168,31 @@ bool LocalFile::close() {
   buffer_.shrink_to_fit();
   begin_ = end_ = 0;
   return stored;
+}
+
+namespace {
+
+// fsync of one path opened read-only; a file system that cannot sync (EINVAL) has nothing to wait
+// for.
+bool syncPath(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+  if (fd < 0) return failWithErrno();
+  const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+  const int error = errno;
+  ::close(fd);
+  if (synced) return true;
+  setLastError(codeFromErrno(error));
+  return false;
+}
+
+}  // namespace
+
+bool syncLocalFile(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  return syncPath(path, 0) && syncPath(folder, O_DIRECTORY);
 }
 
 }  // namespace skyhaul::platform

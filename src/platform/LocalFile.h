@@ -31,7 +31,8 @@ class LocalFile {
   // Reads `size` bytes; `bytesRead` is smaller only at the end of the file.
   bool read(void* data, std::size_t size, std::size_t& bytesRead);
   bool write(const void* data, std::size_t size);
-  // Writes what is buffered and closes; false when the data could not all be stored.
+  // Writes what is buffered and closes; false when the data could not all be stored. The data
+  // may still be in the system's cache: syncLocalFile makes sure it is on the disk.
   bool close();
 
  private:
@@ -52,5 +53,9 @@ class LocalFile {
   std::size_t begin_ = 0;  // next byte to hand out (reading)
   std::size_t end_ = 0;    // end of the buffered bytes
 };
+
+// Waits until the file's data and its name in its folder are on the disk, so that the file
+// outlives a power cut. False (with the last error set) when that cannot be made sure.
+bool syncLocalFile(const std::string& path);
 
 }  // namespace skyhaul::platform

@@ -133,5 +133,17 @@ TEST(LocalFile, FailuresCarryTheirCodes) {
   EXPECT_EQ(platform::lastError(), platform::kErrorDiskFull);
 }
 
+TEST(SyncLocalFile, AWrittenFileCanBeMadeSureAMissingOneCannot) {
+  TempDir dir;
+  platform::LocalFile file;
+  ASSERT_TRUE(file.openForWriting(dir.prefix() + "copy"));
+  ASSERT_TRUE(file.write("abc", 3));
+  ASSERT_TRUE(file.close());
+  EXPECT_TRUE(platform::syncLocalFile(dir.prefix() + "copy"));
+  EXPECT_FALSE(platform::syncLocalFile(dir.prefix() + "gone"));
+  EXPECT_EQ(platform::lastError(), platform::kErrorFileNotFound);
+  EXPECT_FALSE(platform::syncLocalFile(dir.prefix() + "no/dir/copy"));
+}
+
 }  // namespace
 }  // namespace skyhaul::test
