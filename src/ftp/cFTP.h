@@ -73,7 +73,11 @@ class cFTP {
   platform::TransferType transferType() const;
   bool connected();
   void raiseProgress(std::int64_t current, std::int64_t total);
-  void yield(int times = 1);
+  // Inline: a transfer yields several times per 255-byte chunk.
+  void yield() {
+    if (events_ != nullptr) events_->yield();
+  }
+  void yield(int times);
   void setLabel11(const std::string& text);
   bool sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t total);
   bool finishUpload();

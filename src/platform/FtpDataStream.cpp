@@ -21,7 +21,7 @@ int FtpDataStream::fill(std::chrono::milliseconds timeout) {
   return kErrorSuccess;
 }
 
-int FtpDataStream::read(char* data, std::size_t size, std::size_t& got) {
+int FtpDataStream::readAcrossFills(char* data, std::size_t size, std::size_t& got) {
   got = 0;
   if (!socket_.isOpen()) return kErrorInvalidHandle;
   while (got < size && !atEnd_) {
@@ -38,7 +38,7 @@ int FtpDataStream::read(char* data, std::size_t size, std::size_t& got) {
   return kErrorSuccess;
 }
 
-int FtpDataStream::write(const char* data, std::size_t size) {
+int FtpDataStream::writeAcrossSends(const char* data, std::size_t size) {
   if (!socket_.isOpen()) return kErrorInvalidHandle;
   while (size > 0) {
     const std::size_t take = std::min(size, buffer_.size() - end_);

@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 #include "platform/FtpSocket.h"
+#include "platform/InternetLibrary.h"
 
 namespace skyhaul::platform {
 
@@ -17,9 +19,25 @@ class FtpDataStream {
   FtpDataStream(Socket socket, std::chrono::milliseconds timeout);
 
   // Reads up to `size` bytes: fewer only at the end of the data; `got` is 0 at the end.
-  int read(char* data, std::size_t size, std::size_t& got);
+  // A transfer reads 255 bytes at a time, nearly always from what is buffered already.
+  int read(char* data, std::size_t size, std::size_t& got) {
+    if (size > 0 && size <= end_ - begin_ && socket_.isOpen()) {
+      std::memcpy(data, buffer_.data() + begin_, size);
+      begin_ += size;
+      got = size;
+      return kErrorSuccess;
+    }
+    return readAcrossFills(data, size, got);
+  }
   // Queues `size` bytes, sending whenever the buffer is full.
-  int write(const char* data, std::size_t size);
+  int write(const char* data, std::size_t size) {
+    if (size < buffer_.size() - end_ && socket_.isOpen()) {
+      std::memcpy(buffer_.data() + end_, data, size);
+      end_ += size;
+      return kErrorSuccess;
+    }
+    return writeAcrossSends(data, size);
+  }
   // Sends what is queued.
   int flush();
   // Orderly end: the peer sees the end of the data. Closed while received data is still
@@ -31,6 +49,8 @@ class FtpDataStream {
 
  private:
   int fill(std::chrono::milliseconds timeout);
+  int readAcrossFills(char* data, std::size_t size, std::size_t& got);
+  int writeAcrossSends(const char* data, std::size_t size);
 
   Socket socket_;
   std::chrono::milliseconds timeout_;

@@ -94,7 +94,7 @@ bool LocalFile::fill() {
   }
 }
 
-bool LocalFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
+bool LocalFile::readAcrossFills(void* data, std::size_t size, std::size_t& bytesRead) {
   bytesRead = 0;
   if (fd_ < 0 || writing_) {
     setLastError(kErrorInvalidHandle);
@@ -139,7 +139,7 @@ void LocalFile::startWriteBack() {
   writtenBack_ = upTo;
 }
 
-bool LocalFile::write(const void* data, std::size_t size) {
+bool LocalFile::writeAcrossFlushes(const void* data, std::size_t size) {
   if (fd_ < 0 || !writing_) {
     setLastError(kErrorInvalidHandle);
     return false;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,15 +29,33 @@ class LocalFile {
   bool isOpen() const { return fd_ >= 0; }
   // The length of the file opened for reading.
   std::int64_t size() const { return size_; }
-  // Reads `size` bytes; `bytesRead` is smaller only at the end of the file.
-  bool read(void* data, std::size_t size, std::size_t& bytesRead);
-  bool write(const void* data, std::size_t size);
+  // Reads `size` bytes; `bytesRead` is smaller only at the end of the file. A transfer reads
+  // and writes 255 bytes at a time, nearly always within the buffer.
+  bool read(void* data, std::size_t size, std::size_t& bytesRead) {
+    if (!writing_ && fd_ >= 0 && size <= end_ - begin_) {
+      std::memcpy(data, buffer_.data() + begin_, size);
+      begin_ += size;
+      bytesRead = size;
+      return true;
+    }
+    return readAcrossFills(data, size, bytesRead);
+  }
+  bool write(const void* data, std::size_t size) {
+    if (writing_ && fd_ >= 0 && size < buffer_.size() - end_) {
+      std::memcpy(buffer_.data() + end_, data, size);
+      end_ += size;
+      return true;
+    }
+    return writeAcrossFlushes(data, size);
+  }
   // Writes what is buffered and closes; false when the data could not all be stored. The data
   // may still be in the system's cache: syncLocalFile makes sure it is on the disk.
   bool close();
 
  private:
   bool fill();
+  bool readAcrossFills(void* data, std::size_t size, std::size_t& bytesRead);
+  bool writeAcrossFlushes(const void* data, std::size_t size);
   bool flush();
   void startWriteBack();
 

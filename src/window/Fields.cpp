@@ -6,13 +6,17 @@ namespace skyhaul::window {
 
 // A maximum below the position pulls the position down with it, so the bar always shows a
 // position within its range; the position read back after a smaller file starts is the new max.
+// Setting what the bar already holds changes nothing, and the progress display sets the range
+// after every chunk, so the view is told only of a real change.
 void ProgressBar::setMax(float max) {
+  if (max == max_ && !(value_ > max)) return;
   max_ = max;
   if (value_ > max_) value_ = max_;
   changed();
 }
 
 void ProgressBar::setMin(float min) {
+  if (min == min_ && !(value_ < min)) return;
   min_ = min;
   if (value_ < min_) value_ = min_;
   changed();

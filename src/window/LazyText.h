@@ -27,6 +27,14 @@ class SeparatorCopy {
     return true;
   }
   std::string_view view() const { return {bytes_.data(), size_}; }
+  // Whether `separator` is the one kept; compared byte by byte, as it is nearly always one byte.
+  bool holds(std::string_view separator) const {
+    if (separator.size() != size_) return false;
+    for (std::size_t i = 0; i < separator.size(); ++i) {
+      if (separator[i] != bytes_[i]) return false;
+    }
+    return true;
+  }
 
  private:
   std::array<char, kCapacity> bytes_{};

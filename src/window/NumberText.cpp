@@ -136,7 +136,10 @@ std::string generalFromDigits(Digits digits, std::string_view separator) {
 // progress display asks for it after every chunk.
 std::string_view decimalSeparator() {
   const char* separator = ::nl_langinfo(RADIXCHAR);
-  return separator != nullptr && *separator != '\0' ? separator : ".";
+  if (separator == nullptr || separator[0] == '\0') return ".";
+  // Nearly every locale has a one-byte separator; the progress display asks after every chunk.
+  if (separator[1] == '\0') return {separator, 1};
+  return separator;
 }
 
 std::string plainDecimal(std::int64_t value) {

@@ -113,8 +113,10 @@ void ProgressDisplay::mFTP_FileTransferProgress(const std::int64_t& lCurrentByte
                                                 const std::int64_t& lTotalBytes) {
   // Read once per event and kept with the texts, which may be written after a locale change.
   const std::string_view current = decimalSeparator();
-  separatorKept_ = scratch_.separator.assign(current);
-  if (!separatorKept_) longSeparator_.assign(current);
+  if (!separatorKept_ || !scratch_.separator.holds(current)) {
+    separatorKept_ = scratch_.separator.assign(current);
+    if (!separatorKept_) longSeparator_.assign(current);
+  }
   const std::string_view separator =
       separatorKept_ ? scratch_.separator.view() : std::string_view(longSeparator_);
   ProgressBar& bar = form_.PB;
