@@ -9,11 +9,13 @@
 
 namespace skyhaul::window {
 
+// clang-format off
 enum class FieldId {
   textURL, textDIR, textLDIR, Text1, Tdir, Textimedat, Chkbrisi,
   Label3, Label11, Label7, Label9, Label10, PB, Caption,
   Label1, Label2, Label5, Label4, Command3,
 };
+// clang-format on
 
 class FieldListener {
  public:
