@@ -149,6 +149,8 @@ samples="$work/samples.tsv"
 measure() {
   local key="$1"
   shift
+  # Data the previous run left for the disk would be written back during this one.
+  sync
   if ! /usr/bin/python3 "$repo/bench/measure.py" "$work/time" "$@" </dev/null >>"$work/output.log" 2>&1; then
     echo "failed: $key: $*" >&2
     tail -5 "$work/output.log" >&2
