@@ -9,6 +9,7 @@
 #   bench/run.sh                       # installs what is missing, builds, runs everything
 #   RUNS=7 bench/run.sh                # more runs (at least 5 for results worth keeping)
 #   SKYHAUL_BINARY=build-x/skyhaul bench/run.sh   # an already built program
+#   PARTS="large window" RESULTS=/tmp/r.md bench/run.sh   # some measures only (a partial table)
 #
 # Needs root for apt-get and for vsftpd (which switches to the ftp user for anonymous logins).
 set -euo pipefail
@@ -19,6 +20,7 @@ RUNS="${RUNS:-5}"
 SMALL_FILES="${SMALL_FILES:-200}"
 LARGE_MIB="${LARGE_MIB:-256}"
 RESULTS="${RESULTS:-$repo/bench/RESULTS.md}"
+PARTS="${PARTS:-large small memory window}"
 
 install_missing() {
   local wanted=(vsftpd lftp curl xvfb python3 python3-pyftpdlib procps)
@@ -244,26 +246,36 @@ window_round() {  # the window against the console view, the same download
   check_same "$work/down/large.bin" "$work/data/large.bin"
 }
 
+has_part() { [[ " $PARTS " == *" $1 "* ]]; }
+
 load_before="$(uptime)"
-for run in $(seq "$RUNS"); do
-  echo "== Run $run of $RUNS: large files" >&2
-  large_round vsftpd
-  large_round pyftpd
-done
-for run in $(seq "$RUNS"); do
-  echo "== Run $run of $RUNS: small files" >&2
-  small_round vsftpd
-  small_round pyftpd
-done
-for run in $(seq 3); do
-  echo "== Run $run of 3: memory with 1 MiB" >&2
-  memory_round
-done
-start_display
-for run in $(seq "$RUNS"); do
-  echo "== Run $run of $RUNS: window and console" >&2
-  window_round
-done
+if has_part large; then
+  for run in $(seq "$RUNS"); do
+    echo "== Run $run of $RUNS: large files" >&2
+    large_round vsftpd
+    large_round pyftpd
+  done
+fi
+if has_part small; then
+  for run in $(seq "$RUNS"); do
+    echo "== Run $run of $RUNS: small files" >&2
+    small_round vsftpd
+    small_round pyftpd
+  done
+fi
+if has_part memory; then
+  for run in $(seq 3); do
+    echo "== Run $run of 3: memory with 1 MiB" >&2
+    memory_round
+  done
+fi
+if has_part window; then
+  start_display
+  for run in $(seq "$RUNS"); do
+    echo "== Run $run of $RUNS: window and console" >&2
+    window_round
+  done
+fi
 load_after="$(uptime)"
 
 # ---- the report -------------------------------------------------------------------------------
