@@ -248,21 +248,17 @@ window_round() {  # the window against the console view, the same download
 
 has_part() { [[ " $PARTS " == *" $1 "* ]]; }
 
+both_servers() {  # both_servers ROUND WHAT: RUNS runs of ROUND, each against both servers
+  for run in $(seq "$RUNS"); do
+    echo "== Run $run of $RUNS: $2" >&2
+    "$1" vsftpd
+    "$1" pyftpd
+  done
+}
+
 load_before="$(uptime)"
-if has_part large; then
-  for run in $(seq "$RUNS"); do
-    echo "== Run $run of $RUNS: large files" >&2
-    large_round vsftpd
-    large_round pyftpd
-  done
-fi
-if has_part small; then
-  for run in $(seq "$RUNS"); do
-    echo "== Run $run of $RUNS: small files" >&2
-    small_round vsftpd
-    small_round pyftpd
-  done
-fi
+if has_part large; then both_servers large_round "large files"; fi
+if has_part small; then both_servers small_round "small files"; fi
 if has_part memory; then
   for run in $(seq 3); do
     echo "== Run $run of 3: memory with 1 MiB" >&2
