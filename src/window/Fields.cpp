@@ -7,7 +7,9 @@ namespace skyhaul::window {
 // A maximum below the position pulls the position down with it, so the bar always shows a
 // position within its range; the position read back after a smaller file starts is the new max.
 // Setting what the bar already holds changes nothing, and the progress display sets the range
-// after every chunk, so the view is told only of a real change.
+// after every chunk, so the view is told only of a real change. (A minimum set above the
+// maximum can leave the position outside the range; setting either end again then still pulls
+// it back.)
 void ProgressBar::setMax(float max) {
   if (max == max_ && !(value_ > max)) return;
   max_ = max;
