@@ -1,7 +1,10 @@
 #include "settings/IniLine.h"
 
-#include <algorithm>
+#include <locale.h>
+#include <wctype.h>
+
 #include <cstddef>
+#include <cstdint>
 
 namespace skyhaul::settings {
 
@@ -19,7 +22,61 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-char foldedCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// A byte that starts no valid UTF-8 sequence stands for itself, apart from every character.
+constexpr std::uint32_t kRawByte = 0x110000;
+
+// The character at the front of `text` (taken off it): its code point, or kRawByte plus the
+// byte when the bytes there are not a whole, shortest-form UTF-8 sequence.
+std::uint32_t takeCharacter(std::string_view& text) {
+  const auto lead = static_cast<unsigned char>(text.front());
+  const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+  bool valid = lead < 0x80 || (lead >= 0xC2 && lead <= 0xF4 && text.size() >= length);
+  for (std::size_t i = 1; valid && i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[i]);
+    valid = (next & 0xC0) == 0x80;
+    code = (code << 6) | (next & 0x3F);
+  }
+  constexpr std::uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  valid =
+      valid && code >= kShortest[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+  if (!valid) {
+    text.remove_prefix(1);
+    return kRawByte + lead;
+  }
+  text.remove_prefix(length);
+  return code;
+}
+
+void appendCharacter(std::string& text, std::uint32_t code) {
+  if (code >= kRawByte) {
+    text += static_cast<char>(code - kRawByte);
+  } else if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | (code >> 6));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | (code >> 12));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (code >> 18));
+    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Letter case is folded by Unicode's rules whatever the user's locale (a scheduler often runs
+// with none), so that [Čas] names the section čas.
+std::uint32_t foldedCase(std::uint32_t code) {
+  if (code >= 'A' && code <= 'Z') return code - 'A' + 'a';
+  if (code < 0x80 || code >= kRawByte) return code;
+  static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  if (unicode == nullptr) return code;
+  return static_cast<std::uint32_t>(::towlower_l(static_cast<wint_t>(code), unicode));
+}
 
 }  // namespace
 
@@ -37,15 +94,29 @@ IniLine parseIniLine(std::string_view line) {
 }
 
 bool sameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return foldedCase(x) == foldedCase(y); });
+  while (!a.empty() && !b.empty()) {
+    if (foldedCase(takeCharacter(a)) != foldedCase(takeCharacter(b))) return false;
+  }
+  return a.empty() && b.empty();
+}
+
+std::string foldedName(std::string_view name) {
+  std::string folded;
+  while (!name.empty()) {
+    const std::uint32_t code = foldedCase(takeCharacter(name));
+    appendCharacter(folded, code);
+  }
+  return folded;
 }
 
 std::string iniValue(std::string_view raw) {
   if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front()) {
     raw = raw.substr(1, raw.size() - 2);
   }
-  return std::string(raw.substr(0, kMaxValueLength));
+  // Cut after whole characters, never inside one.
+  std::string_view rest = raw;
+  for (std::size_t kept = 0; kept < kMaxValueLength && !rest.empty(); ++kept) takeCharacter(rest);
+  return std::string(raw.substr(0, raw.size() - rest.size()));
 }
 
 }  // namespace skyhaul::settings

@@ -19,10 +19,15 @@ struct IniLine {
 // value, a line starting with ";" and anything else is ignored.
 IniLine parseIniLine(std::string_view line);
 
-// Compares two names with ASCII letters folded to one case; other bytes must match exactly.
+// Compares two names without regard to letter case (UTF-8 letters of any script); bytes that
+// are not UTF-8 must match exactly.
 bool sameName(std::string_view a, std::string_view b);
 
-// The value as a caller sees it: one pair of matching quotes removed, cut to 254 bytes.
+// The name in one letter case, so that names that sameName() takes as one are equal texts.
+std::string foldedName(std::string_view name);
+
+// The value as a caller sees it: one pair of matching quotes removed, cut to 254 characters
+// (a byte that is not UTF-8 counts as one).
 std::string iniValue(std::string_view raw);
 
 }  // namespace skyhaul::settings

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string_view>
 
+#include "settings/Filled.h"
 #include "settings/IniLine.h"
 
 namespace skyhaul::settings {
@@ -38,6 +39,25 @@ std::string ReadIni(const std::string& section, const std::string& key, const st
     }
   }
   return {};
+}
+
+}  // namespace skyhaul::settings
+
+namespace skyhaul::settings {
+
+bool AnySectionHolds(const std::string& key, const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  bool inSection = false;
+  for (bool first = true; std::getline(in, line); first = false) {
+    const IniLine parsed = parseIniLine(lineText(line, first));
+    if (parsed.kind == IniLine::Kind::Section) inSection = true;
+    if (inSection && parsed.kind == IniLine::Kind::Pair && sameName(parsed.name, key) &&
+        IsFilled(iniValue(parsed.value))) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace skyhaul::settings

@@ -9,4 +9,7 @@ namespace skyhaul::settings {
 // or key gives "". Never throws for those reasons.
 std::string ReadIni(const std::string& section, const std::string& key, const std::string& file);
 
+// Whether any section of the file gives `key` a filled value (for instance a password).
+bool AnySectionHolds(const std::string& key, const std::string& file);
+
 }  // namespace skyhaul::settings

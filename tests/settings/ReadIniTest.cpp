@@ -46,8 +46,15 @@ INSTANTIATE_TEST_SUITE_P(
                       IniCase{"LowerCaseHeader", "[streznik]\nFTPURL=a\n", "STREZNIK", "FTPURL",
                               "a"},
                       IniCase{"KeyInOtherCase", "[S]\nUporabnik=ana\n", "s", "uporabnik", "ana"},
-                      IniCase{"NonAsciiNotFolded", "[\xC4\x8C]\nk=v\n", "\xC4\x8D", "k", ""},
-                      IniCase{"NonAsciiExact", "[\xC4\x8C]\nk=v\n", "\xC4\x8C", "k", "v"},
+                      IniCase{"NonAsciiFolded",
+                              "[\xC4\x8C"
+                              "as]\nk=v\n",
+                              "\xC4\x8D"
+                              "AS",
+                              "k", "v"},
+                      IniCase{"NonAsciiKeyFolded", "[s]\n\xC5\xBD=v\n", "s", "\xC5\xBE", "v"},
+                      IniCase{"NonAsciiOtherLetter", "[\xC4\x8C]\nk=v\n", "\xC4\x86", "k", ""},
+                      IniCase{"BrokenUtf8Exact", "[\xC4x]\nk=v\n", "\xC4X", "k", "v"},
                       IniCase{"LfLines", "[s]\nk=v\n", "s", "k", "v"},
                       IniCase{"NoFinalLineEnd", "[s]\nk=v", "s", "k", "v"},
                       IniCase{"ByteOrderMark", "\xEF\xBB\xBF[s]\r\nk=v\r\n", "s", "k", "v"},
@@ -82,6 +89,16 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"NulInsideValue", std::string("[s]\nk=a\0b\n", 9), "s", "k",
                 std::string("a\0b", 3)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Cut after whole characters: a two-byte letter at the cut is kept or dropped whole.
+TEST(ReadIni, ValuesAreCutTo254Characters) {
+  const TempDir dir;
+  const std::string file = (dir.path() / "ftpjob.ini").string();
+  const std::string letters = std::string(253, 'x') + "\xC4\x8D\xC5\xA1";  // "…čš"
+  writeFile(file, "[s]\nk=" + letters + "\nraw=" + std::string(300, '\xFF') + "\n");
+  EXPECT_EQ(ReadIni("s", "k", file), std::string(253, 'x') + "\xC4\x8D");
+  EXPECT_EQ(ReadIni("s", "raw", file), std::string(254, '\xFF'));
+}
 
 TEST(ReadIni, ValuesAreCutTo254Bytes) {
   const TempDir dir;
