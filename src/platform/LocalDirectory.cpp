@@ -1,7 +1,6 @@
 #include "platform/LocalDirectory.h"
 
 #include <dirent.h>
-#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/FtpWildcard.h"
 #include "platform/SystemError.h"
 
 namespace skyhaul::platform {
@@ -36,7 +36,7 @@ std::vector<std::string> listMatchingFiles(const std::string& pathWithMask) {
   while (const dirent* entry = ::readdir(dir.get())) {
     const std::string name = entry->d_name;
     if (name.empty() || name.front() == '.') continue;
-    if (::fnmatch(mask.c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
+    if (!matchesWildcard(mask, name)) continue;
     if (isRegularFile(prefix + name)) names.push_back(name);
   }
   std::sort(names.begin(), names.end());

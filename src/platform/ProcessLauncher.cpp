@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "platform/SystemError.h"
 
@@ -15,13 +16,37 @@ namespace {
 
 enum class Quote { None, Single, Double };
 
+// The program gets what any program started from a shell gets: every signal at its default
+// action and none blocked, whatever this process ignores for itself (SIGPIPE, SIGXFSZ).
+class CleanSignals {
+ public:
+  CleanSignals() {
+    ::posix_spawnattr_init(&attributes_);
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    ::posix_spawnattr_setsigdefault(&attributes_, &all);
+    ::posix_spawnattr_setsigmask(&attributes_, &none);
+    ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  }
+  ~CleanSignals() { ::posix_spawnattr_destroy(&attributes_); }
+  CleanSignals(const CleanSignals&) = delete;
+  CleanSignals& operator=(const CleanSignals&) = delete;
+  const posix_spawnattr_t* get() const { return &attributes_; }
+
+ private:
+  posix_spawnattr_t attributes_;
+};
+
 pid_t spawn(const std::vector<std::string>& words) {
   std::vector<char*> argv;
   argv.reserve(words.size() + 1);
   for (const auto& word : words) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int error = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+  const CleanSignals signals;
+  const int error = ::posix_spawnp(&pid, argv[0], nullptr, signals.get(), argv.data(), environ);
   if (error != 0) {
     throwSystemError("Programa \"" + words.front() + "\" ni mogoče zagnati", error);
   }

@@ -6,10 +6,12 @@
 namespace skyhaul::platform {
 
 enum class ExitStatus {
-  Completed = 0,       // the job ran to its end
-  FileFailed = 1,      // a file failed its third attempt
-  UnhandledError = 2,  // an error the job does not handle ended it
-  ClosedByUser = 3,    // "Zapri" or the window closed through its frame
+  Completed = 0,         // the job ran to its end
+  FileFailed = 1,        // a file failed its third attempt
+  UnhandledError = 2,    // an error the job does not handle ended it
+  ClosedByUser = 3,      // "Zapri" or the window closed through its frame
+  ConnectionFailed = 4,  // the connection could not be opened at the start of the job
+  AlreadyRunning = 5,    // another run of the same job is under way; nothing was done
 };
 
 class ProgramEnd {

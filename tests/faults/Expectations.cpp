@@ -10,7 +10,6 @@ namespace skyhaul::test {
 namespace {
 
 constexpr const char* kArrow = "----->";
-constexpr auto kFollowUpLimit = std::chrono::seconds(10);
 
 }  // namespace
 
@@ -91,15 +90,6 @@ bool isOnlyFailureLine(const std::string& log, const std::string& source, const 
   return log.starts_with("NAPAKA") && log.find("NAPAKA", 1) == std::string::npos &&
          at != std::string::npos && log.find(mark, at + body.size()) != std::string::npos &&
          log.ends_with("\r\n");
-}
-
-bool appears(const std::filesystem::path& path) {
-  const auto deadline = std::chrono::steady_clock::now() + kFollowUpLimit;
-  while (!std::filesystem::exists(path)) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
 }
 
 }  // namespace skyhaul::test

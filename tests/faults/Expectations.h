@@ -15,6 +15,8 @@ namespace skyhaul::test {
 inline constexpr int kCompleted = 0;
 inline constexpr int kFileFailed = 1;
 inline constexpr int kUnhandledError = 2;
+inline constexpr int kConnectionFailed = 4;
+inline constexpr int kAlreadyRunning = 5;
 
 // Status texts of the per-file steps.
 inline constexpr const char* kUploading = "Status: prenos na strežnik...";
@@ -52,8 +54,5 @@ bool isSuccessLine(const std::string& line, const std::string& source, const std
 // holds `mark`.
 bool isOnlyFailureLine(const std::string& log, const std::string& source, const std::string& target,
                        const std::string& mark);
-
-// Follow-up programs are started, not waited for: waits (bounded) for their trace.
-bool appears(const std::filesystem::path& path);
 
 }  // namespace skyhaul::test

@@ -12,15 +12,6 @@ namespace {
 
 using platform::ExitStatus;
 
-// Follow-up programs are started, not waited for: wait (bounded) for their trace.
-bool appears(const std::filesystem::path& path) {
-  for (int i = 0; i < 500; ++i) {
-    if (std::filesystem::exists(path)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
-
 TEST_F(JobTest, UploadWithDeleteMovesEveryMatchingFileAndLogsEach) {
   std::filesystem::create_directory(server.root() / "in");
   writeFile(local.path() / "b.txt", patternBytes(600, 2));
@@ -238,9 +229,12 @@ TEST_F(JobTest, ARefusedConnectionSkipsTheTransfersButNotTheFollowUpPrograms) {
            "\nprenos1=a.txt,UP\nrun1=touch " + work.prefix() + "one\nrun2=touch " + work.prefix() +
            "two\n");
 
-  ASSERT_EQ(run("a.txt,UP").status, ExitStatus::Completed);
+  ASSERT_EQ(run("a.txt,UP").status, ExitStatus::ConnectionFailed);
 
   EXPECT_TRUE(logLines().empty());
+  ASSERT_EQ(view.notices.size(), 1u);
+  EXPECT_EQ(view.notices[0], "Povezave s strežnikom 127.0.0.1:1 ni bilo mogoče odpreti: " +
+                                 view.statuses.at(0).substr(std::string("Status napaka: ").size()));
   EXPECT_EQ(view.statuses,
             std::vector<std::string>{"Status napaka: InternetConnect error code: 12029 Message: " +
                                      platform::messageFor(platform::kErrorInternetCannotConnect)});

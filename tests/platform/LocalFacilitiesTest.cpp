@@ -1,8 +1,12 @@
 // The local facilities of the job: matching files, starting programs, date texts, local files.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <chrono>
 #include <clocale>
+#include <csignal>
+#include <cstdio>
 #include <ctime>
 
 #include "platform/DateTimeText.h"
@@ -40,6 +44,21 @@ TEST(ListMatchingFiles, RegularVisibleFilesThatMatchInByteOrder) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(listMatchingFiles(dir.prefix() + c.mask), c.expected) << c.mask;
+  }
+}
+
+// Local masks follow the remote listing's rules: only "*" and "?" are wildcards.
+TEST(ListMatchingFiles, OnlyStarAndQuestionMarkAreWildcards) {
+  TempDir dir;
+  for (const char* name : {"x1.txt", "x[1].txt", "x\\1.txt", "x[!1].txt", "xa.txt"}) {
+    writeFile(dir.path() / name, name);
+  }
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"x[1].txt", {"x[1].txt"}}, {"x[!1].txt", {"x[!1].txt"}},     {"x\\1.txt", {"x\\1.txt"}},
+      {"x[a1].txt", {}},          {"x?.txt", {"x1.txt", "xa.txt"}},
+  };
+  for (const auto& [mask, expected] : cases) {
+    EXPECT_EQ(listMatchingFiles(dir.prefix() + mask), expected) << mask;
   }
 }
 
@@ -88,6 +107,33 @@ std::chrono::system_clock::time_point localTime(int hour, int minute, int second
   local.tm_sec = second;
   local.tm_isdst = -1;
   return std::chrono::system_clock::from_time_t(std::mktime(&local));
+}
+
+// What the follow-up program inherits: no ignored and no blocked signal, whatever this process
+// set for itself ("yes | head -1" in a follow-up script must end).
+TEST(StartProgram, TheProgramStartsWithDefaultSignals) {
+  TempDir dir;
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  sigset_t blocked;
+  sigset_t before;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGUSR1);
+  ::pthread_sigmask(SIG_BLOCK, &blocked, &before);
+  const auto out = dir.path() / "signals";
+  platform::startProgram("sh -c 'grep -E \"^Sig(Ign|Blk)\" /proc/self/status > " + out.string() +
+                         ".part && mv " + out.string() + ".part " + out.string() + "'");
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  std::signal(SIGPIPE, previous);
+  ASSERT_TRUE(appears(out));
+  unsigned long long blockedMask = 1;
+  unsigned long long ignoredMask = 1;
+  ASSERT_EQ(
+      std::sscanf(readFile(out).c_str(), "SigBlk: %llx SigIgn: %llx", &blockedMask, &ignoredMask),
+      2);
+  // Signals 32 and 33 are the C library's own in every process; it sets them up itself.
+  constexpr unsigned long long kLibrarySignals = 0x180000000ULL;
+  EXPECT_EQ(blockedMask & ~kLibrarySignals, 0u);
+  EXPECT_EQ(ignoredMask & ~kLibrarySignals, 0u);
 }
 
 TEST(DefaultDateTimeText, ShortDateBlankLongTimeAndMidnightAlone) {

@@ -1,9 +1,11 @@
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace skyhaul::test {
@@ -49,6 +51,15 @@ std::string patternBytes(std::size_t size, unsigned seed) {
     byte = static_cast<char>(state >> 16);
   }
   return bytes;
+}
+
+bool appears(const std::filesystem::path& path) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!std::filesystem::exists(path)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
 }
 
 }  // namespace skyhaul::test

@@ -1,0 +1,42 @@
+#pragma once
+// What the job asks of local files besides reading and writing them: whether two paths name
+// the same file, whatever their spelling (the program's own files must never be sent away or
+// written over), whether a file exists, and who may read it.
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace skyhaul::platform {
+
+// A file by device and inode; a path that does not exist yet is named by its folder's device
+// and inode and its bare name, so that it equals the file that path would create.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::string name;  // only for a path that does not exist
+
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of `path` (symbolic links followed). False when neither the file nor its
+// folder can be looked at.
+bool identifyFile(const std::string& path, FileIdentity& identity);
+
+// The running program's executable file.
+bool identifyExecutable(FileIdentity& identity);
+
+// Whether anything exists at `path`.
+bool pathExists(const std::string& path);
+
+// `path` with symbolic links and "." and ".." resolved; a path that does not exist is made
+// absolute as it stands.
+std::string realPath(const std::string& path);
+
+// Whether the current user may read `path`, a regular file.
+bool isReadableFile(const std::string& path);
+
+// Whether users other than the owner (its group, or anyone) may read `path`.
+bool isReadableByOthers(const std::string& path);
+
+}  // namespace skyhaul::platform
