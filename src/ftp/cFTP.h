@@ -82,6 +82,7 @@ class cFTP {
   bool sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t total);
   bool finishUpload();
   bool receiveChunks(platform::LocalFile& local, std::int64_t total);
+  bool receiveTextChunks(platform::LocalFile& local, std::int64_t total);
   bool receiveChunk(platform::LocalFile& local, std::size_t size, const char* source);
   bool finishDownload(platform::LocalFile& local);
 

@@ -16,6 +16,8 @@ class cFTPEvents {
                                     const std::int64_t& lTotalBytes) = 0;
   // Lets the window process its pending events.
   virtual void yield() = 0;
+  // The yield right before a blocking wait: the window shows what the fields hold now.
+  virtual void yieldBeforeWait() { yield(); }
   // Sets the text of the remaining-time label ("Konec.", "INTERNET CLOSE").
   virtual void setLabel11(const std::string& text) = 0;
 };

@@ -54,7 +54,7 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   raiseProgress(total, total);
   local.close();
   setLabel11("Konec.");
-  yield();
+  if (events_ != nullptr) events_->yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(1000));
   yield(2);
   return finishUpload();
@@ -116,9 +116,10 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   if (total < 0) return false;
   if (connected())
     hFile = hConnection->openFile(sRemote, platform::FileAccess::Read, transferType());
+  const int openError = platform::lastError();  // before the yield, which may run anything
   yield();
   if (!hFile) {
-    RecordErrorMessage(platform::lastError(), "FtpOpenFile:GetFile");
+    RecordErrorMessage(openError, "FtpOpenFile:GetFile");
     return false;
   }
   platform::LocalFile local;
@@ -128,7 +129,9 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
     return false;
   }
   yield();
-  if (!receiveChunks(local, total)) {
+  const bool received = lTransferType == kTransferTypeAscii ? receiveTextChunks(local, total)
+                                                            : receiveChunks(local, total);
+  if (!received) {
     local.close();
     hFile.reset();
     return false;
@@ -156,6 +159,29 @@ bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t total) {
     yield(2);
   }
   return true;
+}
+
+// In ASCII type the server turns line ends into CR LF on the way, so the data need not be as
+// long as the file the listing sized: it is taken whole, to its end, in chunks as it comes.
+bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
+  Chunk chunk;
+  std::int64_t received = 0;
+  for (;;) {
+    std::size_t got = 0;
+    if (!hFile->read(chunk.data(), chunk.size(), got)) {
+      RecordErrorMessage(platform::lastError(), "InternetReadFile");
+      return false;
+    }
+    if (got == 0) return true;
+    if (!local.write(chunk.data(), got)) {
+      recordLocalError("WriteLocalFile");
+      return false;
+    }
+    received += static_cast<std::int64_t>(got);
+    yield(2);
+    raiseProgress(received, total);
+    yield(2);
+  }
 }
 
 // Reads one chunk of exactly `size` bytes and appends it to the local file. Data that ends

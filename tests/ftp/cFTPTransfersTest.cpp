@@ -144,3 +144,41 @@ TEST_F(cFTPTest, TransfersWithoutAConnectionFailWithTheOpenFileText) {
 
 }  // namespace
 }  // namespace skyhaul::test
+
+namespace skyhaul::test {
+namespace {
+
+// In ASCII type the server sends CR LF line ends, so more bytes arrive than the file holds.
+TEST_F(cFTPTest, AnAsciiDownloadIsNotFailedForItsLineEnds) {
+  writeFile(remote("text.txt"), std::string(300, 'a') + "\nline two\nthree\n");
+  ASSERT_TRUE(connect());
+  ftp->SetTransferASCII();
+  std::string sLocal = local("text.txt");
+  std::string sRemote = "text.txt";
+  EXPECT_TRUE(ftp->FTPDownloadFile(sLocal, sRemote)) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(readFile(local("text.txt")), std::string(300, 'a') + "\r\nline two\r\nthree\r\n");
+  ftp->SetTransferBinary();
+  EXPECT_TRUE(ftp->FTPDownloadFile(sLocal, sRemote)) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(readFile(local("text.txt")), std::string(300, 'a') + "\nline two\nthree\n");
+}
+
+// The window's handlers run during a yield; whatever they do, the failure's own code is kept.
+TEST_F(cFTPTest, AFailedOpenKeepsItsOwnCodeAcrossTheYield) {
+  class BusyEvents final : public ftp::cFTPEvents {
+   public:
+    void FileTransferProgress(const std::int64_t&, const std::int64_t&) override {}
+    void yield() override { platform::setLastError(platform::kErrorInternetTimeout); }
+    void setLabel11(const std::string&) override {}
+  } busy;
+  writeFile(remote("gone.bin"), "x");
+  server.setFaults({"refuse:RETR:550"});
+  ASSERT_TRUE(connect());
+  ftp->setEvents(&busy);
+  std::string sLocal = local("gone.bin");
+  std::string sRemote = "gone.bin";
+  EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "550 Refused by the test server.\r\n");
+}
+
+}  // namespace
+}  // namespace skyhaul::test
