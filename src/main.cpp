@@ -2,10 +2,10 @@
 // reads ftpjob.ini beside the executable, moves the files, logs each one, runs the stored
 // commands and the follow-up programs, and ends with an exit status a scheduler can read:
 // 0 the job ran to its end, 1 a file failed its third attempt, 2 an error ended it,
-// 3 the user closed the window.
+// 3 the user closed the window, 4 the server could not be reached or refused the login,
+// 5 another run of the same job was under way.
 
-#include <unistd.h>
-
+#include <charconv>
 #include <chrono>
 #include <clocale>
 #include <csignal>
@@ -20,9 +20,11 @@
 #include "platform/InternetLibrary.h"
 #include "platform/ProgramEnd.h"
 #include "platform/ProgramLocation.h"
+#include "platform/Terminal.h"
 #include "window/ConsoleView.h"
 #include "window/FrmUpdate.h"
 #ifdef SKYHAUL_HAVE_QT
+#include "window/qt/DisplayProbe.h"
 #include "window/qt/QtView.h"
 #endif
 
@@ -52,38 +54,55 @@ bool wantsWindow() {
   return hasValue("DISPLAY") || hasValue("WAYLAND_DISPLAY");
 }
 
-// SKYHAUL_TIMEOUT (seconds) bounds every wait on the server; 60 s when not given.
+constexpr double kMinimumTimeout = 1;
+constexpr double kMaximumTimeout = 86400;
+
+// SKYHAUL_TIMEOUT (seconds, "." as the decimal point whatever the locale) bounds every wait on
+// the server; 60 s when not given. A value out of range would make waits endless or instant.
 void applyTimeoutSetting() {
   const char* value = std::getenv("SKYHAUL_TIMEOUT");
-  if (value == nullptr) return;
-  char* end = nullptr;
-  const double seconds = std::strtod(value, &end);
-  if (end == value || seconds <= 0) return;
+  if (value == nullptr || *value == '\0') return;
+  const std::string text = value;
+  double seconds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (error != std::errc{} || end != text.data() + text.size() || !(seconds >= kMinimumTimeout) ||
+      !(seconds <= kMaximumTimeout)) {
+    std::cerr << "Opozorilo: SKYHAUL_TIMEOUT=" << text
+              << " ni število sekund med 1 in 86400; velja privzetih 60 sekund.\n";
+    return;
+  }
   const auto bound = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
   platform::setDefaultTimeouts({bound, bound, bound});
 }
 
-std::unique_ptr<window::View> makeView(window::FrmUpdate& form, int& argc, char** argv,
-                                       bool& isWindow) {
-  isWindow = false;
+// Every status line, also without a terminal: SKYHAUL_VERBOSE=1.
+bool wantsEveryStatusLine() {
+  const char* value = std::getenv("SKYHAUL_VERBOSE");
+  return value != nullptr && *value != '\0' && std::string(value) != "0";
+}
+
+std::unique_ptr<window::View> makeConsoleView(window::FrmUpdate& form) {
+  const bool errorsIsTerminal = platform::isTerminal(2);
+  return std::make_unique<window::ConsoleView>(form, std::cin, std::cerr, platform::isTerminal(0),
+                                               errorsIsTerminal, &std::chrono::steady_clock::now,
+                                               !errorsIsTerminal && !wantsEveryStatusLine(),
+                                               [] { return platform::terminalColumns(2); });
+}
+
+// A display that does not answer must not end the program (Qt aborts then): the job runs in
+// the terminal instead, and says so.
+std::unique_ptr<window::View> makeView(window::FrmUpdate& form, int argc, char** argv) {
+  if (!wantsWindow()) return makeConsoleView(form);
 #ifdef SKYHAUL_HAVE_QT
-  if (wantsWindow()) {
-    isWindow = true;
-    return std::make_unique<window::QtView>(form, argc, argv);
-  }
+  const window::DisplayChoice display = window::probeDisplay();
+  if (display.usable) return std::make_unique<window::QtView>(form, argc, argv, display.platform);
+  std::cerr << "Okna ni mogoče odpreti (" << display.problem << "); Skyhaul teče v terminalu.\n";
 #else
   (void)argc;
   (void)argv;
-  if (wantsWindow()) std::cerr << "Okno ni na voljo; Skyhaul teče v terminalu.\n";
+  std::cerr << "Okno ni na voljo; Skyhaul teče v terminalu.\n";
 #endif
-  return std::make_unique<window::ConsoleView>(form, std::cin, std::cerr, ::isatty(0) == 1,
-                                               ::isatty(2) == 1);
-}
-
-void showWindow([[maybe_unused]] window::View& view, [[maybe_unused]] bool isWindow) {
-#ifdef SKYHAUL_HAVE_QT
-  if (isWindow) static_cast<window::QtView&>(view).show();
-#endif
+  return makeConsoleView(form);
 }
 
 }  // namespace
@@ -94,20 +113,18 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
   applyTimeoutSetting();
-  // Taken before Qt sees the arguments: it removes the ones that look like its own options.
+  // The job's own; the window's toolkit is given none of them.
   const std::string commandLine = joinArguments(argc, argv);
   platform::SystemClock clock;
   platform::ProcessEnd programEnd;
   window::FrmUpdate form(programEnd);
-  bool isWindow = false;
-  std::unique_ptr<window::View> view = makeView(form, argc, argv, isWindow);
+  std::unique_ptr<window::View> view = makeView(form, argc, argv);
   try {
     job::Job job(form, *view, clock, programEnd, {platform::executableDirectory(), commandLine});
     job.Form_Load();
-    showWindow(*view, isWindow);
+    view->show();
     job.Form_Activate();
   } catch (const std::exception& error) {
-    if (isWindow) std::cerr << "Napaka: " << error.what() << '\n';
     view->reportUnhandledError(error.what());
     programEnd.endProgram(platform::ExitStatus::UnhandledError);
   }

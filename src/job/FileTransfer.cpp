@@ -5,15 +5,16 @@
 #include "job/Job.h"
 #include "platform/LocalDirectory.h"
 #include "platform/LocalFile.h"
+#include "window/StatusLine.h"
 
 namespace skyhaul::job {
 
 namespace {
 
 constexpr int kAttempts = 3;
-constexpr const char* kUploading = "Status: prenos na strežnik...";
-constexpr const char* kDownloading = "Status: prenos iz strežnika...";
-constexpr const char* kDone = "Status: Prenos je končan.";
+using window::kDone;
+using window::kDownloading;
+using window::kUploading;
 
 }  // namespace
 
@@ -47,7 +48,7 @@ void Job::download() {
   form_.TransferStart = clock_.secondsSinceMidnight();
   form_.Label3.setText(kDownloading);
   mFTP.SetFTPDirectory("/");
-  view_.yield();
+  view_.yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(100));
   bool failed = false;
   for (int attemptsLeft = kAttempts;;) {
@@ -69,7 +70,7 @@ void Job::download() {
 // Shows the error, reconnects with the server as the field reads now, and shows `status` again.
 void Job::prepareNextAttempt(const char* status) {
   form_.Label3.setText(mFTP.GetLastErrorMessage());
-  view_.yield();
+  view_.yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(1000));
   mFTP.CloseConnection();
   mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword);

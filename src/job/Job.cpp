@@ -3,8 +3,10 @@
 
 #include <chrono>
 
+#include "platform/FtpServerAddress.h"
 #include "platform/ProcessLauncher.h"
 #include "settings/Filled.h"
+#include "settings/IniLine.h"
 #include "settings/PopToken.h"
 #include "settings/ReadIni.h"
 
@@ -23,6 +25,29 @@ std::string trimSpaces(const std::string& text) {
 
 std::string orDefault(std::string value, const std::string& fallback) {
   return IsFilled(value) ? value : fallback;
+}
+
+// The server as host:port, the way an administrator checks it; the text itself when it is no
+// server address at all.
+std::string serverDescription(const std::string& server) {
+  const auto address = platform::parseServerAddress(server, 0);
+  if (!address) return server;
+  const bool v6 = address->host.find(':') != std::string::npos;
+  return (v6 ? "[" + address->host + "]" : address->host) + ":" + std::to_string(address->port);
+}
+
+// A text of several lines (a server's reply) as one line.
+std::string oneLine(const std::string& text) {
+  std::string line;
+  for (const char c : text) {
+    if (c != '\r' && c != '\n') {
+      line += c;
+    } else if (!line.empty() && line.back() != ' ') {
+      line += ' ';
+    }
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 }  // namespace
@@ -49,6 +74,7 @@ void Job::Form_Load() {
   form_.FtpUser = orDefault(ReadIni(section, "uporabnik", ini), kDefaultUser);
   form_.FtpPassword = orDefault(ReadIni(section, "geslo", ini), kDefaultPassword);
   if (!IsFilled(form_.textLDIR.text())) form_.textLDIR.setText(environment_.programDirectory + "/");
+  warnAboutSettings();
   mFTP.setEvents(this);
   mFTP.SetModePassive();
   mFTP.SetTransferBinary();
@@ -73,6 +99,21 @@ void Job::Form_Activate() {
   RunJob(job);
 }
 
+// A job that silently runs on defaults, or a password anyone may read, is what an administrator
+// must hear about: each gets one line.
+void Job::warnAboutSettings() {
+  const std::string& ini = form_.IniPath;
+  if (!platform::isReadableFile(ini)) {
+    const char* cause = platform::pathExists(ini) ? "ni berljiva" : "ne obstaja";
+    view_.notice("Opozorilo: datoteka z nastavitvami \"" + ini + "\" " + cause +
+                 "; posel teče s privzetimi nastavitvami.");
+  } else if (platform::isReadableByOthers(ini) && settings::AnySectionHolds("geslo", ini)) {
+    view_.notice("Opozorilo: datoteka z nastavitvami \"" + ini +
+                 "\" hrani geslo, brati pa jo smejo tudi drugi uporabniki (chmod 600 \"" + ini +
+                 "\").");
+  }
+}
+
 // A section chosen on the command line is used exactly as it stands: no defaults.
 void Job::switchToSection(const std::string& section) {
   const std::string& ini = form_.IniPath;
@@ -85,21 +126,45 @@ void Job::switchToSection(const std::string& section) {
 }
 
 void Job::RunJob(const std::string& job) {
-  if (mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword)) {
+  lockJob();
+  const bool connected =
+      mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword);
+  if (connected) {
     if (IsFilled(job)) ftpprenos(job);
     runStoredCommands();
     view_.yield();
   } else {
-    // Nothing is transferred and nothing logged, but an unattended run must leave a trace of
-    // why: the status line shows the connection's error.
-    form_.Label3.setText("Status napaka: " + mFTP.GetLastErrorMessage());
+    reportStartFailure();
   }
   view_.yield();
   mFTP.CloseConnection();
-  view_.yield();
+  view_.yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(5000));
   startFollowUpPrograms();
-  programEnd_.endProgram(platform::ExitStatus::Completed);
+  programEnd_.endProgram(connected ? platform::ExitStatus::Completed
+                                   : platform::ExitStatus::ConnectionFailed);
+}
+
+// Two runs of one job (the same settings file and section) would send the same files twice and
+// trip over each other's deletions: the later one ends before it connects.
+void Job::lockJob() {
+  const std::string key =
+      platform::realPath(form_.IniPath) + "\n" + settings::foldedName(form_.SelectedSection);
+  long holder = 0;
+  if (lock_.acquire(key, holder) == platform::JobLock::Outcome::Acquired) return;
+  const std::string other = holder > 0 ? "proces " + std::to_string(holder) : "drug proces";
+  view_.notice("Posel \"" + form_.SelectedSection + "\" iz \"" + form_.IniPath + "\" že teče (" +
+               other + "); ta zagon se konča, ne da bi kaj prenesel.");
+  programEnd_.endProgram(platform::ExitStatus::AlreadyRunning);
+}
+
+// Nothing is transferred and nothing logged, but an unattended run must leave a trace of why:
+// the status line shows the connection's error, and the error stream names the server.
+void Job::reportStartFailure() {
+  const std::string error = mFTP.GetLastErrorMessage();
+  form_.Label3.setText("Status napaka: " + error);
+  view_.notice("Povezave s strežnikom " + serverDescription(form_.textURL.text()) +
+               " ni bilo mogoče odpreti: " + oneLine(error));
 }
 
 void Job::runStoredCommands() {
@@ -127,6 +192,8 @@ void Job::FileTransferProgress(const std::int64_t& lCurrentBytes, const std::int
 }
 
 void Job::yield() { view_.yield(); }
+
+void Job::yieldBeforeWait() { view_.yieldBeforeWait(); }
 
 void Job::setLabel11(const std::string& text) { form_.Label11.setText(text); }
 

@@ -4,10 +4,13 @@
 // the View; the operating system only through platform/.
 
 #include <string>
+#include <vector>
 
 #include "ftp/cFTP.h"
 #include "job/TransferLog.h"
 #include "platform/Clock.h"
+#include "platform/FileInfo.h"
+#include "platform/JobLock.h"
 #include "platform/ProgramEnd.h"
 #include "window/FrmUpdate.h"
 #include "window/ProgressDisplay.h"
@@ -57,13 +60,26 @@ class Job : private ftp::cFTPEvents {
   void FileTransferProgress(const std::int64_t& lCurrentBytes,
                             const std::int64_t& lTotalBytes) override;
   void yield() override;
+  void yieldBeforeWait() override;
   void setLabel11(const std::string& text) override;
 
+  void warnAboutSettings();
   void switchToSection(const std::string& section);
+  void lockJob();
+  void reportStartFailure();
   void runStoredCommands();
   void startFollowUpPrograms();
   void downloadQueue();
   void uploadQueue();
+  // The files a transfer must never send away or write over: the program itself, its settings
+  // and its log. A name that would touch one is left out, with a status line saying why.
+  struct OwnFile {
+    platform::FileIdentity identity;
+    const char* status;
+  };
+  std::vector<OwnFile> ownFiles() const;
+  bool leaveOutOwnFile(const std::vector<OwnFile>& own, const std::string& name);
+  std::string withoutOwnFiles(std::string listing);
   void prepareNextAttempt(const char* status);
   [[noreturn]] void endAfterFailure(const std::string& status, const std::string& source,
                                     const std::string& target);
@@ -75,6 +91,7 @@ class Job : private ftp::cFTPEvents {
   JobEnvironment environment_;
   window::ProgressDisplay progress_;
   TransferLog log_;
+  platform::JobLock lock_;
 };
 
 }  // namespace skyhaul::job

@@ -19,6 +19,8 @@ class TransferLog {
   // "NAPAKA<now> <source>-----><target> <error>", the error text unchanged.
   void appendFailure(const std::string& source, const std::string& target,
                      const std::string& error);
+  // The log file, as the program opens it (relative to the working directory).
+  const std::string& path() const { return path_; }
 
  private:
   void appendLine(const std::string& line);

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "window/StatusLine.h"
+#include "window/TerminalText.h"
+
 namespace skyhaul::window {
 
 namespace {
@@ -18,13 +21,16 @@ void appendPart(std::string& line, const std::string& part) {
 }  // namespace
 
 ConsoleView::ConsoleView(FrmUpdate& form, std::istream& input, std::ostream& errors,
-                         bool inputIsTerminal, bool errorsIsTerminal, SteadyNow now)
+                         bool inputIsTerminal, bool errorsIsTerminal, SteadyNow now, bool quiet,
+                         Columns columns)
     : form_(form),
       input_(input),
       errors_(errors),
       inputIsTerminal_(inputIsTerminal),
       meterEnabled_(errorsIsTerminal),
-      now_(std::move(now)) {
+      now_(std::move(now)),
+      quiet_(quiet),
+      columns_(std::move(columns)) {
   form_.attach(this);
 }
 
@@ -60,6 +66,12 @@ void ConsoleView::yield() {
   drawMeter();
 }
 
+void ConsoleView::yieldBeforeWait() {
+  if (!meterChanged_) return;
+  lastDrawn_ = now_();
+  drawMeter();
+}
+
 std::string ConsoleView::inputBox(const std::string& prompt, const std::string& /*title*/) {
   if (!inputIsTerminal_) return {};
   endMeterLine();
@@ -75,9 +87,15 @@ void ConsoleView::reportUnhandledError(const std::string& message) {
   errors_ << "Napaka: " << message << '\n' << std::flush;
 }
 
+void ConsoleView::notice(const std::string& line) {
+  endMeterLine();
+  errors_ << line + "\n" << std::flush;
+}
+
 // One write per line: the error stream is unbuffered, and a job of many small files prints two
 // status lines per file.
 void ConsoleView::printStatus() {
+  if (quiet_ && isRoutineStatus(form_.Label3.text())) return;
   endMeterLine();
   const std::string& file = form_.Textimedat.text();
   std::string line;
@@ -87,15 +105,17 @@ void ConsoleView::printStatus() {
   errors_ << line << std::flush;
 }
 
+// The line never wraps: a wrapped line could not be redrawn in place and would leave stale
+// lines behind. The file name gives way first.
 void ConsoleView::drawMeter() {
-  std::string line;
-  appendPart(line, form_.Label7.text());
-  appendPart(line, form_.Label9.text());
-  appendPart(line, form_.Label10.text());
-  appendPart(line, form_.Label11.text());
-  errors_ << '\r';
-  if (!form_.Textimedat.text().empty()) errors_ << form_.Textimedat.text() << ": ";
-  errors_ << line << kClearToEndOfLine << std::flush;
+  std::string figures;
+  appendPart(figures, form_.Label7.text());
+  appendPart(figures, form_.Label9.text());
+  appendPart(figures, form_.Label10.text());
+  appendPart(figures, form_.Label11.text());
+  const int columns = columns_ ? columns_() : 0;
+  const std::string line = fitMeterLine(form_.Textimedat.text(), figures, columns);
+  errors_ << '\r' + line + kClearToEndOfLine << std::flush;
   meterChanged_ = false;
   meterOnScreen_ = true;
 }

@@ -11,14 +11,23 @@ namespace skyhaul::window {
 
 class View : public FieldListener {
  public:
+  // Puts the view on screen, once the fields hold the job's settings; a console has nothing to
+  // show.
+  virtual void show() {}
   // Processes pending window events: repaints and runs the handlers of user actions that
   // arrived meanwhile ("Zapri" ends the program from here).
   virtual void yield() = 0;
+  // The yield right before a blocking wait: unlike a paced yield, it always shows what the
+  // fields hold now, so that the window does not stand still on an older state for the wait.
+  virtual void yieldBeforeWait() { yield(); }
   virtual bool isMinimized() const = 0;
   // A modal input box; returns the text typed, or "" when cancelled.
   virtual std::string inputBox(const std::string& prompt, const std::string& title) = 0;
   // Shows the cause of an error that ends the program.
   virtual void reportUnhandledError(const std::string& message) = 0;
+  // One line a person must act on (a warning, the reason nothing was done), printed on the
+  // error stream whatever the view, also in a run that is otherwise quiet.
+  virtual void notice(const std::string& line) = 0;
 };
 
 }  // namespace skyhaul::window

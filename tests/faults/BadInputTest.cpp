@@ -107,7 +107,7 @@ TEST(BadInput, SettingsFile) {
          writeFile(scene.localFile("f.txt"), "stays");
          return std::vector<std::string>{"f.txt,UP,DEL"};
        },
-       kCompleted,
+       kConnectionFailed,
        {},
        {}},
       {"GarbageBeforeTheSections",
@@ -128,7 +128,7 @@ TEST(BadInput, SettingsFile) {
          writeFile(scene.localFile("f.txt"), "stays");
          return std::vector<std::string>{"f.txt,UP,DEL"};
        },
-       kCompleted,
+       kConnectionFailed,
        {},
        {}},
       {"NoLineEndAfterTheLastValue",

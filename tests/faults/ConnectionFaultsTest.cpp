@@ -1,6 +1,7 @@
 // The connection at the start of the job cannot be had: the job skips its transfers, still
-// runs its follow-up programs and ends normally, touching no source, and says why on the
-// console. And a server that goes away between two attempts and is back for the next.
+// runs its follow-up programs and ends with status 4, touching no source, and says why on the
+// console, naming the server. And a server that goes away between two attempts and is back for the
+// next.
 #include <gtest/gtest.h>
 
 #include "faults/ConcurrentCases.h"
@@ -37,7 +38,7 @@ Case noConnectionCase(const NoConnection& row) {
     return std::vector<std::string>{"f.txt,UP,DEL"};
   };
   c.check = [row](Scene& scene, const RunOutcome& outcome) {
-    EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
+    EXPECT_EQ(outcome.exitStatus, kConnectionFailed) << outcome.errors;
     EXPECT_EQ(readFile(scene.localFile("f.txt")), "stays");
     EXPECT_EQ(readFile(scene.remote("g.txt")), "stays too");
     EXPECT_FALSE(std::filesystem::exists(scene.remote("f.txt")));
@@ -47,6 +48,11 @@ Case noConnectionCase(const NoConnection& row) {
     // Nothing was moved, and the operator must see why.
     EXPECT_NE(outcome.errors.find(row.cause), std::string::npos)
         << "the console does not say why nothing was moved; it wrote:\n"
+        << outcome.errors;
+    const std::string server =
+        *row.server != '\0' ? std::string(row.server) + ":21" : scene.server.address();
+    EXPECT_NE(outcome.errors.find("strežnikom " + server + " ni bilo mogoče odpreti: "),
+              std::string::npos)
         << outcome.errors;
   };
   if (std::string(row.fault).starts_with("stall")) c.options.environment = {"SKYHAUL_TIMEOUT=2"};

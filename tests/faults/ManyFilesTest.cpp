@@ -31,6 +31,7 @@ class QueueView final : public window::View {
   bool isMinimized() const override { return false; }
   std::string inputBox(const std::string&, const std::string&) override { return {}; }
   void reportUnhandledError(const std::string& message) override { error = message; }
+  void notice(const std::string& /*line*/) override {}
   void fieldChanged(window::FieldId field) override {
     if (field == window::FieldId::Tdir && !queueSeen) {
       firstQueue = form_.Tdir.text();
@@ -48,7 +49,8 @@ class QueueView final : public window::View {
 
 std::string fileName(int i) {
   std::string digits = std::to_string(i);
-  return "f" + std::string(5 - digits.size(), '0') + digits + ".dat";
+  std::string name = "f";  // appended: GCC 12's -Wrestrict misreads "f" + ... at -O3
+  return name.append(5 - digits.size(), '0').append(digits).append(".dat");
 }
 
 std::string fileBytes(int i) { return patternBytes(64 + i % 200, static_cast<unsigned>(i)); }

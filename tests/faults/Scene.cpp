@@ -34,7 +34,15 @@ std::unique_ptr<SkyhaulProcess> Scene::start(std::vector<std::string> arguments,
   if (!hasSetting(options.environment, "SKYHAUL_TIMEOUT")) {
     options.environment.emplace_back("SKYHAUL_TIMEOUT=5");
   }
-  return std::make_unique<SkyhaulProcess>(program.path() / "skyhaul", work.path(),
+  // The cases read the status lines, which a run without a terminal keeps to itself.
+  if (!hasSetting(options.environment, "SKYHAUL_VERBOSE")) {
+    options.environment.emplace_back("SKYHAUL_VERBOSE=1");
+  }
+  if (!hasSetting(options.environment, "XDG_RUNTIME_DIR")) {
+    options.environment.emplace_back("XDG_RUNTIME_DIR=" + runtime.path().string());
+  }
+  const auto directory = options.workingDirectory.empty() ? work.path() : options.workingDirectory;
+  return std::make_unique<SkyhaulProcess>(program.path() / "skyhaul", directory,
                                           std::move(options));
 }
 

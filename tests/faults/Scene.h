@@ -47,6 +47,7 @@ class Scene {
   TempDir program;   // the copy of the binary and its ftpjob.ini
   TempDir local;     // the local folder of the transfers
   TempDir work;      // the working directory
+  TempDir runtime;   // the user's runtime folder, where the job locks live
   Snapshot sources;  // the source side as a case found it before the run
 };
 

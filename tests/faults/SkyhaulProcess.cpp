@@ -32,7 +32,12 @@ std::vector<std::string> childEnvironment(const std::vector<std::string>& extra)
     if (!std::string_view(*entry).starts_with("SKYHAUL_")) entries.emplace_back(*entry);
   }
   entries.emplace_back("SKYHAUL_UI=console");
-  entries.insert(entries.end(), extra.begin(), extra.end());
+  for (const auto& entry : extra) {
+    const auto equals = entry.find('=');
+    const std::string prefix = entry.substr(0, equals) + "=";
+    std::erase_if(entries, [&](const std::string& e) { return e.starts_with(prefix); });
+    if (equals != std::string::npos) entries.push_back(entry);
+  }
   return entries;
 }
 
@@ -122,6 +127,11 @@ bool SkyhaulProcess::waitForErrors(const std::string& text, std::chrono::millise
     std::this_thread::sleep_for(kPollInterval);
   }
   return true;
+}
+
+RunOutcome SkyhaulProcess::kill() {
+  if (pid_ > 0) ::kill(pid_, SIGKILL);
+  return finish();
 }
 
 RunOutcome SkyhaulProcess::finish() {

@@ -16,10 +16,11 @@
 namespace skyhaul::test {
 
 struct RunOptions {
-  std::vector<std::string> arguments;    // the job command, as the scheduler passes it
-  std::vector<std::string> environment;  // extra "NAME=value" entries
-  std::chrono::seconds limit{90};        // still running after this is a hang
-  long long fileSizeLimit = -1;          // RLIMIT_FSIZE in bytes; -1 leaves it alone
+  std::vector<std::string> arguments;      // the job command, as the scheduler passes it
+  std::vector<std::string> environment;    // extra "NAME=value" entries; "NAME" alone removes one
+  std::filesystem::path workingDirectory;  // where it starts; empty for the scene's own
+  std::chrono::seconds limit{90};          // still running after this is a hang
+  long long fileSizeLimit = -1;            // RLIMIT_FSIZE in bytes; -1 leaves it alone
   // Root loses the capabilities that let it ignore file modes, so that a read-only folder or
   // an unreadable file stops the program as it stops any other user.
   bool obeyFileModes = false;
@@ -48,8 +49,12 @@ class SkyhaulProcess {
   bool waitForErrors(const std::string& text, std::chrono::milliseconds limit, int count = 1);
   // Standard error so far.
   std::string errors() const;
+  // The program's process id while it runs.
+  pid_t pid() const { return pid_; }
   // Waits for the end, killing the program at the run's limit.
   RunOutcome finish();
+  // Ends the program at once with SIGKILL, as an administrator's kill -9 would.
+  RunOutcome kill();
 
  private:
   bool reap(int options);

@@ -34,6 +34,7 @@ class RecordingView final : public window::View {
     return answer;
   }
   void reportUnhandledError(const std::string& message) override { errors.push_back(message); }
+  void notice(const std::string& line) override { notices.push_back(line); }
   void fieldChanged(window::FieldId field) override {
     if (field == window::FieldId::Label3) statuses.push_back(form_.Label3.text());
   }
@@ -42,6 +43,7 @@ class RecordingView final : public window::View {
   std::vector<std::string> prompts;
   std::vector<std::string> statuses;
   std::vector<std::string> errors;
+  std::vector<std::string> notices;
   int yields = 0;
 
  private:
@@ -60,6 +62,7 @@ class JobTest : public ::testing::Test {
     platform::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
                                   std::chrono::milliseconds(3000)});
     form.attach(&view);
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);  // the job locks live here
     previousDirectory_ = std::filesystem::current_path();
     std::filesystem::current_path(work.path());
   }
@@ -111,6 +114,7 @@ class JobTest : public ::testing::Test {
   TempDir program;  // holds ftpjob.ini, like the program's own directory
   TempDir local;    // the local directory of the transfers
   TempDir work;     // the working directory, where the log grows
+  TempDir runtime;  // the user's runtime folder
   FakeClock clock;
   FakeProgramEnd programEnd;
   window::FrmUpdate form{programEnd};

@@ -62,7 +62,7 @@ TEST_F(Startup, ASectionWithoutLocaldirLeavesTheLocalPrefixEmpty) {
   writeIni(
       "[PROGRAM]\nIZBRANO=a\n[a]\nFTPURL=127.0.0.1:1\nlocaldir=/loaded/\n"
       "[bare]\nFTPURL=127.0.0.1:1\n");
-  EXPECT_EQ(run("bare").status, ExitStatus::Completed);
+  EXPECT_EQ(run("bare").status, ExitStatus::ConnectionFailed);  // nothing listens there
   EXPECT_EQ(form.SelectedSection, "bare");
   EXPECT_EQ(form.textLDIR.text(), "");
   EXPECT_EQ(form.FtpUser, "");
@@ -71,7 +71,7 @@ TEST_F(Startup, ASectionWithoutLocaldirLeavesTheLocalPrefixEmpty) {
 
 TEST_F(Startup, AFirstTokenThatIsNoSectionIsPartOfTheCommand) {
   writeIni("[PROGRAM]\nIZBRANO=a\n[a]\nFTPURL=127.0.0.1:1\n[nourl]\nftpdir=/x/\n");
-  EXPECT_EQ(run("nourl,x.txt").status, ExitStatus::Completed);
+  EXPECT_EQ(run("nourl,x.txt").status, ExitStatus::ConnectionFailed);  // nothing listens there
   EXPECT_EQ(form.SelectedSection, "a");
 }
 
@@ -87,10 +87,75 @@ TEST_F(Startup, AnAnswerTypedIntoTheInputBoxIsTheJob) {
 
 TEST_F(Startup, OnlyTheFirstActivationStartsAJob) {
   writeIni("[PROGRAM]\nIZBRANO=a\n[a]\nFTPURL=127.0.0.1:1\n");
-  EXPECT_EQ(run("").status, ExitStatus::Completed);
+  EXPECT_EQ(run("").status, ExitStatus::ConnectionFailed);  // nothing listens there
   const auto sleeps = clock.sleeps.size();
   EXPECT_NO_THROW(job->Form_Activate());
   EXPECT_EQ(clock.sleeps.size(), sleeps);
+}
+
+// A run on defaults, or a password others may read, is worth one line to the administrator.
+TEST_F(Startup, TheSettingsFileIsWarnedAboutWhenItIsMissingOrExposesAPassword) {
+  using std::filesystem::perms;
+  struct Case {
+    const char* name;
+    const char* ini;  // nullptr: no file
+    perms mode;
+    const char* notice;  // a part of the one line expected, or "" for none
+  };
+  const perms shared = perms::owner_read | perms::owner_write | perms::group_read;
+  const perms own = perms::owner_read | perms::owner_write;
+  for (const Case& c : std::vector<Case>{
+           {"Missing", nullptr, own, "ne obstaja; posel teče s privzetimi nastavitvami"},
+           {"Unreadable", "[s]\n", perms::none, "ni berljiva"},
+           {"SharedPassword", "[a]\n[b]\ngeslo=skrivno\n", shared, "hrani geslo"},
+           {"OwnPassword", "[b]\ngeslo=skrivno\n", own, ""},
+           {"SharedWithoutPassword", "[b]\ngeslo= \n", shared, ""},
+       }) {
+    SCOPED_TRACE(c.name);
+    const auto path = program.path() / "ftpjob.ini";
+    std::filesystem::remove(path);
+    if (c.ini != nullptr) {
+      writeIni(c.ini);
+      std::filesystem::permissions(path, c.mode);
+    }
+    view.notices.clear();
+    if (c.mode == perms::none && ::geteuid() == 0) continue;  // root reads it all the same
+    load();
+    if (*c.notice == '\0') {
+      EXPECT_TRUE(view.notices.empty()) << view.notices.front();
+    } else {
+      ASSERT_EQ(view.notices.size(), 1u);
+      EXPECT_NE(view.notices[0].find(c.notice), std::string::npos) << view.notices[0];
+      EXPECT_NE(view.notices[0].find(path.string()), std::string::npos) << view.notices[0];
+    }
+  }
+}
+
+// A second run of the same job ends before it connects; another section is another job.
+TEST_F(Startup, ARunOfAJobThatIsUnderWayEndsAtOnceWithStatusFive) {
+  std::filesystem::create_directory(server.root() / "in");
+  writeFile(local.path() / "a.txt", "a");
+  writeSettings("run1=touch " + work.prefix() + "after\n[other]\nFTPURL=" + server.address() +
+                "\nuporabnik=ftpjob\ngeslo=pelmun\n");
+  std::filesystem::permissions(program.path() / "ftpjob.ini", std::filesystem::perms::owner_read);
+  ASSERT_EQ(run("").status, ExitStatus::Completed);
+  auto first = std::move(job);  // still holds its lock
+
+  view.notices.clear();
+  const RunResult second = run("a.txt,UP,DEL");
+  EXPECT_EQ(second.status, ExitStatus::AlreadyRunning);
+  ASSERT_EQ(view.notices.size(), 1u);
+  EXPECT_NE(view.notices[0].find("\"job\""), std::string::npos) << view.notices[0];
+  EXPECT_NE(view.notices[0].find("proces " + std::to_string(::getpid())), std::string::npos)
+      << view.notices[0];
+  EXPECT_TRUE(std::filesystem::exists(local.path() / "a.txt"));
+  EXPECT_TRUE(logLines().empty());
+  EXPECT_EQ(clock.sleeps.size(), 1u);  // the first run's end; the second waited for nothing
+
+  EXPECT_EQ(run("OTHER").status, ExitStatus::Completed) << view.statuses.back();
+  first.reset();
+  EXPECT_EQ(run("a.txt,UP,DEL").status, ExitStatus::Completed);
+  EXPECT_FALSE(std::filesystem::exists(local.path() / "a.txt"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // the clock moves only when the test (or a wait) moves it, and ending the program throws.
 
 #include <chrono>
+#include <functional>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -17,8 +18,9 @@ class FakeClock final : public platform::Clock {
     return start_ + std::chrono::duration_cast<std::chrono::system_clock::duration>(
                         std::chrono::duration<double>(seconds_));
   }
-  // A wait advances the clock by its length and is remembered.
+  // A wait advances the clock by its length and is remembered; `onSleep` sees it first.
   void sleep(std::chrono::milliseconds duration) override {
+    if (onSleep) onSleep(duration);
     sleeps.push_back(duration);
     seconds_ += static_cast<double>(duration.count()) / 1000.0;
   }
@@ -26,6 +28,7 @@ class FakeClock final : public platform::Clock {
   void setSecondsSinceMidnight(double seconds) { seconds_ = seconds; }
 
   std::vector<std::chrono::milliseconds> sleeps;
+  std::function<void(std::chrono::milliseconds)> onSleep;
 
  private:
   double seconds_ = 36000.0;

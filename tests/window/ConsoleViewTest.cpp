@@ -9,6 +9,7 @@
 #include "support/FakeClock.h"
 #include "window/FrmUpdate.h"
 #include "window/ProgressDisplay.h"
+#include "window/TerminalText.h"
 
 namespace skyhaul::window {
 namespace {
@@ -147,6 +148,70 @@ TEST_F(ConsoleViewTest, OpenMeterLineIsEndedWhenTheViewGoes) {
   EXPECT_EQ(errors.str().back(), '\n');
   form.Label3.setText("Status:");  // nobody listens any more
   EXPECT_EQ(errors.str().find("Status"), std::string::npos);
+}
+
+// Nobody watches a run without a terminal: only what a person must act on is printed.
+TEST_F(ConsoleViewTest, AQuietViewPrintsOnlyWhatNeedsActing) {
+  ConsoleView view(form, input, errors, false, false, &std::chrono::steady_clock::now, true);
+  form.Textimedat.setText("a.txt");
+  for (const char* status : {"Status: prenos na strežnik...", "553 Could not create file.\r\n",
+                             "Status: prenos na strežnik...", "Status: Prenos je končan.",
+                             "Status napaka:553 Could not create file.\r\n"}) {
+    form.Label3.setText(status);
+  }
+  view.notice("Opozorilo: nastavitev ni.");
+  view.reportUnhandledError("dnevnika ni mogoče pisati");
+  EXPECT_EQ(errors.str(),
+            "a.txt: 553 Could not create file.\r\n\n"
+            "a.txt: Status napaka:553 Could not create file.\r\n\n"
+            "Opozorilo: nastavitev ni.\n"
+            "Napaka: dnevnika ni mogoče pisati\n");
+}
+
+// A paced meter would stand still on an older state through the wait that follows.
+TEST_F(ConsoleViewTest, TheYieldBeforeAWaitDrawsAtOnce) {
+  ConsoleView view = makeView(false, true);
+  form.Textimedat.setText("a.txt");
+  showProgress("1 KB", "0%");
+  view.yield();
+  showProgress("2 KB", "100%");
+  view.yield();  // too soon
+  view.yieldBeforeWait();
+  EXPECT_TRUE(
+      errors.str().ends_with("\ra.txt: 2 KB  100%  Do konca še: 00:00:00" + std::string(kClear)))
+      << errors.str();
+}
+
+TEST_F(ConsoleViewTest, TheMeterNeverWraps) {
+  int columns = 60;
+  ConsoleView view(
+      form, input, errors, false, true, [this] { return now; }, false,
+      [&columns] { return columns; });
+  form.Textimedat.setText("porocilo-za-mesec-november-2026.csv");
+  showProgress("120 KB od 976 KB", "12%");
+  view.yield();
+  EXPECT_EQ(errors.str(), std::string("\rporoci…26.csv: 120 KB od 976 KB  12%  ") +
+                              "Do konca še: 00:00:00" + kClear);
+}
+
+TEST(FitMeterLine, TheFileNameGivesWayFirst) {
+  struct Case {
+    const char* file;
+    const char* figures;
+    int columns;
+    const char* line;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"a.txt", "1 KB  5%", 0, "a.txt: 1 KB  5%"},
+           {"a.txt", "1 KB  5%", 16, "a.txt: 1 KB  5%"},
+           {"abcdefghij.txt", "1 KB  5%", 20, "abcd….txt: 1 KB  5%"},
+           {"čšžčšžčšžč.txt", "1 KB", 16, "čšžč….txt: 1 KB"},
+           {"abcdefghij.txt", "1 KB od 976 KB  5%", 20, "1 KB od 976 KB  5%"},
+           {"abcdefghij.txt", "1 KB od 976 KB  50%", 12, "1 KB od 976"},
+           {"", "1 KB", 3, "1 "},
+       }) {
+    EXPECT_EQ(fitMeterLine(c.file, c.figures, c.columns), c.line) << c.file << " " << c.columns;
+  }
 }
 
 TEST_F(ConsoleViewTest, InputBoxAsksOnATerminal) {

@@ -22,6 +22,7 @@ class FakeView final : public View {
     return {};
   }
   void reportUnhandledError(const std::string& message) override { errors.push_back(message); }
+  void notice(const std::string& line) override { notices.push_back(line); }
   void fieldChanged(FieldId field) override { changes.push_back(field); }
 
   int yields = 0;
@@ -29,6 +30,7 @@ class FakeView final : public View {
   std::function<void(int)> onYield;  // called with the number of the yield, from 1
   std::vector<FieldId> changes;
   std::vector<std::string> errors;
+  std::vector<std::string> notices;
 };
 
 }  // namespace skyhaul::window

@@ -7,7 +7,9 @@
 #include <array>
 #include <clocale>
 #include <ctime>
+#include <iostream>
 #include <limits>
+#include <vector>
 
 #include "window/qt/MainWindow.h"
 #include "window/qt/RefreshPacer.h"
@@ -29,6 +31,14 @@ std::unique_ptr<QApplication> makeApplication(int& argc, char** argv) {
   return app;
 }
 
+// Qt's own arguments: the program name and, when one is chosen, "-platform <name>". The job's
+// arguments were taken before; Qt must not read them as its options.
+std::vector<std::string> qtArguments(int argc, char** argv, const std::string& platform) {
+  std::vector<std::string> words{argc > 0 ? argv[0] : "skyhaul"};
+  if (!platform.empty()) words.insert(words.end(), {"-platform", platform});
+  return words;
+}
+
 // A transfer yields millions of times a second, several times per 255-byte chunk. The clock is
 // looked at only once per this many yields, about once per chunk, and it is the coarse clock
 // (a tick of a few milliseconds, plenty for 10 ms and 33 ms): the pacing stays, and a yield
@@ -46,7 +56,19 @@ std::chrono::steady_clock::time_point coarseNow() {
 }  // namespace
 
 struct QtView::Impl {
-  Impl(FrmUpdate& form, int& argc, char** argv) : app(makeApplication(argc, argv)), window(form) {}
+  Impl(FrmUpdate& form, std::vector<std::string> arguments)
+      : words(std::move(arguments)),
+        argv(pointersTo(words)),
+        argc(static_cast<int>(words.size())),
+        app(makeApplication(argc, argv.data())),
+        window(form) {}
+
+  static std::vector<char*> pointersTo(std::vector<std::string>& words) {
+    std::vector<char*> pointers;
+    for (auto& word : words) pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    return pointers;
+  }
 
   // Pushes every marked field into its widget.
   void refreshChanged() {
@@ -58,6 +80,9 @@ struct QtView::Impl {
     anyChanged = false;
   }
 
+  std::vector<std::string> words;  // QApplication keeps argc and argv for its whole life
+  std::vector<char*> argv;
+  int argc;
   std::unique_ptr<QApplication> app;  // null when the process had one already
   MainWindow window;
   RefreshPacer pacer;
@@ -66,8 +91,8 @@ struct QtView::Impl {
   bool anyChanged = false;
 };
 
-QtView::QtView(FrmUpdate& form, int& argc, char** argv)
-    : form_(form), impl_(std::make_unique<Impl>(form, argc, argv)) {
+QtView::QtView(FrmUpdate& form, int argc, char** argv, const std::string& platform)
+    : form_(form), impl_(std::make_unique<Impl>(form, qtArguments(argc, argv, platform))) {
   form_.attach(this);
 }
 
@@ -99,6 +124,12 @@ void QtView::yield() {
   endProgramIfCloseRequested();
 }
 
+void QtView::yieldBeforeWait() {
+  impl_->refreshChanged();
+  QCoreApplication::processEvents();
+  endProgramIfCloseRequested();
+}
+
 bool QtView::isMinimized() const { return impl_->window.isMinimized(); }
 
 std::string QtView::inputBox(const std::string& prompt, const std::string& title) {
@@ -116,13 +147,17 @@ std::string QtView::inputBox(const std::string& prompt, const std::string& title
   return accepted ? dialog.textValue().toStdString() : std::string();
 }
 
+// The message box waits for a person; the error stream is what a scheduler keeps.
 void QtView::reportUnhandledError(const std::string& message) {
+  std::cerr << "Napaka: " + message + "\n" << std::flush;
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorTitle),
                   QString::fromStdString(message), QMessageBox::Ok, &impl_->window);
   box.setTextFormat(Qt::PlainText);
   box.button(QMessageBox::Ok)->setText(QString::fromUtf8(kOkText));
   box.exec();
 }
+
+void QtView::notice(const std::string& line) { std::cerr << line + "\n" << std::flush; }
 
 // Runs outside Qt's event handling, so that ending the program never unwinds through Qt.
 void QtView::endProgramIfCloseRequested() {
