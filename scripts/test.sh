@@ -9,7 +9,7 @@ jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
 echo "== Gradnja in testi (build/)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
