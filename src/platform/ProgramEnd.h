@@ -10,6 +10,7 @@ enum class ExitStatus {
   FileFailed = 1,      // a file failed its third attempt
   UnhandledError = 2,  // an error the job does not handle ended it
   ClosedByUser = 3,    // "Zapri" or the window closed through its frame
+  UsageError = 64,     // an unknown option or one without its value (EX_USAGE)
 };
 
 class ProgramEnd {
