@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up and runs a demo job: a loopback FTP server (the test server) with the
 # default account ftpjob / pelmun, a few sample files uploaded with DEL and downloaded back.
+# The demo's folder in /tmp is removed at the end unless SKYHAUL_DEMO_KEEP=1. The server listens
+# on port 21 when it is free (so the built-in defaults serve), otherwise on a free port;
+# SKYHAUL_DEMO_PORT=N sets the port (0: any free one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$(pwd)"
@@ -11,17 +14,27 @@ mkdir -p "$demo/program" "$demo/outbox" "$demo/inbox" "$demo/server" "$demo/work
 server_pid=""
 cleanup() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  if [ "${SKYHAUL_DEMO_KEEP:-0}" = "1" ]; then
+    echo "== Demo je ostal v $demo"
+  else
+    rm -rf "$demo"
+  fi
 }
 trap cleanup EXIT
 
-# Port 21 when it is free, so the built-in defaults serve with no server setting at all.
-port=21
-if ! /usr/bin/python3 -c 'import socket,sys; s=socket.socket(); s.bind(("127.0.0.1",21))' 2>/dev/null; then
-  port=0
+if [ -n "${SKYHAUL_DEMO_PORT:-}" ]; then
+  port="$SKYHAUL_DEMO_PORT"
+  [[ "$port" =~ ^[0-9]+$ ]] || { echo "SKYHAUL_DEMO_PORT mora biti številka vrat." >&2; exit 1; }
+else
+  port=21
+  if ! /usr/bin/python3 -c 'import socket,sys; s=socket.socket(); s.bind(("127.0.0.1",21))' 2>/dev/null; then
+    port=0
+  fi
 fi
 coproc SERVER { exec /usr/bin/python3 "$repo/tests/support/ftp_server.py" --root "$demo/server" --port "$port"; }
 server_pid=$SERVER_PID
-read -r -t 15 ready port <&"${SERVER[0]}"
+ready=""
+read -r -t 15 ready port <&"${SERVER[0]}" || true
 [ "$ready" = "READY" ] || { echo "Strežnik FTP se ni zagnal." >&2; exit 1; }
 echo "== Strežnik FTP posluša na 127.0.0.1:$port (ftpjob / pelmun)"
 
@@ -69,4 +82,3 @@ echo "== Izhodni status: $status"
 echo "== Prejete datoteke:"; ls -l "$demo/inbox"
 (cd "$demo/inbox" && sha256sum -c "$demo/sums")
 echo "== SKYHAUL.log:"; cat "$demo/work/SKYHAUL.log"
-echo "== Demo je v $demo"

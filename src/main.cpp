@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "SkyhaulVersion.h"
+#include "job/CommandLine.h"
 #include "job/Job.h"
 #include "platform/Clock.h"
 #include "platform/InternetLibrary.h"
@@ -31,15 +33,6 @@
 namespace {
 
 using namespace skyhaul;
-
-std::string joinArguments(int argc, char** argv) {
-  std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += ' ';
-    commandLine += argv[i];
-  }
-  return commandLine;
-}
 
 bool hasValue(const char* name) {
   const char* value = std::getenv(name);
@@ -108,19 +101,24 @@ std::unique_ptr<window::View> makeView(window::FrmUpdate& form, int argc, char**
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments are the job's own (the window's toolkit gets none of them). Help, version and
+  // usage errors end here, before settings, a window or a connection.
+  const job::StartRequest start = job::parseCommandLine(argc, argv);
+  if (start.action != job::StartAction::Run) {
+    return static_cast<int>(job::answerWithoutRunning(start, kVersion, std::cout, std::cerr));
+  }
   std::setlocale(LC_ALL, "");
   // A reset connection or a file size limit must fail the write, not kill the job.
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
   applyTimeoutSetting();
-  // The job's own; the window's toolkit is given none of them.
-  const std::string commandLine = joinArguments(argc, argv);
   platform::SystemClock clock;
   platform::ProcessEnd programEnd;
   window::FrmUpdate form(programEnd);
   std::unique_ptr<window::View> view = makeView(form, argc, argv);
   try {
-    job::Job job(form, *view, clock, programEnd, {platform::executableDirectory(), commandLine});
+    job::Job job(form, *view, clock, programEnd,
+                 {platform::executableDirectory(), start.commandLine, start.settingsPath});
     job.Form_Load();
     view->show();
     job.Form_Activate();

@@ -64,7 +64,8 @@ Job::Job(window::FrmUpdate& form, window::View& view, platform::Clock& clock,
       log_(clock) {}
 
 void Job::Form_Load() {
-  form_.IniPath = environment_.programDirectory + "/" + kSettingsFileName;
+  form_.IniPath =
+      environment_.settingsPath.value_or(environment_.programDirectory + "/" + kSettingsFileName);
   const std::string& ini = form_.IniPath;
   form_.SelectedSection = ReadIni("PROGRAM", "IZBRANO", ini);
   const std::string& section = form_.SelectedSection;

@@ -3,6 +3,7 @@
 // per-file steps. It works on the window's fields (FrmUpdate) and sees the screen only through
 // the View; the operating system only through platform/.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@ inline constexpr const char* kSettingsFileName = "ftpjob.ini";
 inline constexpr int kStoredEntries = 20;
 
 struct JobEnvironment {
-  std::string programDirectory;  // where the executable lies, without a trailing "/"
-  std::string commandLine;       // the arguments joined with single spaces
+  std::string programDirectory;               // where the executable lies, without a trailing "/"
+  std::string commandLine;                    // the arguments joined with single spaces
+  std::optional<std::string> settingsPath{};  // instead of ftpjob.ini in programDirectory
 };
 
 class Job : private ftp::cFTPEvents {

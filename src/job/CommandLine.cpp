@@ -1,0 +1,137 @@
+#include "job/CommandLine.h"
+
+#include <vector>
+
+namespace skyhaul::job {
+
+namespace {
+
+constexpr std::string_view kSettingsOption = "--settings";
+
+constexpr std::string_view kHelp = R"(Uporaba: skyhaul [MOŽNOST]... [--] [UKAZ]...
+
+Skyhaul brez nadzora prenaša datoteke na strežnik FTP in z njega, kot ga
+zaganja razporejevalnik (cron, systemd). Nastavitve bere iz ftpjob.ini v mapi
+programa ali iz datoteke, ki jo poda --settings; vsako preneseno datoteko
+zapiše v SKYHAUL.log v delovni mapi.
+
+Ukaz: argumenti, združeni s presledki v eno besedilo, seznam, ločen z vejicami.
+  maska,smer[,DEL]          maska z * in ?; smer DOWN prenaša s strežnika,
+                            vse drugo na strežnik; DEL po prenosu pobriše
+                            vsak izvor
+  odsek[,maska,smer[,DEL]]  odsek nastavitev s polnim FTPURL, za ukazom še
+                            njegovi shranjeni ukazi prenos1..prenos20
+  Podpičje konča seznam; " ali ' obdajata vejico ali podpičje. Brez ukaza
+  Skyhaul vpraša zanj (v terminalu le, ko je standardni vhod terminal).
+
+Primeri:
+  skyhaul '*.txt,UP,DEL'          naloži *.txt na strežnik, pobriše izvore
+  skyhaul '*.zip,DOWN'            prenese *.zip s strežnika
+  skyhaul nocna                   odsek [nocna] z njegovimi shranjenimi ukazi
+  skyhaul 'nocna,*.csv,DOWN,DEL'  odsek [nocna], najprej ta ukaz
+  skyhaul --settings /etc/skyhaul/nocna.ini nocna
+  skyhaul -- '--dnevno.csv,UP'    ukaz, ki se začne z "--"
+
+Možnosti (le pred ukazom):
+  -h, --help             izpiše ta navodila
+  --version              izpiše različico
+  --settings DATOTEKA    nastavitve iz DATOTEKE namesto iz ftpjob.ini v mapi
+                         programa (tudi --settings=DATOTEKA; relativna pot
+                         velja od delovne mape)
+  --                     konec možnosti: kar sledi, je ukaz
+  Argument, ki se začne z enim "-" (maska -x.txt,UP), je že ukaz.
+
+Spremenljivke okolja:
+  SKYHAUL_UI=window|console  okno ali terminal; privzeto okno, ko je
+                             nastavljen DISPLAY ali WAYLAND_DISPLAY
+  SKYHAUL_TIMEOUT=SEKUNDE    meja vsakega čakanja na strežnik, od 1 do 86400;
+                             privzeto 60
+  SKYHAUL_VERBOSE=1          vse vrstice stanja na standardno napako tudi,
+                             ko ta ni terminal (sicer le to, kar terja
+                             ukrepanje)
+
+Izhodni status:
+  0   opravilo je teklo do konca
+  1   datoteka ni uspela niti v tretjem poskusu; nič za njo se ni izvedlo
+  2   opravilo je končala napaka, ki je ne obravnava (v dnevnik ni mogoče
+      pisati, izvora ni mogoče pobrisati, lokalne mape ni, naknadnega
+      programa ni mogoče zagnati); vzrok je izpisan na standardni napaki
+  3   končal ga je uporabnik (»Zapri« ali zaprtje okna)
+  4   povezave ob začetku ni bilo mogoče vzpostaviti (ime ni razrešeno,
+      povezava zavrnjena ali čas potekel, prijava zavrnjena, rokovanje TLS
+      ali potrdilo zavrnjeno); naknadni programi run1..run20 so se vseeno
+      zagnali
+  5   drug zagon istega opravila (ista datoteka nastavitev in isti odsek)
+      že teče; nič ni bilo storjeno
+  64  napačna uporaba (neznana možnost ali --settings brez datoteke)
+
+Več: man skyhaul
+)";
+
+StartRequest usageError(std::string message) {
+  StartRequest request;
+  request.action = StartAction::UsageError;
+  request.message = "skyhaul: " + std::move(message) + " (navodila: skyhaul --help)";
+  return request;
+}
+
+std::string joined(std::vector<std::string>::const_iterator first,
+                   std::vector<std::string>::const_iterator last) {
+  std::string text;
+  for (auto word = first; word != last; ++word) {
+    if (word != first) text += ' ';
+    text += *word;
+  }
+  return text;
+}
+
+}  // namespace
+
+StartRequest parseCommandLine(int argc, const char* const* argv) {
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  StartRequest request;
+  auto argument = arguments.begin();
+  for (; argument != arguments.end(); ++argument) {
+    const std::string& word = *argument;
+    if (word == "--") {
+      ++argument;
+      break;
+    }
+    if (word == "--help" || word == "-h") return StartRequest{StartAction::Help, {}, {}, {}};
+    if (word == "--version") return StartRequest{StartAction::Version, {}, {}, {}};
+    if (word == kSettingsOption) {
+      if (++argument == arguments.end()) return usageError("možnosti --settings manjka datoteka");
+      request.settingsPath = *argument;
+    } else if (word.starts_with(std::string(kSettingsOption) + "=")) {
+      request.settingsPath = word.substr(kSettingsOption.size() + 1);
+    } else if (word.starts_with("--")) {
+      return usageError("neznana možnost \"" + word + "\"");
+    } else {
+      break;  // a mask such as "-x.txt,UP" starts the job command like any other word
+    }
+    if (request.settingsPath->empty()) return usageError("možnosti --settings manjka datoteka");
+  }
+  request.commandLine = joined(argument, arguments.end());
+  return request;
+}
+
+platform::ExitStatus answerWithoutRunning(const StartRequest& request, std::string_view version,
+                                          std::ostream& out, std::ostream& errors) {
+  switch (request.action) {
+    case StartAction::Help:
+      out << kHelp;
+      break;
+    case StartAction::Version:
+      out << "skyhaul " << version << '\n';
+      break;
+    case StartAction::UsageError:
+      errors << request.message << '\n';
+      return platform::ExitStatus::UsageError;
+    case StartAction::Run:
+      break;
+  }
+  out.flush();
+  return platform::ExitStatus::Completed;
+}
+
+}  // namespace skyhaul::job

@@ -1,0 +1,32 @@
+#pragma once
+// The options in front of the job command: --help (-h), --version, --settings FILE, and "--",
+// which ends them. From the first other argument on, everything is the job command.
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "platform/ProgramEnd.h"
+
+namespace skyhaul::job {
+
+enum class StartAction { Run, Help, Version, UsageError };
+
+struct StartRequest {
+  StartAction action = StartAction::Run;
+  std::optional<std::string> settingsPath;  // --settings FILE, as given
+  std::string commandLine;                  // the job command's arguments joined with blanks
+  std::string message;                      // for a usage error: what was wrong, in Slovenian
+};
+
+// Reads main's argc and argv (argv[0], the program's name, is skipped). Touches nothing outside:
+// a wrong option gives the action UsageError with its message; --help and --version decide at once.
+StartRequest parseCommandLine(int argc, const char* const* argv);
+
+// Answers a request that runs no job: the help or "skyhaul <version>" on `out` (status
+// Completed), a usage error as one line on `errors` (status UsageError).
+platform::ExitStatus answerWithoutRunning(const StartRequest& request, std::string_view version,
+                                          std::ostream& out, std::ostream& errors);
+
+}  // namespace skyhaul::job
