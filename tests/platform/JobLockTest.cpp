@@ -48,10 +48,12 @@ TEST_F(JobLockTest, AKilledHolderReleasesTheLock) {
   }
   bool heldByChild = false;
   for (int i = 0; i < 500 && !heldByChild; ++i) {
-    JobLock probe;  // let go at once when it got the lock before the child
-    long holder = 0;
-    heldByChild =
-        probe.acquire("key", holder) == JobLock::Outcome::HeldElsewhere && holder == child;
+    {
+      JobLock probe;  // lets go before the pause when it got the lock before the child
+      long holder = 0;
+      heldByChild =
+          probe.acquire("key", holder) == JobLock::Outcome::HeldElsewhere && holder == child;
+    }
     if (!heldByChild) ::usleep(10000);
   }
   ::kill(child, SIGKILL);
