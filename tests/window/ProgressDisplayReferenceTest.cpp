@@ -125,6 +125,7 @@ class EagerDisplay {
   }
 
   void setLabel11(const std::string& text) { labels_[3] = text; }
+  void setTransferRate(float rate) { transferRate_ = rate; }
   std::vector<Shown> shown() const { return shownBy(bar_, labels_, caption_, transferRate_); }
 
  private:
@@ -182,6 +183,13 @@ class RandomTransfers {
     for (event_ = 0; event_ < events && failure.empty(); ++event_) {
       step();
       if (readAlways_ || chance(readChance_)) compare(reference_.shown(), "after the event");
+      if (chance(0.01)) {
+        // A rate no transfer gives; it stays while no time passes.
+        const std::array<float, 4> rates{1e-40F, -1e-30F, std::numeric_limits<float>::infinity(),
+                                         std::numeric_limits<float>::quiet_NaN()};
+        form_.TransferRate = rates[static_cast<std::size_t>(between(0.0, 4.0))];
+        reference_.setTransferRate(form_.TransferRate);
+      }
       if (chance(0.02)) {
         // As the FTP client writes it at the end of an upload, between two events.
         const char* text = chance(0.5) ? "Konec." : "INTERNET CLOSE";
@@ -216,13 +224,14 @@ class RandomTransfers {
   void startFile() {
     form_.TransferStart = static_cast<float>(clockSeconds_);
     current_ = 0;
-    const int kind = static_cast<int>(between(0.0, 7.0));
-    const std::array<std::pair<double, double>, 7> sizes{{{0.0, 0.0},
+    const int kind = static_cast<int>(between(0.0, 8.0));
+    const std::array<std::pair<double, double>, 8> sizes{{{0.0, 0.0},
                                                           {1.0, 1e3},
                                                           {1e3, 1e7},
                                                           {1e7, 0x1p31},
                                                           {0x1p31, 0x1p45},
                                                           {0x1p62, 0x1p63},
+                                                          {0x1p63, 0x1p63},
                                                           {-1e3, -1.0}}};
     const double size = between(sizes[kind].first, sizes[kind].second);
     total_ = bytes(size);
