@@ -1,6 +1,7 @@
 #pragma once
-// The kinds of field the main window has. Each field stores its value and tells the window's
-// listener when the program changes it, so a view can redraw just what changed.
+// The kinds of field the main window has. Each field stores its value, or has it written by a
+// source when it is read, and tells the window's listener when the program changes it, so a
+// view can redraw just what changed.
 
 #include <string>
 #include <utility>
@@ -18,6 +19,8 @@ enum class FieldId {
 class FieldListener {
  public:
   virtual ~FieldListener() = default;
+  // `field` changed. A text that follows a source tells this once until somebody reads it,
+  // however often it changes meanwhile.
   virtual void fieldChanged(FieldId field) = 0;
 };
 
@@ -53,10 +56,12 @@ class TextSource {
 class SourcedText {
  public:
   explicit SourcedText(std::string text) : text_(std::move(text)) {}
+  // The text, written now by the source when a change waits for this read.
   const std::string& get(FieldId field) const {
     if (stale_) write(field);
     return text_;
   }
+  // Stores `text`; the source writes no more until it is followed again.
   void set(std::string text) {
     stale_ = false;
     text_ = std::move(text);
