@@ -322,7 +322,7 @@ class RandomTransfers {
 
 TEST(ProgressDisplayReference, ShowsWhatTheStepsGiveWheneverItIsRead) {
   const bool commaLocaleBuilt = CommaLocale().active();
-  for (std::uint64_t seed = 1; seed <= 600; ++seed) {
+  for (std::uint64_t seed = 1; seed <= 400; ++seed) {
     RandomTransfers transfers(seed, commaLocaleBuilt);
     transfers.run(static_cast<int>(seed % 300) + 1);
     ASSERT_EQ(transfers.failure, "");
