@@ -1,6 +1,8 @@
 #pragma once
 // The handler that turns the FTP client's progress events into the main window's progress
-// display: the bar and its hover text, kilobytes done, percentage, rate and time left.
+// display: the bar and its hover text, kilobytes done, percentage, rate and time left. An event
+// keeps only numbers; each text is written when somebody reads it, as the event would have
+// written it.
 
 #include <cstdint>
 #include <string>
