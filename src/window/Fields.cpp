@@ -4,6 +4,13 @@
 
 namespace skyhaul::window {
 
+// Marked fresh only once written: a write that fails leaves the source to try again.
+void SourcedText::write(FieldId field) const {
+  text_.clear();  // keeps the capacity, so a text rewritten often allocates no more
+  source_->writeText(field, text_);
+  stale_ = false;
+}
+
 // A maximum below the position pulls the position down with it, so the bar always shows a
 // position within its range; the position read back after a smaller file starts is the new max.
 // Setting what the bar already holds changes nothing, and the progress display sets the range

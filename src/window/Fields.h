@@ -1,11 +1,10 @@
 #pragma once
-// The kinds of field the main window has. Each field stores its value and tells the window's
-// listener when the program changes it, so a view can redraw just what changed.
+// The kinds of field the main window has. Each field stores its value, or has it written by a
+// source when it is read, and tells the window's listener when the program changes it, so a
+// view can redraw just what changed.
 
-#include <cstdint>
 #include <string>
-
-#include "window/LazyText.h"
+#include <utility>
 
 namespace skyhaul::window {
 
@@ -20,6 +19,8 @@ enum class FieldId {
 class FieldListener {
  public:
   virtual ~FieldListener() = default;
+  // `field` changed. A text that follows a source tells this once until somebody reads it,
+  // however often it changes meanwhile.
   virtual void fieldChanged(FieldId field) = 0;
 };
 
@@ -39,25 +40,67 @@ class Field {
   FieldListener* listener_ = nullptr;
 };
 
-// A text box or a label: one string, returned exactly as last stored.
+// Writes the texts of the fields that follow it, when they are read: the progress display
+// changes its texts far more often than anybody looks at them.
+class TextSource {
+ public:
+  // Appends the text `field` shows now to `text`, which is empty.
+  virtual void writeText(FieldId field, std::string& text) const = 0;
+
+ protected:
+  ~TextSource() = default;
+};
+
+// A field's text: as last stored, or written by the source the field follows on the first read
+// after the source changed it.
+class SourcedText {
+ public:
+  explicit SourcedText(std::string text) : text_(std::move(text)) {}
+  // The text, written now by the source when a change waits for this read.
+  const std::string& get(FieldId field) const {
+    if (stale_) write(field);
+    return text_;
+  }
+  // Stores `text`; the source writes no more until it is followed again.
+  void set(std::string text) {
+    stale_ = false;
+    text_ = std::move(text);
+  }
+  // Lets `source` write the text on the next read. False when a change was already waiting
+  // for a read, so that nobody needs to be told again.
+  bool follow(const TextSource& source) {
+    source_ = &source;
+    return !std::exchange(stale_, true);
+  }
+
+ private:
+  void write(FieldId field) const;
+
+  mutable std::string text_;
+  const TextSource* source_ = nullptr;
+  mutable bool stale_ = false;
+};
+
+// A text box or a label: one string, returned exactly as last stored or as its source writes
+// it now.
 class TextField : public Field {
  public:
   TextField(FieldId id, std::string initial = {}) : Field(id), text_(std::move(initial)) {}
-  const std::string& text() const { return text_.get(); }
+  const std::string& text() const { return text_.get(id()); }
   void setText(std::string text) {
     text_.set(std::move(text));
     changed();
   }
-  // Sets the text that `text` writes when it is first read; the listener is told now.
-  void setDeferredText(const DeferredText& text) {
-    text_.defer(text);
-    changed();
+  // The text is what `source` writes when it is read, until the text is set again. The
+  // listener is told unless it was told of a change that nobody has read yet.
+  void follow(const TextSource& source) {
+    if (text_.follow(source)) changed();
   }
   // Stores text typed by the user; the view already shows it, so nobody is told.
   void setTypedText(std::string text) { text_.set(std::move(text)); }
 
  private:
-  LazyText text_;
+  SourcedText text_;
 };
 
 // The check box: the program sets it with 0 or 1; any non-zero value counts as ticked.
@@ -84,7 +127,7 @@ class ProgressBar : public Field {
   float min() const { return min_; }
   float max() const { return max_; }
   float value() const { return value_; }
-  const std::string& toolTipText() const { return toolTip_.get(); }
+  const std::string& toolTipText() const { return toolTip_.get(id()); }
   void setMin(float min);
   void setMax(float max);
   // Throws std::out_of_range for a position outside min..max, which the bar refuses.
@@ -95,17 +138,16 @@ class ProgressBar : public Field {
     toolTip_.set(std::move(text));
     changed();
   }
-  // Sets the hover text that `text` writes when it is first read; the listener is told now.
-  void setDeferredToolTipText(const DeferredText& text) {
-    toolTip_.defer(text);
-    changed();
+  // The hover text is what `source` writes when it is read, as TextField::follow.
+  void followToolTip(const TextSource& source) {
+    if (toolTip_.follow(source)) changed();
   }
 
  private:
   float min_ = 0.0F;
   float max_ = 100.0F;
   float value_ = 0.0F;
-  LazyText toolTip_;
+  SourcedText toolTip_{""};
 };
 
 }  // namespace skyhaul::window

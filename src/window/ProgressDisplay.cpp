@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "window/ConvertTime.h"
 #include "window/NumberText.h"
@@ -18,88 +20,66 @@ constexpr std::int64_t kBytesPerKilobyte = 1024;
 constexpr double kExactRateLimit = 1e15;
 
 // The arithmetic of a step gives no value (division by zero, overflow, not a number): the step
-// is abandoned and its field keeps what it shows. Each helper says whether it gave a value.
-// (Plain results rather than std::optional: these run after every chunk, and an optional
-// handed on through memory costs more than the arithmetic.)
+// is abandoned and its field keeps what it shows. The helpers that run in every event say
+// whether they gave a value (plain results: a std::optional there costs more than the
+// arithmetic); those that run when a text is written return an optional.
 bool quotient(double dividend, double divisor, double& result) {
   if (divisor == 0.0) return false;
   result = dividend / divisor;
   return std::isfinite(result);
 }
 
-// The nearest whole number, halves to the even neighbour. Adding and taking away 2^52 leaves
-// no fraction, and the floating-point unit rounds that sum to even as nearbyint does, without
-// the library call; from 2^52 up every double is whole already.
-bool wholeNumber(double value, std::int64_t& result) {
-  constexpr double kNoFractionFrom = 4503599627370496.0;  // 2^52
-  double rounded = value;
-  if (std::fabs(value) < kNoFractionFrom) {
-    const double shift = std::copysign(kNoFractionFrom, value);
-    rounded = (value + shift) - shift;
-  }
+// The nearest whole number, halves to the even neighbour.
+std::optional<std::int64_t> wholeNumber(double value) {
+  const double rounded = std::nearbyint(value);
   constexpr double kLimit = 9223372036854775808.0;  // 2^63
-  if (!(rounded >= -kLimit && rounded < kLimit)) return false;
-  result = static_cast<std::int64_t>(rounded);
-  return true;
+  if (!(rounded >= -kLimit && rounded < kLimit)) return std::nullopt;
+  return static_cast<std::int64_t>(rounded);
+}
+
+// Whether wholeNumber gives a value for a reading of the bar, without rounding it: a float
+// with a fraction is far inside the range.
+bool isWholeNumber(float value) {
+  constexpr float kLimit = 9223372036854775808.0F;  // 2^63
+  return value >= -kLimit && value < kLimit;
+}
+
+bool isSinglePrecision(double value) {
+  return std::fabs(value) <= std::numeric_limits<float>::max();
 }
 
 bool singlePrecision(double value, float& result) {
-  if (!(std::fabs(value) <= std::numeric_limits<float>::max())) return false;
+  if (!isSinglePrecision(value)) return false;
   result = static_cast<float>(value);
   return true;
 }
 
-bool percentOf(std::int64_t previousPosition, float maximum, std::int64_t& percent) {
-  double share = 0.0;
-  return quotient(static_cast<double>(previousPosition), maximum, share) &&
-         wholeNumber(share * 100.0, percent);
-}
-
-// `bytesPerSecond` / 1000 through its "####.00" text and back, as the display shows the rate.
-// For whole rates below kExactRateLimit that text is the rate rounded on its last digit, halves
-// away from zero, and reading it back gives the double nearest to that, which the division
-// below gives too; other values take the way through the text itself.
+// k = `bytesPerSecond` rounded down, then k / 1000 through its "####.00" text and back, as the
+// display shows the rate. For k below kExactRateLimit that text is k / 1000 rounded on its last
+// digit, halves away from zero, and reading it back gives the double nearest to that, which the
+// division below gives too; other values take the way through the text itself.
 bool rateThroughItsText(double bytesPerSecond, std::string_view separator, double& rate) {
   if (bytesPerSecond >= 0.0 && bytesPerSecond < kExactRateLimit) {
-    const auto whole = static_cast<std::int64_t>(bytesPerSecond);
-    rate = static_cast<double>((whole + 5) / 10) / 100.0;
+    const auto k = static_cast<std::int64_t>(bytesPerSecond);  // drops the fraction: rounds down
+    rate = static_cast<double>((k + 5) / 10) / 100.0;
     return true;
   }
-  const auto read = readTwoDecimals(twoDecimalsText(bytesPerSecond / 1000.0, separator), separator);
+  const double k = std::floor(bytesPerSecond);
+  const auto read = readTwoDecimals(twoDecimalsText(k / 1000.0, separator), separator);
   if (read) rate = *read;
   return read.has_value();
 }
 
-// The writers of the texts, run when a text is first read.
-void writeHoverText(const DeferredText& from, std::string_view separator, std::string& text) {
-  text.append(generalText(from.single[0], separator))
-      .append(" Bytes od ")
-      .append(generalText(from.single[1], separator))
-      .append(" Bytes Prenešeno ");
+// showKilobytes made sure that the reading is a whole number.
+std::string kilobytes(float bytes) {
+  return plainDecimal(wholeNumber(bytes).value_or(0) / kBytesPerKilobyte);
 }
 
-void writeKilobytes(const DeferredText& from, std::string_view /*separator*/, std::string& text) {
-  text.append(plainDecimal(from.whole[0]))
-      .append(" KB od ")
-      .append(plainDecimal(from.whole[1]))
-      .append(" KB Prenešeno");
-}
-
-void writePercentage(const DeferredText& from, std::string_view /*separator*/, std::string& text) {
-  text.append(plainDecimal(from.whole[0])).append("%");
-}
-
-void writeMinimizedCaption(const DeferredText& from, std::string_view /*separator*/,
-                           std::string& text) {
-  text.append("FTP prenos ").append(plainDecimal(from.whole[0])).append("%");
-}
-
-void writeRate(const DeferredText& from, std::string_view separator, std::string& text) {
-  text.append(rateText(from.single[0], separator)).append(" Kbps");
-}
-
-void writeTimeLeft(const DeferredText& from, std::string_view separator, std::string& text) {
-  text.append("Do konca še: ").append(ConvertTime(from.single[0], separator));
+// The previous position as a whole number (0 when it is none) against the maximum, in percent;
+// showPercentage made sure that this gives a value.
+std::string percentage(float previousPosition, float maximum) {
+  const auto previous = static_cast<double>(wholeNumber(previousPosition).value_or(0));
+  return plainDecimal(wholeNumber(previous / maximum * 100.0).value_or(0));
 }
 
 }  // namespace
@@ -107,43 +87,55 @@ void writeTimeLeft(const DeferredText& from, std::string_view separator, std::st
 ProgressDisplay::ProgressDisplay(FrmUpdate& form, View& view, platform::Clock& clock)
     : form_(form), view_(view), clock_(clock) {}
 
-// Each step stores only numbers; the texts are written when a view reads them. A step whose
-// arithmetic gives no value returns early and leaves its field as it was.
+ProgressDisplay::~ProgressDisplay() {
+  for (const TextField* field :
+       {&form_.Label7, &form_.Label9, &form_.Label10, &form_.Label11, &form_.Caption}) {
+    (void)field->text();
+  }
+  (void)form_.PB.toolTipText();
+}
+
+// The steps keep the numbers their texts are made of; a text is written when it is read. A
+// step whose arithmetic gives no value leaves its numbers, so its field shows what it showed.
 void ProgressDisplay::mFTP_FileTransferProgress(const std::int64_t& lCurrentBytes,
                                                 const std::int64_t& lTotalBytes) {
-  // Read once per event and kept with the texts, which may be written after a locale change.
-  const std::string_view current = decimalSeparator();
-  if (!separatorKept_ || !scratch_.separator.holds(current)) {
-    separatorKept_ = scratch_.separator.assign(current);
-    if (!separatorKept_) longSeparator_.assign(current);
-  }
-  const std::string_view separator =
-      separatorKept_ ? scratch_.separator.view() : std::string_view(longSeparator_);
+  keepSeparator();
+  updateRate(lCurrentBytes);
   ProgressBar& bar = form_.PB;
-  updateRate(lCurrentBytes, separator);
   bar.setMax(static_cast<float>(lTotalBytes));
   bar.setMin(0.0F);
-  std::int64_t previousPosition = 0;
-  if (!wholeNumber(bar.value(), previousPosition)) previousPosition = 0;
+  const float previousPosition = bar.value();  // made a whole number when Label9 is written
   view_.yield();
   const auto position = static_cast<float>(lCurrentBytes);
   if (bar.accepts(position)) bar.setValue(position);
   view_.yield();
-  showHoverText(separator);
+  hover_ = {bar.value(), bar.max()};
+  bar.followToolTip(*this);
   view_.yield();
   showKilobytes();
   view_.yield();
   showPercentage(previousPosition);
-  if (view_.isMinimized()) showMinimizedCaption(previousPosition);
   view_.yield();
-  showRate(separator);
-  showTimeLeft(separator);
-  showComplete();
+  rate_ = form_.TransferRate;
+  form_.Label10.follow(*this);
+  showTimeLeft();
+  if (bar.value() == bar.max()) form_.Label9.setText("100%");
+}
+
+// The texts take the decimal separator of the event that set them; texts that wait for a read
+// when it changes are written at once, with the old one.
+void ProgressDisplay::keepSeparator() {
+  const std::string_view current = decimalSeparator();
+  if (current == separator_) return;
+  (void)form_.PB.toolTipText();
+  (void)form_.Label10.text();
+  (void)form_.Label11.text();
+  separator_.assign(current);
 }
 
 // Thousands of bytes per second over the whole file so far, two decimals, halves away from
 // zero: the rate the display shows, read back from its text.
-void ProgressDisplay::updateRate(std::int64_t currentBytes, std::string_view separator) {
+void ProgressDisplay::updateRate(std::int64_t currentBytes) {
   double elapsed = static_cast<double>(clock_.secondsSinceMidnight()) - form_.TransferStart;
   // The clock restarts at midnight; a transfer running across it is not a negative time.
   if (elapsed < 0.0) elapsed += kSecondsPerDay;
@@ -151,90 +143,76 @@ void ProgressDisplay::updateRate(std::int64_t currentBytes, std::string_view sep
   double rate = 0.0;
   float single = 0.0F;
   if (quotient(static_cast<double>(currentBytes), elapsed, bytesPerSecond) &&
-      rateThroughItsText(std::floor(bytesPerSecond), separator, rate) &&
-      singlePrecision(rate, single)) {
+      rateThroughItsText(bytesPerSecond, separator_, rate) && singlePrecision(rate, single)) {
     form_.TransferRate = single;
   }
 }
 
-void ProgressDisplay::showHoverText(std::string_view separator) {
-  DeferredText& text = scratch_;
-  text.writer = &writeHoverText;
-  text.single = {form_.PB.value(), form_.PB.max()};
-  if (separatorKept_) {
-    form_.PB.setDeferredToolTipText(text);
-  } else {
-    form_.PB.setToolTipText(writtenNow(text, separator));
-  }
-}
-
 void ProgressDisplay::showKilobytes() {
-  std::int64_t done = 0;
-  std::int64_t total = 0;
-  if (!wholeNumber(form_.PB.value(), done) || !wholeNumber(form_.PB.max(), total)) return;
-  DeferredText& text = scratch_;
-  text.writer = &writeKilobytes;
-  text.whole = {done / kBytesPerKilobyte, total / kBytesPerKilobyte};
-  form_.Label7.setDeferredText(text);
+  const ProgressBar& bar = form_.PB;
+  if (!isWholeNumber(bar.value()) || !isWholeNumber(bar.max())) return;
+  kilobytes_ = {bar.value(), bar.max()};
+  form_.Label7.follow(*this);
 }
 
-void ProgressDisplay::showPercentage(std::int64_t previousPosition) {
-  std::int64_t percent = 0;
-  if (!percentOf(previousPosition, form_.PB.max(), percent)) return;
-  DeferredText& text = scratch_;
-  text.writer = &writePercentage;
-  text.whole = {percent, 0};
-  form_.Label9.setDeferredText(text);
+// The previous position was read just after the range was set, which nothing but this display
+// sets, so it lies within 0..maximum (or is 0 below a negative maximum): the share is at most
+// 1 in size, and only a maximum of 0 gives no percentage.
+void ProgressDisplay::showPercentage(float previousPosition) {
+  const float maximum = form_.PB.max();
+  if (maximum == 0.0F) return;
+  percentage_ = {previousPosition, maximum};
+  form_.Label9.follow(*this);
+  if (!view_.isMinimized()) return;
+  caption_ = percentage_;
+  form_.Caption.follow(*this);
 }
 
-void ProgressDisplay::showMinimizedCaption(std::int64_t previousPosition) {
-  std::int64_t percent = 0;
-  if (!percentOf(previousPosition, form_.PB.max(), percent)) return;
-  DeferredText& text = scratch_;
-  text.writer = &writeMinimizedCaption;
-  text.whole = {percent, 0};
-  form_.Caption.setDeferredText(text);
-}
-
-void ProgressDisplay::showRate(std::string_view separator) {
-  DeferredText& text = scratch_;
-  text.writer = &writeRate;
-  text.single = {form_.TransferRate, 0.0F};
-  show(form_.Label10, text, separator);
-}
-
-// The remaining bytes count in units of 1024 while the rate counts thousands.
-void ProgressDisplay::showTimeLeft(std::string_view separator) {
+// The remaining bytes count in units of 1024 while the rate counts thousands. The seconds are
+// rounded down when the text is written: that keeps a number within single precision in it.
+void ProgressDisplay::showTimeLeft() {
   const double remaining = static_cast<double>(form_.PB.max()) - form_.PB.value();
   double seconds = 0.0;
-  float single = 0.0F;
   if (!quotient(remaining / static_cast<double>(kBytesPerKilobyte), form_.TransferRate, seconds) ||
-      !singlePrecision(std::floor(seconds), single)) {
+      !isSinglePrecision(seconds)) {
     return;
   }
-  DeferredText& text = scratch_;
-  text.writer = &writeTimeLeft;
-  text.single = {single, 0.0F};
-  show(form_.Label11, text, separator);
+  secondsLeft_ = seconds;
+  form_.Label11.follow(*this);
 }
 
-// Texts with a decimal separator too long to keep are written at once.
-void ProgressDisplay::show(TextField& field, const DeferredText& text, std::string_view separator) {
-  if (separatorKept_) {
-    field.setDeferredText(text);
-  } else {
-    field.setText(writtenNow(text, separator));
+void ProgressDisplay::writeText(FieldId field, std::string& text) const {
+  switch (field) {
+    case FieldId::PB:
+      text.append(generalText(hover_.position, separator_))
+          .append(" Bytes od ")
+          .append(generalText(hover_.maximum, separator_))
+          .append(" Bytes Prenešeno ");
+      break;
+    case FieldId::Label7:
+      text.append(kilobytes(kilobytes_.position))
+          .append(" KB od ")
+          .append(kilobytes(kilobytes_.maximum))
+          .append(" KB Prenešeno");
+      break;
+    case FieldId::Label9:
+      text.append(percentage(percentage_.position, percentage_.maximum)).append("%");
+      break;
+    case FieldId::Caption:
+      text.append("FTP prenos ")
+          .append(percentage(caption_.position, caption_.maximum))
+          .append("%");
+      break;
+    case FieldId::Label10:
+      text.append(rateText(rate_, separator_)).append(" Kbps");
+      break;
+    case FieldId::Label11:
+      text.append("Do konca še: ")
+          .append(ConvertTime(static_cast<float>(std::floor(secondsLeft_)), separator_));
+      break;
+    default:
+      break;
   }
-}
-
-std::string ProgressDisplay::writtenNow(const DeferredText& text, std::string_view separator) {
-  std::string written;
-  text.writer(text, separator, written);
-  return written;
-}
-
-void ProgressDisplay::showComplete() {
-  if (form_.PB.value() == form_.PB.max()) form_.Label9.setText("100%");
 }
 
 }  // namespace skyhaul::window

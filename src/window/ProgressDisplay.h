@@ -1,20 +1,26 @@
 #pragma once
 // The handler that turns the FTP client's progress events into the main window's progress
-// display: the bar and its hover text, kilobytes done, percentage, rate and time left.
+// display: the bar and its hover text, kilobytes done, percentage, rate and time left. An event
+// keeps only numbers; each text is written when somebody reads it, as the event would have
+// written it.
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "platform/Clock.h"
+#include "window/Fields.h"
 #include "window/FrmUpdate.h"
 #include "window/View.h"
 
 namespace skyhaul::window {
 
-class ProgressDisplay {
+class ProgressDisplay final : private TextSource {
  public:
   ProgressDisplay(FrmUpdate& form, View& view, platform::Clock& clock);
+  // Writes the texts still waiting for a read, as the fields outlive the display.
+  ~ProgressDisplay();
+  ProgressDisplay(const ProgressDisplay&) = delete;
+  ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
   // The handler of the FTP client's progress event: updates every progress field of `form`
   // and yields to the view five times. A step whose arithmetic fails or whose value the bar
@@ -24,23 +30,31 @@ class ProgressDisplay {
                                  const std::int64_t& lTotalBytes);
 
  private:
-  void updateRate(std::int64_t currentBytes, std::string_view separator);
-  void showHoverText(std::string_view separator);
+  // Two readings of the bar, kept for a text until its step next succeeds.
+  struct BarReading {
+    float position = 0.0F;
+    float maximum = 0.0F;
+  };
+
+  void writeText(FieldId field, std::string& text) const override;
+  void keepSeparator();
+  void updateRate(std::int64_t currentBytes);
   void showKilobytes();
-  void showPercentage(std::int64_t previousPosition);
-  void showMinimizedCaption(std::int64_t previousPosition);
-  void showRate(std::string_view separator);
-  void showTimeLeft(std::string_view separator);
-  void showComplete();
-  void show(TextField& field, const DeferredText& text, std::string_view separator);
-  static std::string writtenNow(const DeferredText& text, std::string_view separator);
+  void showPercentage(float previousPosition);
+  void showTimeLeft();
 
   FrmUpdate& form_;
   View& view_;
   platform::Clock& clock_;
-  DeferredText scratch_;        // filled by each step and copied into its field
-  bool separatorKept_ = false;  // this event's separator fits into scratch_
-  std::string longSeparator_;   // this event's separator where it does not
+  // What the texts are written from, each as its step last left it. Every text waiting for a
+  // read was set with `separator_`: a change of the separator writes them first.
+  BarReading hover_;
+  BarReading kilobytes_;
+  BarReading percentage_;  // the position before the event, against the maximum
+  BarReading caption_;
+  float rate_ = 0.0F;
+  double secondsLeft_ = 0.0;  // not yet rounded down
+  std::string separator_;
 };
 
 }  // namespace skyhaul::window
