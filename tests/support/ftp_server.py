@@ -44,16 +44,27 @@ first N times (counted per server process) and is spent after that.
 
 Options: --root DIR (the account's "/", required), --port N (0 picks a free one), --ipv6,
 --fault LINE (repeatable), --control FILE, --verbose (log every command on standard error),
-and --record FILE.
+--record FILE and the TLS options below.
 
 --record FILE appends every command line received on a control connection to FILE as
 "<connection> <line as received>", one write per line, before the command is answered (also
 when a fault answers it). Connections are numbered in the order they were accepted, going on
 after the last number FILE already holds, so a restarted server does not reuse numbers.
 
+--tls explicit (AUTH TLS on the port) or --tls implicit (TLS from the first byte) needs
+--tls-cert (PEM, may hold the chain) and --tls-key (default: the cert file); --tls-min and --tls-max (1.2 or 1.3) bound
+the protocol, by default 1.2 to 1.3. The server then insists like vsftpd with
+force_local_logins_ssl, force_local_data_ssl and require_ssl_reuse: USER or PASS before TLS is
+answered "530 Non-anonymous sessions must use encryption.", a data command without PROT P
+"521 Data connections must be encrypted.", and a data connection that does not resume a TLS
+session of its control connection is closed and its command answered "522 SSL connection
+failed: session reuse required". Each control connection has its own TLS context (session cache
+and ticket keys), so only its own sessions resume; under TLS 1.3 every resumed data connection
+earns the client a fresh ticket on the control connection.
 """
 
 import argparse
+import ctypes
 import itertools
 import logging
 import os
@@ -74,12 +85,19 @@ from pyftpdlib.handlers import BufferedIteratorProducer, DTPHandler, FTPHandler 
 from pyftpdlib.ioloop import AsyncChat  # noqa: E402
 from pyftpdlib.servers import FTPServer  # noqa: E402
 
+try:
+    from OpenSSL import SSL
+    from OpenSSL._util import ffi as openssl_ffi, lib as openssl_lib
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+except ImportError:  # without Debian's python3-openssl the server still speaks plain FTP
+    TLS_FTPHandler = None
 
 USER = "ftpjob"
 PASSWORD = "pelmun"
 DATA_COMMANDS = ("RETR", "STOR", "APPE", "LIST", "NLST", "MLSD")
 # The data faults that cut, reset or stall a connection after a number of bytes.
 CUT_KINDS = ("drop-control", "reset-data", "stall-data", "list-fail")
+REUSE_REQUIRED = "522 SSL connection failed: session reuse required"
 
 
 class Fault:
@@ -267,11 +285,14 @@ class FaultDTPHandler(DTPHandler):
             return
         self.cmd_channel.data_fault = None
         reset_socket(self.socket)
+        # Under TLS: no close_notify first, the connection just breaks.
+        self._error = True
         if fault.kind == "drop-control":
             self._resp = ()
             control = self.cmd_channel
             self.close()
             reset_socket(control.socket)
+            control._error = True
             control.close()
             return
         self._resp = ("426 Connection reset by the test server; transfer aborted.", logging.info)
@@ -474,6 +495,7 @@ class FaultHandler(FTPHandler):
         self._shutdown_connecting_dtp()
         if self.data_channel is not None:
             self.data_channel._resp = ()
+            self.data_channel._error = True
             self.data_channel.close()
             self.data_channel = None
 
@@ -529,6 +551,114 @@ class FaultHandler(FTPHandler):
             del self.proto_cmds
 
 
+if TLS_FTPHandler is not None:
+    TLS_VERSIONS = {"1.2": SSL.TLS1_2_VERSION, "1.3": SSL.TLS1_3_VERSION}
+    try:
+        # The libssl that pyOpenSSL runs on; it has no binding for SSL_new_session_ticket.
+        libssl = ctypes.CDLL("libssl.so.3")
+        libssl.SSL_new_session_ticket.argtypes = [ctypes.c_void_p]
+    except (OSError, AttributeError):
+        libssl = None
+
+    def ssl_pointer(connection):
+        return int(openssl_ffi.cast("uintptr_t", connection._ssl))
+
+    def make_context(cert, key, minimum, maximum):
+        """A server TLS context; fails (SSL.Error) when the certificate or key will not load."""
+        context = SSL.Context(SSL.TLS_SERVER_METHOD)
+        context.set_options(SSL.OP_NO_COMPRESSION)
+        context.set_min_proto_version(TLS_VERSIONS[minimum])
+        context.set_max_proto_version(TLS_VERSIONS[maximum])
+        context.use_certificate_chain_file(cert)
+        context.use_privatekey_file(key)
+        context.check_privatekey()
+        context.set_session_id(b"skyhaul-test")
+        return context
+
+    class FaultTLSDTPHandler(FaultDTPHandler, TLS_DTPHandler):
+        """A data connection under TLS that must resume a session of its control connection."""
+
+        def readable(self):
+            # The client may begin its handshake before the transfer command arrives.
+            return self._ssl_accepting or TLS_DTPHandler.readable(self)
+
+        def handle_read_event(self):
+            if self._ssl_requested and (self._ssl_accepting or self._ssl_closing):
+                TLS_DTPHandler.handle_read_event(self)
+                return
+            # Reading goes through the fault hooks of handle_read, as without TLS.
+            with self._handle_ssl_want_rw():
+                self._ssl_want_read = False
+                self.handle_read()
+
+        def handle_write_event(self):
+            TLS_DTPHandler.handle_write_event(self)
+            if self._ssl_accepting and self._ssl_want_read and not self._closed:
+                # Until the client's handshake bytes come there is nothing to write: waiting
+                # for write events here would spin. The next read event restores them.
+                self.modify_ioloop_events(self.ioloop.READ)
+
+        def handle_ssl_established(self):
+            if openssl_lib.SSL_session_reused(self.socket._ssl):
+                self.cmd_channel.renew_ticket()
+                return
+            if self._initialized:
+                # A transfer waits on this connection: its command gets the 522.
+                self._resp = (REUSE_REQUIRED, logging.info)
+            else:
+                self.cmd_channel.reuse_refused = True
+            self._error = True
+            self.close()
+
+    class FaultTLSHandler(FaultHandler, TLS_FTPHandler):
+        """The control connection under FTPS, as strict as vsftpd with TLS forced."""
+
+        dtp_handler = FaultTLSDTPHandler
+        implicit = False  # TLS from the first byte
+        context_options = None  # (cert, key, minimum, maximum), set in main
+        greeted = False
+        reuse_refused = False  # a data connection was refused before its command came
+
+        @classmethod
+        def get_ssl_context(cls):
+            # One context per control connection: its session cache and ticket keys are its
+            # own, so its data connections can resume only its own sessions.
+            return make_context(*cls.context_options)
+
+        def handle(self):
+            if not self.implicit:
+                FaultHandler.handle(self)
+                return
+            self.secure_connection(self.ssl_context)
+
+        def handle_ssl_established(self):
+            if self.implicit and not self.greeted:
+                self.greeted = True
+                FaultHandler.handle(self)
+
+        def pre_process_command(self, line, cmd, arg):
+            if cmd in ("USER", "PASS") and not self._ssl_established:
+                self.respond("530 Non-anonymous sessions must use encryption.")
+                return
+            if cmd in ("PASV", "EPSV", "PORT", "EPRT"):
+                self.reuse_refused = False
+            if self.authenticated and cmd in DATA_COMMANDS and not self._prot:
+                self.drop_data_connection()
+                self.respond("521 Data connections must be encrypted.")
+                return
+            if self.authenticated and cmd in DATA_COMMANDS and self.reuse_refused:
+                self.reuse_refused = False
+                self.respond(REUSE_REQUIRED)
+                return
+            FaultHandler.pre_process_command(self, line, cmd, arg)
+
+        def renew_ticket(self):
+            # A TLS 1.3 ticket is good for one resumption: each resumed data connection earns
+            # a fresh one, sent with the next reply on this connection.
+            if libssl is not None and self.socket.get_protocol_version_name() == "TLSv1.3":
+                libssl.SSL_new_session_ticket(ssl_pointer(self.socket))
+
+
 def stop_serving(signum, frame):
     """SIGTERM ends the loop the way Ctrl-C does, so the server closes its sockets."""
     raise KeyboardInterrupt()
@@ -543,7 +673,15 @@ def parse_arguments():
     parser.add_argument("--control", help="a file of fault lines, one a line")
     parser.add_argument("--verbose", action="store_true", help="log every command")
     parser.add_argument("--record", help="append every command line received to this file")
-    return parser.parse_args()
+    parser.add_argument("--tls", choices=("explicit", "implicit"), help="FTPS")
+    parser.add_argument("--tls-cert", help="the server's certificate (PEM, may hold the chain)")
+    parser.add_argument("--tls-key", help="its private key (PEM)")
+    parser.add_argument("--tls-min", choices=("1.2", "1.3"), default="1.2")
+    parser.add_argument("--tls-max", choices=("1.2", "1.3"), default="1.3")
+    arguments = parser.parse_args()
+    if arguments.tls and not arguments.tls_cert:
+        parser.error("--tls needs --tls-cert")
+    return arguments
 
 
 def main():
@@ -557,6 +695,13 @@ def main():
     if arguments.record:
         FaultHandler.recorder = Recorder(arguments.record)
     handler = FaultHandler
+    if arguments.tls:
+        if TLS_FTPHandler is None:
+            sys.exit("ftp_server: --tls needs python3-openssl")
+        handler = FaultTLSHandler
+        handler.implicit = arguments.tls == "implicit"
+        handler.context_options = (arguments.tls_cert, arguments.tls_key or arguments.tls_cert,
+                                   arguments.tls_min, arguments.tls_max)
     host = "::1" if arguments.ipv6 else "127.0.0.1"
     server = FTPServer((host, arguments.port), handler)
     signal.signal(signal.SIGTERM, stop_serving)
