@@ -52,15 +52,17 @@ when a fault answers it). Connections are numbered in the order they were accept
 after the last number FILE already holds, so a restarted server does not reuse numbers.
 
 --tls explicit (AUTH TLS on the port) or --tls implicit (TLS from the first byte) needs
---tls-cert (PEM, may hold the chain) and --tls-key (default: the cert file); --tls-min and --tls-max (1.2 or 1.3) bound
-the protocol, by default 1.2 to 1.3. The server then insists like vsftpd with
-force_local_logins_ssl, force_local_data_ssl and require_ssl_reuse: USER or PASS before TLS is
-answered "530 Non-anonymous sessions must use encryption.", a data command without PROT P
-"521 Data connections must be encrypted.", and a data connection that does not resume a TLS
-session of its control connection is closed and its command answered "522 SSL connection
-failed: session reuse required". Each control connection has its own TLS context (session cache
-and ticket keys), so only its own sessions resume; under TLS 1.3 every resumed data connection
-earns the client a fresh ticket on the control connection.
+--tls-cert (PEM, may hold the chain) and --tls-key (default: the cert file); --tls-min and
+--tls-max (1.2 or 1.3) bound the protocol, by default 1.2 to 1.3. The server then insists like
+vsftpd with force_local_logins_ssl, force_local_data_ssl and require_ssl_reuse: USER or PASS
+before TLS is answered "530 Non-anonymous sessions must use encryption.", a data command
+without PROT P "521 Data connections must be encrypted.", and a data connection that does not
+resume a TLS session of its control connection is closed and its command answered "522 SSL
+connection failed: session reuse required" (after its 150 or 125 when the handshake comes
+late). Each control connection has its own TLS context (session cache and ticket keys), so only
+its own sessions resume; a resumed ticket may be offered again. Under TLS 1.3 every resumed data
+connection earns the client a fresh ticket on the control connection, so a client that uses
+each ticket once never runs out.
 """
 
 import argparse
