@@ -121,7 +121,8 @@ void runOpenssl(const std::filesystem::path& log, std::vector<std::string> args)
   for (const auto& arg : args) command += arg + " ";
   if (error != 0) throw std::runtime_error("cannot start " + command + "(is openssl installed?)");
   if (waitBounded(pid, kOpensslLimit) != 0) {
-    throw std::runtime_error("test certificates: " + command + "failed:\n" + readFile(log));
+    throw std::runtime_error("test certificates: " + command + "failed (or ran over 30 s):\n" +
+                             readFile(log));
   }
 }
 
