@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest
   qt6-base-dev libxcb1-dev fonts-liberation locales
-  python3 python3-pyftpdlib
+  python3 python3-pyftpdlib python3-openssl openssl
   "$@"
 )
 

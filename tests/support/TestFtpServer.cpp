@@ -9,8 +9,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
+
+#include "support/TestCertificates.h"
 
 namespace skyhaul::test {
 namespace {
@@ -32,10 +35,30 @@ bool waitForExit(pid_t pid, std::chrono::milliseconds limit) {
   }
 }
 
+// The server's options for FTPS: mode, certificate and key, version bounds.
+std::vector<std::string> tlsArguments(const FtpServerOptions& options) {
+  if (options.tls == FtpTls::None) return {};
+  std::vector<std::string> args = {"--tls",
+                                   options.tls == FtpTls::Explicit ? "explicit" : "implicit"};
+  auto cert = options.tlsCert;
+  auto key = options.tlsKey;
+  if (cert.empty()) {
+    cert = testCertificates().serverCert;
+    key = testCertificates().serverKey;
+  }
+  args.insert(args.end(), {"--tls-cert", cert.string()});
+  if (!key.empty()) args.insert(args.end(), {"--tls-key", key.string()});
+  if (!options.tlsMin.empty()) args.insert(args.end(), {"--tls-min", options.tlsMin});
+  if (!options.tlsMax.empty()) args.insert(args.end(), {"--tls-max", options.tlsMax});
+  return args;
+}
+
 }  // namespace
 
 TestFtpServer::TestFtpServer(FtpServerOptions options)
-    : options_(std::move(options)), control_(work_.path() / "faults") {
+    : options_(std::move(options)),
+      control_(work_.path() / "faults"),
+      record_(work_.path() / "commands") {
   port_ = options_.port;
   setFaults(options_.faults);
   start();
@@ -71,6 +94,28 @@ void TestFtpServer::stop() {
   pid_ = -1;
 }
 
+std::vector<std::string> TestFtpServer::commands() const {
+  std::vector<std::string> lines;
+  std::ifstream in(record_, std::ios::binary);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> TestFtpServer::commandsOf(int connection) const {
+  const std::string prefix = std::to_string(connection) + " ";
+  std::vector<std::string> lines;
+  for (const auto& line : commands()) {
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(prefix.size()));
+  }
+  return lines;
+}
+
+void TestFtpServer::clearCommands() {
+  // The server appends: its next line lands at the start of the emptied file.
+  std::error_code ignored;
+  std::filesystem::resize_file(record_, 0, ignored);
+}
+
 void TestFtpServer::spawn() {
   std::vector<std::string> args = {kPython,
                                    "-I",
@@ -80,8 +125,12 @@ void TestFtpServer::spawn() {
                                    "--port",
                                    std::to_string(port_),
                                    "--control",
-                                   control_.string()};
+                                   control_.string(),
+                                   "--record",
+                                   record_.string()};
   if (options_.ipv6) args.emplace_back("--ipv6");
+  const auto tls = tlsArguments(options_);
+  args.insert(args.end(), tls.begin(), tls.end());
   std::vector<char*> argv;
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
