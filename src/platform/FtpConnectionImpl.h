@@ -45,6 +45,7 @@ class FtpConnection::Impl {
   // server has them. Unanswered (nothing sent, or an answer that is not exactly that entry) leaves
   // the look-up to a listing; Failed means the control connection failed, the error being set.
   SingleLookup lookUpSingleName(const std::string& path, const std::string& name, FindData& entry);
+  FtpConnection::SizeReport reportStoredSize(const std::string& path, std::int64_t& size);
   // Says goodbye (QUIT, briefly waiting for the answer) unless a file is open, and closes.
   void quit();
 

@@ -33,8 +33,10 @@ bool FtpControl::send(const std::string& command) {
   return code == kErrorSuccess || dropWith(code);
 }
 
+// The whole reply must arrive within `timeout`, however slowly it trickles in.
 bool FtpControl::readReply(FtpReply& reply, std::chrono::milliseconds timeout) {
   if (!isAlive()) return fail(kErrorInternetConnectionAborted);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   std::string line;
   std::size_t replyBytes = 0;
   while (true) {
@@ -51,9 +53,12 @@ bool FtpControl::readReply(FtpReply& reply, std::chrono::milliseconds timeout) {
     if (replyBytes + pending_.size() > kMaxReplyBytes) {
       return dropWith(kErrorInternetConnectionAborted);
     }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return dropWith(kErrorInternetTimeout);
     std::array<char, 4096> buffer;
     std::size_t received = 0;
-    const int code = receiveSome(socket_, buffer.data(), buffer.size(), timeout, received);
+    const int code = receiveSome(socket_, buffer.data(), buffer.size(), left, received);
     if (code != kErrorSuccess) return dropWith(code);
     if (received == 0) return dropWith(kErrorInternetConnectionAborted);
     pending_.append(buffer.data(), received);

@@ -26,7 +26,7 @@ class FtpControl {
   // Sends one command line (CR LF is added). False with the last-error value set on failure;
   // a line holding CR or LF is refused (kErrorInvalidParameter) and never sent.
   bool send(const std::string& command);
-  // Reads the next complete reply, waiting at most `timeout`, and makes it the last response
+  // Reads the next complete reply, all of it within `timeout`, and makes it the last response
   // text. False with the last-error value set when the connection fails or times out, and
   // with 12003 for a 421 reply, after which the connection is dead.
   bool readReply(FtpReply& reply, std::chrono::milliseconds timeout);

@@ -3,11 +3,9 @@
 
 #include <netinet/in.h>
 
-#include <cstring>
 #include <utility>
 
 #include "platform/FtpConnectionImpl.h"
-#include "platform/FtpPassiveAddress.h"
 #include "platform/InternetLastError.h"
 
 namespace skyhaul::platform {
@@ -15,18 +13,6 @@ namespace {
 
 constexpr int kPassiveReply = 227;
 constexpr int kExtendedPassiveReply = 229;
-
-Ipv4Address ipv4Of(const SocketAddress& address) {
-  Ipv4Address bytes{};
-  const auto& in = reinterpret_cast<const sockaddr_in&>(address.storage);
-  std::memcpy(bytes.data(), &in.sin_addr, bytes.size());
-  return bytes;
-}
-
-void setIpv4(SocketAddress& address, const Ipv4Address& bytes) {
-  auto& in = reinterpret_cast<sockaddr_in&>(address.storage);
-  std::memcpy(&in.sin_addr, bytes.data(), bytes.size());
-}
 
 std::string portCommand(const SocketAddress& address) {
   if (address.family() == AF_INET6) {
@@ -52,7 +38,8 @@ bool FtpConnection::Impl::openPassive(Socket& data) {
     if (!simpleCommand("PASV", 2, &reply)) return false;
     const auto endpoint = parsePasvReply(reply.text);
     if (reply.code != kPassiveReply || !endpoint) return fail(kErrorFtpNoPassiveMode);
-    if (!usePeerForPassive(endpoint->address, ipv4Of(target))) setIpv4(target, endpoint->address);
+    // Only the port is taken: the address a server names may be an inner one behind NAT, or
+    // a third host a hostile server wants our upload sent to. The peer is known to be it.
     target.setPort(endpoint->port);
   }
   const int code = connectSocket(target, control_.timeouts().connect, true, data);
@@ -75,10 +62,14 @@ bool FtpConnection::Impl::startTransfer(const std::string& command,
   FtpReply reply;
   if (!control_.command(command, reply)) return false;
   if (!reply.isPreliminary() && !reply.isCompletion()) return fail(kErrorInternetExtendedError);
-  // A 2xx straight away (an empty listing on some servers) is the final reply already.
+  // A 2xx straight away (an empty listing on some servers) is the final reply already. A file
+  // transfer that is "complete" before it started moved nothing: no server can mean that.
+  if (reply.isCompletion() && (command.starts_with("RETR ") || command.starts_with("STOR "))) {
+    return fail(kErrorFtpUnexpectedReply);
+  }
   finalReplyPending_ = reply.isPreliminary();
   if (!passive_) {
-    const int code = acceptSocket(listening, control_.timeouts().data, data);
+    const int code = acceptSocket(listening, control_.peer(), control_.timeouts().data, data);
     if (code != kErrorSuccess) {
       control_.drop();  // the server's idea of the transfer is unknown now
       return fail(code);

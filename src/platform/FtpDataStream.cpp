@@ -11,10 +11,23 @@ namespace skyhaul::platform {
 FtpDataStream::FtpDataStream(Socket socket, std::chrono::milliseconds timeout)
     : socket_(std::move(socket)), timeout_(timeout), buffer_(kBufferSize) {}
 
-int FtpDataStream::fill(std::chrono::milliseconds timeout) {
+void FtpDataStream::account(std::chrono::steady_clock::time_point started, std::size_t bytes) {
+  waited_ += std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  moved_ += bytes;
+  if (moved_ >= kProgressFloor) {
+    waited_ = std::chrono::milliseconds(0);
+    moved_ = 0;
+  }
+}
+
+int FtpDataStream::fill() {
   begin_ = end_ = 0;
+  if (waitAllowance().count() <= 0) return kErrorInternetTimeout;
+  const auto started = std::chrono::steady_clock::now();
   std::size_t received = 0;
-  const int code = receiveSome(socket_, buffer_.data(), buffer_.size(), timeout, received);
+  const int code = receiveSome(socket_, buffer_.data(), buffer_.size(), waitAllowance(), received);
+  account(started, received);
   if (code != kErrorSuccess) return code;
   end_ = received;
   atEnd_ = received == 0;
@@ -26,7 +39,7 @@ int FtpDataStream::readAcrossFills(char* data, std::size_t size, std::size_t& go
   if (!socket_.isOpen()) return kErrorInvalidHandle;
   while (got < size && !atEnd_) {
     if (begin_ == end_) {
-      const int code = fill(timeout_);
+      const int code = fill();
       if (code != kErrorSuccess) return code;
       continue;
     }
@@ -56,7 +69,19 @@ int FtpDataStream::writeAcrossSends(const char* data, std::size_t size) {
 
 int FtpDataStream::flush() {
   if (!socket_.isOpen()) return kErrorInvalidHandle;
-  const int code = sendAll(socket_, buffer_.data(), end_, timeout_);
+  std::size_t done = 0;
+  int code = kErrorSuccess;
+  while (done < end_ && code == kErrorSuccess) {
+    if (waitAllowance().count() <= 0) {
+      code = kErrorInternetTimeout;
+      break;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    std::size_t sent = 0;
+    code = sendSome(socket_, buffer_.data() + done, end_ - done, waitAllowance(), sent);
+    account(started, sent);
+    done += sent;
+  }
   end_ = 0;
   return code;
 }

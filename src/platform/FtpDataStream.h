@@ -15,6 +15,9 @@ namespace skyhaul::platform {
 class FtpDataStream {
  public:
   static constexpr std::size_t kBufferSize = 128 * 1024;
+  // A transfer that moves fewer bytes than this within one time limit has stalled, however it
+  // trickles: it fails as a timeout.
+  static constexpr std::size_t kProgressFloor = 1024;
 
   FtpDataStream(Socket socket, std::chrono::milliseconds timeout);
 
@@ -48,16 +51,23 @@ class FtpDataStream {
   void abort() { socket_.closeWithReset(); }
 
  private:
-  int fill(std::chrono::milliseconds timeout);
+  int fill();
+  // How long the stream may still wait before the floor is moved; only time spent waiting on
+  // the network counts, not the program's own pauses between reads and writes.
+  std::chrono::milliseconds waitAllowance() const { return timeout_ - waited_; }
+  // Counts one wait that began at `started` and moved `bytes`.
+  void account(std::chrono::steady_clock::time_point started, std::size_t bytes);
   int readAcrossFills(char* data, std::size_t size, std::size_t& got);
   int writeAcrossSends(const char* data, std::size_t size);
 
   Socket socket_;
   std::chrono::milliseconds timeout_;
   std::vector<char> buffer_;
-  std::size_t begin_ = 0;  // next buffered byte to hand out (reading)
-  std::size_t end_ = 0;    // end of the buffered bytes
-  bool atEnd_ = false;     // a read has met the end of the data
+  std::size_t begin_ = 0;                // next buffered byte to hand out (reading)
+  std::size_t end_ = 0;                  // end of the buffered bytes
+  bool atEnd_ = false;                   // a read has met the end of the data
+  std::chrono::milliseconds waited_{0};  // waiting since the floor was last moved
+  std::size_t moved_ = 0;                // bytes since then
 };
 
 }  // namespace skyhaul::platform

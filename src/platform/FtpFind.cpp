@@ -18,6 +18,11 @@ bool isMissingDirectory(int code, bool mlsd) {
   return code == 450 || code == 550 || (mlsd && code == 501);
 }
 
+// No folder this program is meant for lists more; a listing beyond either bound is a server
+// gone wrong (or hostile), and reading on would only fill the memory.
+constexpr std::size_t kMaxListingBytes = 32 * 1024 * 1024;
+constexpr std::size_t kMaxListingEntries = 250000;
+
 bool matches(const std::string& pattern, const std::string& name) {
   if (pattern.empty()) return true;
   return hasWildcards(pattern) ? matchesWildcard(pattern, name) : pattern == name;
@@ -46,9 +51,15 @@ bool FtpConnection::Impl::readListing(FtpDataStream& stream, bool mlsd,
   std::string line;
   std::array<char, 16384> chunk;
   int code = kErrorSuccess;
+  std::size_t total = 0;
   while (true) {
     std::size_t got = 0;
     code = stream.read(chunk.data(), chunk.size(), got);
+    total += got;
+    if (total > kMaxListingBytes || entries.size() > kMaxListingEntries) {
+      entries.clear();
+      return fail(kErrorFtpListingTooLong);
+    }
     pending.append(chunk.data(), got);  // bytes that came before a failure count too
     while (takeLine(pending, line)) {
       auto entry = mlsd ? parseMlsdLine(line) : parseListLine(line);
@@ -105,6 +116,30 @@ FtpConnection::Impl::SingleLookup FtpConnection::Impl::lookUpWithSize(const std:
   return SingleLookup::Found;
 }
 
+FtpConnection::SizeReport FtpConnection::Impl::reportStoredSize(const std::string& path,
+                                                                std::int64_t& size) {
+  const std::string name = bareName(path);
+  bool offered = false;
+  FindData entry;
+  SingleLookup answer = SingleLookup::Unanswered;
+  if (features_.size && typeSent_ == 'I') {
+    offered = true;
+    answer = lookUpWithSize(path, name, entry);
+  }
+  if (answer == SingleLookup::Unanswered && features_.mlst) {
+    offered = true;
+    answer = lookUpWithMlst(path, name, entry);
+    if (answer == SingleLookup::Found && entry.isDirectory) answer = SingleLookup::Unanswered;
+  }
+  if (answer == SingleLookup::Found) {
+    size = entry.fileSize;
+    return FtpConnection::SizeReport::Reported;
+  }
+  if (!offered) return FtpConnection::SizeReport::NotOffered;
+  if (answer == SingleLookup::Unanswered) fail(kErrorFtpStoredSizeUnknown);
+  return FtpConnection::SizeReport::Refused;
+}
+
 bool FtpConnection::Impl::fetchListing(const std::string& directory,
                                        std::vector<FindData>& entries) {
   const bool mlsd = features_.mlst;
@@ -121,7 +156,10 @@ bool FtpConnection::Impl::fetchListing(const std::string& directory,
   const bool complete = readListing(*stream, mlsd, entries);
   const int dataError = complete ? kErrorSuccess : lastError();
   stream->finish();
-  if (dataError == kErrorInternetTimeout) control_.drop();
+  // Where the server stands is unknown after either; one that never stops sending may not
+  // even answer.
+  if (dataError == kErrorInternetTimeout || dataError == kErrorFtpListingTooLong) control_.drop();
+  if (dataError == kErrorFtpListingTooLong) return fail(dataError);
   // The final reply keeps the connection in step; the entries read stand whatever it says.
   finishTransfer();
   if (!complete && entries.empty()) return fail(dataError);
@@ -153,6 +191,12 @@ std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const std::string& mask, F
   first = found.front();
   found.erase(found.begin());
   return std::make_unique<FtpFind>(std::make_unique<FtpFind::Impl>(std::move(found)));
+}
+
+FtpConnection::SizeReport FtpConnection::reportStoredSize(const std::string& remote,
+                                                          std::int64_t& size) {
+  if (!impl_->checkReady()) return SizeReport::Refused;
+  return impl_->reportStoredSize(remote, size);
 }
 
 FtpFind::FtpFind(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}

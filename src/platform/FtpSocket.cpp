@@ -137,13 +137,24 @@ int listenSocket(const SocketAddress& local, Socket& listening) {
   return kErrorSuccess;
 }
 
-int acceptSocket(const Socket& listening, std::chrono::milliseconds timeout, Socket& accepted) {
+int acceptSocket(const Socket& listening, const SocketAddress& peer,
+                 std::chrono::milliseconds timeout, Socket& accepted) {
+  const auto deadline = Clock::now() + timeout;
+  const std::string expected = peer.numericHost();
   while (true) {
-    const int waited = waitFor(listening.fd(), POLLIN, timeout);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const int waited =
+        waitFor(listening.fd(), POLLIN, std::max(left, std::chrono::milliseconds(0)));
     if (waited != kErrorSuccess) return waited;
-    const int fd = ::accept4(listening.fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    SocketAddress from;
+    from.length = sizeof from.storage;
+    const int fd = ::accept4(listening.fd(), reinterpret_cast<sockaddr*>(&from.storage),
+                             &from.length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd >= 0) {
-      accepted = Socket(fd);
+      Socket candidate(fd);
+      if (from.numericHost() != expected) continue;  // not the server: closed unread
+      accepted = std::move(candidate);
       return kErrorSuccess;
     }
     if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) {
@@ -167,6 +178,22 @@ int sendAll(const Socket& socket, const char* data, std::size_t size,
     if (waited != kErrorSuccess) return waited;
   }
   return kErrorSuccess;
+}
+
+int sendSome(const Socket& socket, const char* data, std::size_t size,
+             std::chrono::milliseconds timeout, std::size_t& sent) {
+  sent = 0;
+  while (true) {
+    const ssize_t put = ::send(socket.fd(), data, size, MSG_NOSIGNAL);
+    if (put >= 0) {
+      sent = static_cast<std::size_t>(put);
+      return kErrorSuccess;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
+    const int waited = waitFor(socket.fd(), POLLOUT, timeout);
+    if (waited != kErrorSuccess) return waited;
+  }
 }
 
 int receiveSome(const Socket& socket, char* data, std::size_t size,

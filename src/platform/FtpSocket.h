@@ -56,12 +56,18 @@ int connectSocket(const SocketAddress& address, std::chrono::milliseconds timeou
                   Socket& connected);
 // A socket listening on `local` with a port of the system's choice.
 int listenSocket(const SocketAddress& local, Socket& listening);
-// Takes one connection off `listening`, bounded by `timeout`.
-int acceptSocket(const Socket& listening, std::chrono::milliseconds timeout, Socket& accepted);
+// Takes one connection off `listening` that comes from `peer`'s address (others are closed at
+// once: only the server may connect to us), bounded by `timeout`.
+int acceptSocket(const Socket& listening, const SocketAddress& peer,
+                 std::chrono::milliseconds timeout, Socket& accepted);
 
 // Sends all `size` bytes; each wait for room is bounded by `timeout`.
 int sendAll(const Socket& socket, const char* data, std::size_t size,
             std::chrono::milliseconds timeout);
+// Sends what the system takes at once (at least one byte) after waiting at most `timeout` for
+// room; `sent` is how much.
+int sendSome(const Socket& socket, const char* data, std::size_t size,
+             std::chrono::milliseconds timeout, std::size_t& sent);
 // Receives what is there (at most `size` bytes) after waiting at most `timeout` for anything;
 // `received` is 0 at the end of the stream.
 int receiveSome(const Socket& socket, char* data, std::size_t size,

@@ -27,9 +27,13 @@ inline constexpr int kErrorInvalidHandle = 6;
 inline constexpr int kErrorNoMoreFiles = 18;
 inline constexpr int kErrorWriteFault = 29;
 inline constexpr int kErrorReadFault = 30;
+// Another run is writing the same local file.
+inline constexpr int kErrorSharingViolation = 32;
 inline constexpr int kErrorHandleEof = 38;
 inline constexpr int kErrorInvalidParameter = 87;
 inline constexpr int kErrorDiskFull = 112;
+// The local file changed while it was being sent: grown, shrunk, rewritten or replaced.
+inline constexpr int kErrorFileInvalid = 1006;
 inline constexpr int kErrorInternetOutOfHandles = 12001;
 inline constexpr int kErrorInternetTimeout = 12002;
 inline constexpr int kErrorInternetExtendedError = 12003;
@@ -45,6 +49,14 @@ inline constexpr int kErrorFtpDropped = 12111;
 inline constexpr int kErrorFtpNoPassiveMode = 12112;
 // The remote data ended before, or went on after, the size the listing gave.
 inline constexpr int kErrorFtpSizeMismatch = 12113;
+// A reply that breaks the protocol, such as a transfer "complete" before it started.
+inline constexpr int kErrorFtpUnexpectedReply = 12114;
+// A listing longer than any folder this program is meant for (see kMaxListingBytes).
+inline constexpr int kErrorFtpListingTooLong = 12115;
+// After an upload, the server reports a size other than the bytes sent.
+inline constexpr int kErrorFtpStoredSizeMismatch = 12116;
+// After an upload, the server offers to tell the stored size but does not.
+inline constexpr int kErrorFtpStoredSizeUnknown = 12117;
 
 // The calling thread's last-error value, set by every failing call of this library.
 int lastError();
@@ -125,6 +137,12 @@ class FtpConnection {
   // component) and fills `first`. Null with kErrorNoMoreFiles when nothing matches, null with
   // another code on failure.
   std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first);
+
+  // What the server says of the size of a file it stores, asked without a listing: SIZE (in
+  // binary type) or MLST, whichever it offers. NotOffered when it has neither; Refused, with
+  // the last error set (12117 when it would not tell), when no size came.
+  enum class SizeReport { Reported, NotOffered, Refused };
+  SizeReport reportStoredSize(const std::string& remote, std::int64_t& size);
 
   bool getCurrentDirectory(std::string& directory);                          // PWD
   bool setCurrentDirectory(const std::string& directory);                    // CWD

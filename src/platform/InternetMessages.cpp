@@ -16,9 +16,11 @@ constexpr auto kMessages = std::to_array<std::pair<int, const char*>>({
     {kErrorNoMoreFiles, "Ni več datotek."},
     {kErrorWriteFault, "Pisanje na napravo ni uspelo."},
     {kErrorReadFault, "Branje z naprave ni uspelo."},
+    {kErrorSharingViolation, "Datoteko hkrati piše drug proces."},
     {kErrorHandleEof, "Dosežen je konec datoteke."},
     {kErrorInvalidParameter, "Parameter ni pravilen."},
     {kErrorDiskFull, "Na disku ni dovolj prostora."},
+    {kErrorFileInvalid, "Izvorna datoteka se je med prenosom spremenila."},
     {kErrorInternetOutOfHandles, "Na voljo ni več ročajev."},
     {kErrorInternetTimeout, "Čas za operacijo je potekel."},
     {kErrorInternetExtendedError, "Strežnik je odgovoril z napako."},
@@ -33,6 +35,10 @@ constexpr auto kMessages = std::to_array<std::pair<int, const char*>>({
     {kErrorFtpDropped, "Seja FTP je bila prekinjena."},
     {kErrorFtpNoPassiveMode, "Pasivnega načina ni mogoče uporabiti."},
     {kErrorFtpSizeMismatch, "Količina prenesenih podatkov se ne ujema z velikostjo datoteke."},
+    {kErrorFtpUnexpectedReply, "Strežnik je odgovoril v nasprotju s protokolom FTP."},
+    {kErrorFtpListingTooLong, "Seznam datotek na strežniku je predolg."},
+    {kErrorFtpStoredSizeMismatch, "Strežnik ni shranil vseh poslanih bajtov."},
+    {kErrorFtpStoredSizeUnknown, "Strežnik ni sporočil velikosti shranjene datoteke."},
 });
 
 }  // namespace

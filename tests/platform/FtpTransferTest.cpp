@@ -187,6 +187,19 @@ TEST_F(FtpTransfer, ActiveModeTransfersAndLists) {
   EXPECT_EQ(entry.fileSize, 200000);
 }
 
+// In active mode only the server may connect to us: another host that gets there first is
+// turned away, and the data is the server's.
+TEST_F(FtpTransfer, ActiveModeTakesTheDataOnlyFromTheServer) {
+  const std::string bytes = patternBytes(3000, 5);
+  test::writeFile(server_->root() / "real.bin", bytes);
+  server_->setFaults({"active-intruder:127.0.0.2"});
+  FtpTestSession ftp(*server_, false);
+  ASSERT_NE(ftp.connection, nullptr);
+  std::string back;
+  ASSERT_TRUE(downloadInChunks(*ftp.connection, "real.bin", back)) << lastError();
+  EXPECT_EQ(back, bytes);
+}
+
 TEST(FtpIpv6, TransfersOverLoopback) {
   if (::access("/proc/net/if_inet6", R_OK) != 0) GTEST_SKIP() << "no IPv6 on this machine";
   test::TestFtpServer server({.faults = {}, .ipv6 = true, .port = 0});
