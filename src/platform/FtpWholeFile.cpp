@@ -64,7 +64,7 @@ bool FtpConnection::getFile(const std::string& remote, const std::string& local,
   if (!impl_->checkReady() || !impl_->setType(type)) return false;
   std::optional<FtpDataStream> stream;
   if (!impl_->startTransfer("RETR " + remote, stream)) return false;
-  // Opened (and emptied) only once the server has the file, so a refusal leaves it alone.
+  // Opened only once the server has the file; the old version stays until the new one is whole.
   LocalFile file;
   if (!file.openForWriting(local)) return abandonTransfer(*impl_, *stream, FileAccess::Read);
   std::vector<char> buffer(FtpDataStream::kBufferSize);
@@ -78,8 +78,9 @@ bool FtpConnection::getFile(const std::string& remote, const std::string& local,
     if (got == 0) break;
     if (!file.write(buffer.data(), got)) return abandonTransfer(*impl_, *stream, FileAccess::Read);
   }
-  if (!file.close()) return abandonTransfer(*impl_, *stream, FileAccess::Read);
-  return completeTransfer(*impl_, *stream);
+  // The new version takes the old one's place only once the server confirms it is whole.
+  if (!completeTransfer(*impl_, *stream)) return false;
+  return file.close();
 }
 
 }  // namespace skyhaul::platform

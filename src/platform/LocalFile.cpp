@@ -1,12 +1,18 @@
 #include "platform/LocalFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <memory>
+#include <string_view>
 
 #include "platform/InternetLibrary.h"
 
@@ -36,14 +42,68 @@ int codeFromErrno(int errorNumber) {
 
 namespace {
 
+constexpr std::string_view kPartSuffix = ".skyhaul-part";
+
 bool failWithErrno() {
   setLastError(codeFromErrno(errno));
   return false;
 }
 
+std::int64_t modifiedNs(const struct stat& info) {
+  return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+std::string followedLinks(const std::string& path) {
+  std::array<char, PATH_MAX> resolved{};
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+      ::realpath(path.c_str(), resolved.data()) != nullptr) {
+    return resolved.data();
+  }
+  return path;
+}
+
+std::string baseName(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string siblingPath(const std::string& path, const std::string& name) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
+}
+
+bool sameFile(int fd, const std::string& path) {
+  struct stat open {};
+  struct stat named {};
+  return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// Opens the temporary, locked and empty. A clean-up may remove it between the open and the
+// lock; the name is then opened again.
+int openLockedPart(const std::string& partPath) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      failWithErrno();
+      return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      setLastError(kErrorSharingViolation);
+      return -1;
+    }
+    if (sameFile(fd, partPath) && ::ftruncate(fd, 0) == 0) return fd;
+    ::close(fd);
+  }
+  setLastError(kErrorWriteFault);
+  return -1;
+}
+
 }  // namespace
 
-LocalFile::~LocalFile() { close(); }
+LocalFile::~LocalFile() { discard(); }
 
 bool LocalFile::openForReading(const std::string& path) {
   close();
@@ -60,16 +120,43 @@ bool LocalFile::openForReading(const std::string& path) {
   fd_ = fd;
   writing_ = false;
   size_ = info.st_size;
+  opened_ = {info.st_dev, info.st_ino, info.st_size, modifiedNs(info)};
   buffer_.resize(kBufferSize);
   begin_ = end_ = 0;
   return true;
 }
 
+bool LocalFile::unchangedSinceOpened(const std::string& path) const {
+  struct stat info {};
+  const bool same = ::stat(path.c_str(), &info) == 0 && info.st_dev == opened_.device &&
+                    info.st_ino == opened_.inode && info.st_size == opened_.size &&
+                    modifiedNs(info) == opened_.modifiedNs;
+  if (!same) setLastError(kErrorFileInvalid);
+  return same;
+}
+
 bool LocalFile::openForWriting(const std::string& path) {
   close();
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return failWithErrno();
+  // A link is followed to the file it names, which is what gets replaced. What is no regular
+  // file (a device such as /dev/null) cannot be replaced and is written as it is.
+  const std::string target = followedLinks(path);
+  struct stat info {};
+  const bool exists = ::stat(target.c_str(), &info) == 0;
+  int fd = -1;
+  if (exists && !S_ISREG(info.st_mode)) {
+    fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return failWithErrno();
+    partPath_.clear();
+  } else {
+    // A file that may not be written is not replaced either.
+    if (exists && ::access(target.c_str(), W_OK) != 0) return failWithErrno();
+    partPath_ = siblingPath(target, partFileName(baseName(target)));
+    fd = openLockedPart(partPath_);
+    if (fd < 0) return false;
+    if (exists) ::fchmod(fd, info.st_mode & 07777);  // the new version keeps the old one's mode
+  }
   fd_ = fd;
+  path_ = target;
   writing_ = true;
   size_ = 0;
   written_ = 0;
@@ -159,15 +246,31 @@ bool LocalFile::writeAcrossFlushes(const void* data, std::size_t size) {
 bool LocalFile::close() {
   if (fd_ < 0) return true;
   bool stored = true;
-  if (writing_) {
-    stored = flush();
+  if (writing_) stored = flush();
+  if (writing_ && !partPath_.empty()) {
+    // Still holding the lock, so that no clean-up takes the temporary away meanwhile.
+    stored = stored && (::fdatasync(fd_) == 0 || errno == EINVAL || failWithErrno());
+    stored = stored && (::rename(partPath_.c_str(), path_.c_str()) == 0 || failWithErrno());
+    if (!stored) ::unlink(partPath_.c_str());
   }
   if (::close(fd_) != 0 && writing_ && stored) stored = failWithErrno();
+  release();
+  return stored;
+}
+
+void LocalFile::discard() {
+  if (fd_ < 0) return;
+  if (writing_ && !partPath_.empty()) ::unlink(partPath_.c_str());
+  ::close(fd_);
+  release();
+}
+
+void LocalFile::release() {
   fd_ = -1;
+  partPath_.clear();
   buffer_.clear();
   buffer_.shrink_to_fit();
   begin_ = end_ = 0;
-  return stored;
 }
 
 namespace {
@@ -193,6 +296,25 @@ bool syncLocalFile(const std::string& path) {
                              : slash == 0               ? "/"
                                                         : path.substr(0, slash);
   return syncPath(path, 0) && syncPath(folder, O_DIRECTORY);
+}
+
+std::string partFileName(const std::string& name) { return "." + name + std::string(kPartSuffix); }
+
+void removeLeftoverPartFiles(const std::string& folder) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
+                                                &::closedir);
+  if (!dir) return;
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with('.') || !name.ends_with(kPartSuffix)) continue;
+    const std::string path = prefix + std::string(name);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    // Locked by nobody: the run that wrote it is gone.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && sameFile(fd, path)) ::unlink(path.c_str());
+    ::close(fd);
+  }
 }
 
 }  // namespace skyhaul::platform

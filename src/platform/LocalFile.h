@@ -4,6 +4,7 @@
 // 2 not found, 3 path not found, 5 access denied, 112 disk full, 29/30 write/read fault) and
 // return false; nothing throws.
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,7 +25,13 @@ class LocalFile {
 
   // Opens an existing regular file for reading.
   bool openForReading(const std::string& path);
-  // Creates the file, or empties an existing one, for writing from its first byte.
+  // Whether `path` still names the file opened for reading, unchanged since it was opened
+  // (the same file, size and modification time): nothing was appended, rewritten or put in
+  // its place meanwhile. Also after close(). False with kErrorFileInvalid otherwise.
+  bool unchangedSinceOpened(const std::string& path) const;
+  // Starts a new version of `path`, written under a hidden temporary name in its folder
+  // (partFileName) and locked while written: `path` itself changes only in close(), all at
+  // once. A temporary that another run is writing fails with kErrorSharingViolation.
   bool openForWriting(const std::string& path);
   bool isOpen() const { return fd_ >= 0; }
   // The length of the file opened for reading.
@@ -48,9 +55,12 @@ class LocalFile {
     }
     return writeAcrossFlushes(data, size);
   }
-  // Writes what is buffered and closes; false when the data could not all be stored. The data
-  // may still be in the system's cache: syncLocalFile makes sure it is on the disk.
+  // Reading: closes. Writing: writes what is buffered, makes the new version sure on the disk
+  // and puts it in place of the file; false (the file untouched, the temporary gone) when any
+  // of that fails. The name in its folder is made sure only by syncLocalFile.
   bool close();
+  // Writing: drops the new version, leaving the file as it was. Reading: closes.
+  void discard();
 
  private:
   bool fill();
@@ -58,6 +68,7 @@ class LocalFile {
   bool writeAcrossFlushes(const void* data, std::size_t size);
   bool flush();
   void startWriteBack();
+  void release();
 
   static constexpr std::size_t kBufferSize = 256 * 1024;
   // Written data is handed to the disk in steps of this size while the file is written, so
@@ -65,6 +76,14 @@ class LocalFile {
   static constexpr std::int64_t kWriteBackStep = 8 * 1024 * 1024;
   int fd_ = -1;
   bool writing_ = false;
+  std::string path_;      // writing: the file the new version replaces
+  std::string partPath_;  // writing: where the new version is written
+  struct Opened {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+  } opened_;  // reading: the file as it was when opened
   std::int64_t size_ = 0;
   std::int64_t written_ = 0;      // writing: the bytes handed to the system so far
   std::int64_t writtenBack_ = 0;  // writing: the bytes of those handed on to the disk
@@ -76,5 +95,12 @@ class LocalFile {
 // Waits until the file's data and its name in its folder are on the disk, so that the file
 // outlives a power cut. False (with the last error set) when that cannot be made sure.
 bool syncLocalFile(const std::string& path);
+
+// The hidden name a new version of the file `name` is written under: "." + name + ".skyhaul-part".
+std::string partFileName(const std::string& name);
+
+// Removes the temporaries that runs which ended before their download was complete (killed,
+// or closed by the user) left in `folder`; one another run is still writing is left alone.
+void removeLeftoverPartFiles(const std::string& folder);
 
 }  // namespace skyhaul::platform

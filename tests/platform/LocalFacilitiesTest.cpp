@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
+#include <functional>
 
 #include "platform/DateTimeText.h"
 #include "platform/InternetLibrary.h"
@@ -177,6 +179,98 @@ TEST(LocalFile, FailuresCarryTheirCodes) {
   const bool written = file.write(block.data(), block.size()) && file.close();
   EXPECT_FALSE(written);
   EXPECT_EQ(platform::lastError(), platform::kErrorDiskFull);
+}
+
+// Yesterday's file stays whole until the new copy is complete, whatever happens before that.
+TEST(LocalFile, ANewVersionTakesTheFilesPlaceOnlyWhenClosed) {
+  TempDir dir;
+  const std::string path = dir.prefix() + "report.csv";
+  writeFile(path, "yesterday");
+  std::filesystem::permissions(
+      path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const auto part = dir.path() / ".report.csv.skyhaul-part";
+  {
+    platform::LocalFile unfinished;
+    ASSERT_TRUE(unfinished.openForWriting(path));
+    ASSERT_TRUE(unfinished.write("tod", 3));
+    EXPECT_TRUE(std::filesystem::exists(part));
+    platform::LocalFile rival;  // another run writing the same file meanwhile
+    EXPECT_FALSE(rival.openForWriting(path));
+    EXPECT_EQ(platform::lastError(), platform::kErrorSharingViolation);
+  }  // dropped, as after a failed attempt
+  EXPECT_EQ(readFile(path), "yesterday");
+  EXPECT_FALSE(std::filesystem::exists(part));
+  platform::LocalFile file;
+  ASSERT_TRUE(file.openForWriting(path));
+  ASSERT_TRUE(file.write("today", 5));
+  EXPECT_EQ(readFile(path), "yesterday");
+  ASSERT_TRUE(file.close());
+  EXPECT_EQ(readFile(path), "today");
+  EXPECT_FALSE(std::filesystem::exists(part));
+  EXPECT_EQ(std::filesystem::status(path).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(LocalFile, ALinkIsFollowedAndADeviceWrittenAsItIs) {
+  TempDir dir;
+  TempDir elsewhere;
+  writeFile(elsewhere.path() / "target", "old");
+  std::filesystem::create_symlink(elsewhere.path() / "target", dir.path() / "link");
+  std::filesystem::create_symlink("/dev/null", dir.path() / "nothing");
+  for (const char* name : {"link", "nothing"}) {
+    platform::LocalFile file;
+    ASSERT_TRUE(file.openForWriting(dir.prefix() + name)) << name;
+    ASSERT_TRUE(file.write("new", 3));
+    ASSERT_TRUE(file.close());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / name)) << name;
+  }
+  EXPECT_EQ(readFile(elsewhere.path() / "target"), "new");
+}
+
+// A run that was killed leaves its temporary; the next one takes it away, but never one that a
+// run still writes.
+TEST(LocalFile, LeftoverTemporariesAreRemovedButNotOneInUse) {
+  TempDir dir;
+  writeFile(dir.path() / ".gone.txt.skyhaul-part", "half");
+  writeFile(dir.path() / ".kept.txt", "a hidden file of the user's");
+  platform::LocalFile writing;
+  ASSERT_TRUE(writing.openForWriting(dir.prefix() + "busy.txt"));
+  platform::removeLeftoverPartFiles(dir.path().string());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / ".gone.txt.skyhaul-part"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / ".kept.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / ".busy.txt.skyhaul-part"));
+  ASSERT_TRUE(writing.close());
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "busy.txt"));
+}
+
+// What was read is what is there: a source appended to, rewritten or replaced while it was
+// sent is not the file that arrived.
+TEST(LocalFile, ASourceChangedSinceItWasOpenedIsNoticed) {
+  TempDir dir;
+  const std::string path = dir.prefix() + "source";
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"nothing", [] {}},
+      {"appended", [&] { std::ofstream(path, std::ios::app) << "more"; }},
+      {"rewritten",
+       [&] {
+         std::filesystem::last_write_time(
+             path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
+       }},
+      {"renamed over",
+       [&] {
+         writeFile(dir.prefix() + "other", "0123456789");
+         std::filesystem::rename(dir.prefix() + "other", path);
+       }},
+      {"deleted", [&] { std::filesystem::remove(path); }},
+  };
+  for (const auto& [what, change] : changes) {
+    writeFile(path, "0123456789");
+    platform::LocalFile file;
+    ASSERT_TRUE(file.openForReading(path));
+    change();
+    file.close();
+    EXPECT_EQ(file.unchangedSinceOpened(path), std::string(what) == "nothing") << what;
+  }
 }
 
 TEST(SyncLocalFile, AWrittenFileCanBeMadeSureAMissingOneCannot) {
