@@ -1,5 +1,7 @@
 #include "ftp/cFTP.h"
 
+#include <cctype>
+
 namespace skyhaul::ftp {
 
 namespace {
@@ -9,6 +11,27 @@ namespace {
 constexpr std::size_t kMessageCapacity = 255;
 // The server's last response is read into a buffer of 2048 bytes with its terminator.
 constexpr std::size_t kResponseCapacity = 2047;
+
+bool isWordCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// `text` with every occurrence of `secret` masked. A short password is masked only where it
+// stands as a word of its own, lest every such letter of a text be masked.
+std::string withoutSecret(std::string text, const std::string& secret) {
+  constexpr std::size_t kShortSecret = 3;
+  if (secret.empty()) return text;
+  for (auto at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
+    const std::size_t end = at + secret.size();
+    const bool word = (at == 0 || !isWordCharacter(text[at - 1])) &&
+                      (end == text.size() || !isWordCharacter(text[end]));
+    if (secret.size() < kShortSecret && !word) {
+      at = end;
+      continue;
+    }
+    text.replace(at, secret.size(), "****");
+    at += 4;
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -26,6 +49,7 @@ void cFTP::CloseConnection() { hConnection.reset(); }
 bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
                           const std::string& sPassword) {
   hConnection.reset();
+  password_ = sPassword;
   if (!hInternet) {
     RecordErrorMessage(platform::kErrorInvalidHandle, "InternetConnect");
     return false;
@@ -54,14 +78,16 @@ bool cFTP::connected() {
   return false;
 }
 
-void cFTP::RecordErrorMessage(int lErrorCode, const std::string& sSource) {
-  std::string message = platform::messageFor(lErrorCode);
+void cFTP::RecordErrorMessage(int lErrorCode, const std::string& sSource,
+                              const std::string& detail) {
+  std::string message = platform::messageFor(lErrorCode) + detail;
   if (message.size() > kMessageCapacity) message.clear();
   sLastError = sSource + " error code: " + std::to_string(lErrorCode) + " Message: " + message;
   if (lErrorCode == platform::kErrorInternetExtendedError) {
     // The server explained the failure itself: its reply is the whole text.
     sLastError = platform::lastResponseInfo().substr(0, kResponseCapacity);
   }
+  sLastError = withoutSecret(sLastError, password_);
 }
 
 void cFTP::recordLocalError(const std::string& sSource) {

@@ -62,13 +62,18 @@ class cFTP {
   // The bare names matching `sFile`, in the server's order, joined by ","; "" when none or on
   // failure (records nothing).
   std::string GetFTPdir(const std::string& sFile);
+  // Like GetFTPdir, but only the files: entries the server marks as folders are left out.
+  // False, with the text recorded, when the listing failed; no match is true and "".
+  bool GetFTPFileNames(const std::string& sFile, std::string& sNames);
   void SetTransferASCII();
   void SetTransferBinary();
   void SetModeActive();
   void SetModePassive();
 
  private:
-  void RecordErrorMessage(int lErrorCode, const std::string& sSource);
+  // `detail` follows the code's message (figures only this failure knows).
+  void RecordErrorMessage(int lErrorCode, const std::string& sSource,
+                          const std::string& detail = {});
   void recordLocalError(const std::string& sSource);
   platform::TransferType transferType() const;
   bool connected();
@@ -81,6 +86,8 @@ class cFTP {
   void setLabel11(const std::string& text);
   bool sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t total);
   bool finishUpload();
+  bool verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
+                    const std::string& sRemote, std::int64_t sent);
   bool receiveChunks(platform::LocalFile& local, std::int64_t total);
   bool receiveTextChunks(platform::LocalFile& local, std::int64_t total);
   bool receiveChunk(platform::LocalFile& local, std::size_t size, const char* source);
@@ -92,6 +99,7 @@ class cFTP {
   int lTransferType = kTransferTypeAscii;
   int lConnectFlags = kConnectFlagsActive;
   std::string sLastError;
+  std::string password_;  // of the last OpenConnection: never part of a text
 
   platform::Clock& clock_;
   cFTPEvents* events_ = nullptr;

@@ -25,6 +25,25 @@ std::string cFTP::GetFTPdir(const std::string& sFile) {
   return listing;
 }
 
+bool cFTP::GetFTPFileNames(const std::string& sFile, std::string& sNames) {
+  sNames.clear();
+  platform::FindData entry;
+  std::unique_ptr<platform::FtpFind> find;
+  if (connected()) find = hConnection->findFirstFile(sFile, entry);
+  if (!find) {
+    const int code = platform::lastError();
+    if (code == platform::kErrorNoMoreFiles) return true;
+    RecordErrorMessage(code, "FtpFindFirstFile");
+    return false;
+  }
+  do {
+    if (entry.isDirectory) continue;
+    if (!sNames.empty()) sNames += ',';
+    sNames += bareName(entry.fileName);
+  } while (find->findNextFile(entry));
+  return true;
+}
+
 std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
   platform::FindData entry;
   std::unique_ptr<platform::FtpFind> find;

@@ -3,18 +3,14 @@
 #include <chrono>
 
 #include "ftp/cFTP.h"
+#include "settings/TrimSpaces.h"
 
 namespace skyhaul::ftp {
 
 namespace {
 
 using Chunk = std::array<char, kChunkSize>;
-
-std::string trimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
+using settings::trimSpaces;
 
 // Trims both names in place; false when either is then empty.
 bool trimNames(std::string& sLocal, std::string& sRemote) {
@@ -57,7 +53,38 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   if (events_ != nullptr) events_->yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(1000));
   yield(2);
-  return finishUpload();
+  return finishUpload() && verifyUpload(local, sLocal, sRemote, total);
+}
+
+// A confirmed upload counts only when the source is still what was sent, and the server holds
+// all of it; a source may be deleted on the strength of this. In ASCII type the server turns
+// line ends into its own, so only the source is checked then.
+bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
+                        const std::string& sRemote, std::int64_t sent) {
+  std::string detail;
+  int code = platform::kErrorSuccess;
+  std::int64_t stored = 0;
+  if (!local.unchangedSinceOpened(sLocal)) {
+    code = platform::kErrorFileInvalid;
+  } else if (lTransferType == kTransferTypeBinary) {
+    switch (hConnection->reportStoredSize(sRemote, stored)) {
+      case platform::FtpConnection::SizeReport::NotOffered:
+        break;
+      case platform::FtpConnection::SizeReport::Refused:
+        code = platform::lastError();
+        break;
+      case platform::FtpConnection::SizeReport::Reported:
+        if (stored != sent) code = platform::kErrorFtpStoredSizeMismatch;
+        detail = " (" + std::to_string(stored) + " od " + std::to_string(sent) + ")";
+        break;
+    }
+  }
+  if (code == platform::kErrorSuccess) return true;
+  RecordErrorMessage(code, "VerifyUpload",
+                     code == platform::kErrorFtpStoredSizeMismatch ? detail : "");
+  // What the server holds is not the source: nobody may take it for the file.
+  hConnection->deleteFile(sRemote);
+  return false;
 }
 
 // Sends the full chunks, then the last shorter one. On failure the remote file is closed (and,
@@ -112,6 +139,8 @@ bool cFTP::finishUpload() {
 bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   if (!trimNames(sLocal, sRemote)) return false;
   const std::int64_t total = GetFTPFileSize(sRemote);
+  // A file gone since it was listed gets a text of its own, never an older failure's.
+  if (total == -1) RecordErrorMessage(platform::kErrorFileNotFound, "FtpFindFirstFile");
   yield();
   if (total < 0) return false;
   if (connected())
@@ -132,7 +161,7 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   const bool received = lTransferType == kTransferTypeAscii ? receiveTextChunks(local, total)
                                                             : receiveChunks(local, total);
   if (!received) {
-    local.close();
+    local.discard();
     hFile.reset();
     return false;
   }
@@ -206,28 +235,32 @@ bool cFTP::receiveChunk(platform::LocalFile& local, std::size_t size, const char
   return false;
 }
 
-// The file is complete only when the data ends where the listing said, the local copy is all
-// written and the server confirmed the transfer.
+// The file is complete only when the data ends where the listing said and the server confirmed
+// the transfer; only then does the new copy take the place of the local file, which until then
+// stays as it was.
 bool cFTP::finishDownload(platform::LocalFile& local) {
   char extra = 0;
   std::size_t more = 0;
   if (!hFile->read(&extra, 1, more) || more != 0) {
     RecordErrorMessage(more != 0 ? platform::kErrorFtpSizeMismatch : platform::lastError(),
                        "InternetReadFile");
-    local.close();
-    hFile.reset();
-    return false;
-  }
-  if (!local.close()) {
-    recordLocalError("WriteLocalFile");
+    local.discard();
     hFile.reset();
     return false;
   }
   const bool confirmed = hFile->close();
   if (!confirmed) RecordErrorMessage(platform::lastError(), "InternetCloseHandle");
   hFile.reset();
+  if (!confirmed) {
+    local.discard();
+    return false;
+  }
+  if (!local.close()) {
+    recordLocalError("WriteLocalFile");
+    return false;
+  }
   yield();
-  return confirmed;
+  return true;
 }
 
 }  // namespace skyhaul::ftp

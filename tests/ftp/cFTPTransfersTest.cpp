@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ftp/cFTPTestBase.h"
 #include "platform/InternetLibrary.h"
 
@@ -57,13 +59,16 @@ TEST_F(cFTPTest, DownloadReplacesALongerLocalFileEntirely) {
   EXPECT_EQ(readFile(local("short.txt")), "new");
 }
 
-TEST_F(cFTPTest, DownloadOfAMissingFileTouchesNothingAndRecordsNothing) {
+// The text is the missing file's own, not whatever failed before it.
+TEST_F(cFTPTest, DownloadOfAMissingFileTouchesNothingAndSaysSo) {
   ASSERT_TRUE(connect());
+  ftp->DeleteFTPFile("other.txt");  // an earlier failure, of another file
   std::string sLocal = local("nothing.txt");
   std::string sRemote = "nothing.txt";
   EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
   EXPECT_FALSE(std::filesystem::exists(local("nothing.txt")));
-  EXPECT_EQ(ftp->GetLastErrorMessage(), "");
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "FtpFindFirstFile error code: 2 Message: " +
+                                            platform::messageFor(platform::kErrorFileNotFound));
   EXPECT_TRUE(events.progress.empty());
 }
 
@@ -178,6 +183,53 @@ TEST_F(cFTPTest, AFailedOpenKeepsItsOwnCodeAcrossTheYield) {
   std::string sRemote = "gone.bin";
   EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
   EXPECT_EQ(ftp->GetLastErrorMessage(), "550 Refused by the test server.\r\n");
+}
+
+}  // namespace
+}  // namespace skyhaul::test
+
+namespace skyhaul::test {
+namespace {
+
+// An upload counts only once the server tells the size it stored, with SIZE or else MLST; a
+// server that offers neither is taken at its final reply.
+TEST(cFTPUploadCheck, TheStoredSizeIsAskedWhereTheServerCanTell) {
+  struct Case {
+    std::vector<std::string> faults;
+    const char* asked;  // the command that asks, or "" for none
+    bool stored;        // the upload counts
+  };
+  for (const Case& c : std::vector<Case>{
+           {{}, "SIZE in/up.bin", true},
+           {{"no-size"}, "MLST in/up.bin", true},
+           {{"no-size", "no-mlst"}, "", true},
+           {{"stor-keep:100"}, "SIZE in/up.bin", false},
+           {{"stor-keep:100", "no-size"}, "MLST in/up.bin", false},
+           {{"stor-keep:100", "no-size", "no-mlst"}, "", true},  // nothing can tell
+       }) {
+    TestFtpServer server({.faults = c.faults});
+    std::filesystem::create_directory(server.root() / "in");
+    TempDir folder;
+    FakeClock clock;
+    ftp::cFTP ftp(clock);
+    ftp.SetModePassive();
+    ftp.SetTransferBinary();
+    ASSERT_TRUE(ftp.OpenConnection(server.address(), kFtpUser, kFtpPassword));
+    writeFile(folder.path() / "up.bin", patternBytes(600, 3));
+    std::string sLocal = folder.prefix() + "up.bin";
+    std::string sRemote = "in/up.bin";
+    EXPECT_EQ(ftp.FTPUploadFile(sLocal, sRemote), c.stored) << c.asked;
+    const auto commands = server.commandsOf(1);
+    const auto stor = std::find(commands.begin(), commands.end(), "STOR in/up.bin");
+    ASSERT_NE(stor, commands.end());
+    EXPECT_EQ(stor + 1 != commands.end() ? *(stor + 1) : std::string(), c.asked);
+    if (!c.stored) {
+      EXPECT_EQ(ftp.GetLastErrorMessage(),
+                "VerifyUpload error code: 12116 Message: " +
+                    platform::messageFor(platform::kErrorFtpStoredSizeMismatch) + " (100 od 600)");
+      EXPECT_FALSE(std::filesystem::exists(server.root() / "in/up.bin")) << "a part is left";
+    }
+  }
 }
 
 }  // namespace

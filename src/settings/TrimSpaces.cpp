@@ -1,0 +1,11 @@
+#include "settings/TrimSpaces.h"
+
+namespace skyhaul::settings {
+
+std::string trimSpaces(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace skyhaul::settings
