@@ -5,7 +5,6 @@
 // 3 the user closed the window, 4 the server could not be reached or refused the login,
 // 5 another run of the same job was under way.
 
-#include <charconv>
 #include <chrono>
 #include <clocale>
 #include <csignal>
@@ -47,25 +46,17 @@ bool wantsWindow() {
   return hasValue("DISPLAY") || hasValue("WAYLAND_DISPLAY");
 }
 
-constexpr double kMinimumTimeout = 1;
-constexpr double kMaximumTimeout = 86400;
-
-// SKYHAUL_TIMEOUT (seconds, "." as the decimal point whatever the locale) bounds every wait on
-// the server; 60 s when not given. A value out of range would make waits endless or instant.
+// SKYHAUL_TIMEOUT bounds every wait on the server; 60 s when not given.
 void applyTimeoutSetting() {
   const char* value = std::getenv("SKYHAUL_TIMEOUT");
   if (value == nullptr || *value == '\0') return;
-  const std::string text = value;
-  double seconds = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-  if (error != std::errc{} || end != text.data() + text.size() || !(seconds >= kMinimumTimeout) ||
-      !(seconds <= kMaximumTimeout)) {
-    std::cerr << "Opozorilo: SKYHAUL_TIMEOUT=" << text
+  const auto bound = job::parseTimeout(value);
+  if (!bound) {
+    std::cerr << "Opozorilo: SKYHAUL_TIMEOUT=" << value
               << " ni število sekund med 1 in 86400; velja privzetih 60 sekund.\n";
     return;
   }
-  const auto bound = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-  platform::setDefaultTimeouts({bound, bound, bound});
+  platform::setDefaultTimeouts({*bound, *bound, *bound});
 }
 
 // Every status line, also without a terminal: SKYHAUL_VERBOSE=1.

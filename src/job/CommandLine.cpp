@@ -1,5 +1,6 @@
 #include "job/CommandLine.h"
 
+#include <charconv>
 #include <vector>
 
 namespace skyhaul::job {
@@ -132,6 +133,18 @@ platform::ExitStatus answerWithoutRunning(const StartRequest& request, std::stri
   }
   out.flush();
   return platform::ExitStatus::Completed;
+}
+
+std::optional<std::chrono::milliseconds> parseTimeout(std::string_view text) {
+  constexpr double kShortest = 1;
+  constexpr double kLongest = 86400;
+  double seconds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (error != std::errc{} || end != text.data() + text.size() || !(seconds >= kShortest) ||
+      !(seconds <= kLongest)) {
+    return std::nullopt;
+  }
+  return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
 }
 
 }  // namespace skyhaul::job

@@ -2,6 +2,7 @@
 // The options in front of the job command: --help (-h), --version, --settings FILE, and "--",
 // which ends them. From the first other argument on, everything is the job command.
 
+#include <chrono>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -26,6 +27,11 @@ StartRequest parseCommandLine(int argc, const char* const* argv);
 
 // Answers a request that runs no job: the help or "skyhaul <version>" on `out` (status
 // Completed), a usage error as one line on `errors` (status UsageError).
+// The bound of every wait on the server from SKYHAUL_TIMEOUT's text: seconds with "." as the
+// decimal point whatever the locale, 1 to 86400. Nothing for any other text: a value out of
+// range would make the waits endless or instant.
+std::optional<std::chrono::milliseconds> parseTimeout(std::string_view text);
+
 platform::ExitStatus answerWithoutRunning(const StartRequest& request, std::string_view version,
                                           std::ostream& out, std::ostream& errors);
 

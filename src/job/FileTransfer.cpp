@@ -5,6 +5,7 @@
 #include "job/Job.h"
 #include "platform/LocalDirectory.h"
 #include "platform/LocalFile.h"
+#include "settings/TrimSpaces.h"
 #include "window/StatusLine.h"
 
 namespace skyhaul::job {
@@ -29,7 +30,7 @@ void Job::upload() {
   for (int attemptsLeft = kAttempts;;) {
     // The client trims the paths in place, so the log and the deletion name the very file that
     // was sent.
-    failed = !mFTP.FTPUploadFile(localPath, remotePath);
+    failed = !sendFile(localPath, remotePath);
     --attemptsLeft;
     if (!failed || attemptsLeft == 0) break;
     prepareNextAttempt(kUploading);
@@ -65,6 +66,21 @@ void Job::download() {
   if (form_.Chkbrisi.ticked() && platform::syncLocalFile(localPath)) mFTP.DeleteFTPFile(remotePath);
   view_.yield();
   view_.yield();
+}
+
+// With publishing by rename ("zacasno=1") the file arrives under a hidden name in its folder and
+// takes its own name only once it is verified whole, for servers whose consumers take whatever
+// appears. The paths come back trimmed, as the client hands them back.
+bool Job::sendFile(std::string& localPath, std::string& remotePath) {
+  if (!publishByRename_) return mFTP.FTPUploadFile(localPath, remotePath);
+  remotePath = settings::trimSpaces(remotePath);
+  const auto slash = remotePath.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : remotePath.substr(0, slash + 1);
+  std::string temporary = folder + platform::partFileName(remotePath.substr(folder.size()));
+  if (!mFTP.FTPUploadFile(localPath, temporary)) return false;
+  if (mFTP.RenameFTPFile(temporary, remotePath)) return true;
+  mFTP.DeleteFTPFile(temporary);
+  return false;
 }
 
 // Shows the error, reconnects with the server as the field reads now, and shows `status` again.

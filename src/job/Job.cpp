@@ -9,19 +9,15 @@
 #include "settings/IniLine.h"
 #include "settings/PopToken.h"
 #include "settings/ReadIni.h"
+#include "settings/TrimSpaces.h"
 
 namespace skyhaul::job {
 
 using settings::IsFilled;
 using settings::ReadIni;
+using settings::trimSpaces;
 
 namespace {
-
-std::string trimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 std::string orDefault(std::string value, const std::string& fallback) {
   return IsFilled(value) ? value : fallback;
@@ -74,6 +70,7 @@ void Job::Form_Load() {
   form_.textLDIR.setText(ReadIni(section, "localdir", ini));
   form_.FtpUser = orDefault(ReadIni(section, "uporabnik", ini), kDefaultUser);
   form_.FtpPassword = orDefault(ReadIni(section, "geslo", ini), kDefaultPassword);
+  publishByRename_ = ReadIni(section, "zacasno", ini) == "1";
   if (!IsFilled(form_.textLDIR.text())) form_.textLDIR.setText(environment_.programDirectory + "/");
   warnAboutSettings();
   mFTP.setEvents(this);
@@ -124,6 +121,7 @@ void Job::switchToSection(const std::string& section) {
   form_.textLDIR.setText(ReadIni(section, "localdir", ini));
   form_.FtpUser = ReadIni(section, "uporabnik", ini);
   form_.FtpPassword = ReadIni(section, "geslo", ini);
+  publishByRename_ = ReadIni(section, "zacasno", ini) == "1";
 }
 
 void Job::RunJob(const std::string& job) {

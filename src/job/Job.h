@@ -81,7 +81,9 @@ class Job : private ftp::cFTPEvents {
   };
   std::vector<OwnFile> ownFiles() const;
   bool leaveOutOwnFile(const std::vector<OwnFile>& own, const std::string& name);
-  std::string withoutOwnFiles(std::string listing);
+  bool leaveOut(const std::vector<OwnFile>& own, const std::string& name);
+  std::string downloadableNames(std::string listing);
+  bool sendFile(std::string& localPath, std::string& remotePath);
   void prepareNextAttempt(const char* status);
   [[noreturn]] void endAfterFailure(const std::string& status, const std::string& source,
                                     const std::string& target);
@@ -94,6 +96,7 @@ class Job : private ftp::cFTPEvents {
   window::ProgressDisplay progress_;
   TransferLog log_;
   platform::JobLock lock_;
+  bool publishByRename_ = false;  // the section's "zacasno=1"
 };
 
 }  // namespace skyhaul::job

@@ -4,6 +4,7 @@
 
 #include "job/Job.h"
 #include "platform/LocalDirectory.h"
+#include "platform/LocalFile.h"
 #include "settings/Filled.h"
 #include "settings/PopToken.h"
 
@@ -19,6 +20,40 @@ std::string upperCase(std::string text) {
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return text;
 }
+
+bool isControl(char c) {
+  const auto code = static_cast<unsigned char>(c);
+  return code < 0x20 || code == 0x7F;
+}
+
+bool holdsControl(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), isControl);
+}
+
+// The name as a status line may show it: every control character written as \xHH, so that
+// nothing from a name reaches the terminal or the log as a command of its own.
+std::string escaped(const std::string& name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char c : name) {
+    if (!isControl(c)) {
+      text += c;
+      continue;
+    }
+    const auto code = static_cast<unsigned char>(c);
+    text.append("\\x").append(1, kHex[code >> 4]).append(1, kHex[code & 0xF]);
+  }
+  return text;
+}
+
+// The folder the local copies of a command are written to.
+std::string folderOf(const std::string& prefix) {
+  const auto slash = (prefix + "x").find_last_of('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : prefix.substr(0, slash);
+}
+
+constexpr const char* kControlStatus =
+    "Status: izpuščena: ime vsebuje kontrolne znake, ki jih prenos ne more nositi.";
 
 }  // namespace
 
@@ -53,15 +88,34 @@ bool Job::leaveOutOwnFile(const std::vector<OwnFile>& own, const std::string& na
   return false;
 }
 
-// The listing without the names the download must not write: each such name's stretch of the
+// True (after the status line) when `name` must stay where it is: it holds a control character,
+// which the FTP commands, the terminal and the log cannot carry, or it is one of the program's
+// own files.
+bool Job::leaveOut(const std::vector<OwnFile>& own, const std::string& name) {
+  if (holdsControl(name)) {
+    form_.Textimedat.setText(escaped(name));
+    form_.Label3.setText(kControlStatus);
+    return true;
+  }
+  return leaveOutOwnFile(own, name);
+}
+
+// The listing without the names the download must not take: each such name's stretch of the
 // list is cut out, so that the names left are read exactly as before.
-std::string Job::withoutOwnFiles(std::string listing) {
+std::string Job::downloadableNames(std::string listing) {
   const auto own = ownFiles();
   std::string kept;
-  while (IsFilled(listing)) {
+  while (!listing.empty()) {
     const std::string before = listing;
     const std::string name = PopToken(listing);
-    if (!leaveOutOwnFile(own, name)) kept += before.substr(0, before.size() - listing.size());
+    const std::string stretch = before.substr(0, before.size() - listing.size());
+    std::string written = stretch;  // as listed, without the separator after it
+    while (!written.empty() && (written.back() == ',' || written.back() == ' ')) {
+      written.pop_back();
+    }
+    if (!(holdsControl(stretch) ? leaveOut(own, written) : leaveOutOwnFile(own, name))) {
+      kept += stretch;
+    }
   }
   return kept;
 }
@@ -78,7 +132,13 @@ void Job::ftpprenos(std::string ukaz) {
 }
 
 void Job::downloadQueue() {
-  form_.Tdir.setText(withoutOwnFiles(mFTP.GetFTPdir(form_.textDIR.text() + form_.Text1.text())));
+  // What an earlier run could not finish goes first: a killed download left its temporary.
+  platform::removeLeftoverPartFiles(folderOf(form_.textLDIR.text()));
+  std::string listing;
+  if (!mFTP.GetFTPFileNames(form_.textDIR.text() + form_.Text1.text(), listing)) {
+    form_.Label3.setText(mFTP.GetLastErrorMessage());
+  }
+  form_.Tdir.setText(downloadableNames(listing));
   std::string queue = form_.Tdir.text();
   while (IsFilled(queue)) {
     form_.Textimedat.setText(PopToken(queue));
@@ -93,9 +153,7 @@ void Job::uploadQueue() {
   const auto own = ownFiles();
   std::string queue;
   for (const auto& name : platform::listMatchingFiles(form_.textLDIR.text() + form_.Text1.text())) {
-    // A name the queue could not carry (one beginning with a control character would read as
-    // an empty queue) is left out rather than hiding the names after it.
-    if (!IsFilled(name) || leaveOutOwnFile(own, name)) continue;
+    if (leaveOut(own, name) || !IsFilled(name)) continue;
     if (!queue.empty()) queue += ',';
     queue += name;
   }

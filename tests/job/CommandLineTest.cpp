@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/CommaLocale.h"
+
 namespace skyhaul::job {
 namespace {
 
@@ -122,6 +124,22 @@ INSTANTIATE_TEST_SUITE_P(
                    "*.txt,UP --version",
                    ""}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
+
+// A locale with a decimal comma must not turn 2.5 into 2 or nothing; out of range is no value.
+TEST(ParseTimeout, SecondsFromOneToADay) {
+  const std::vector<std::pair<const char*, long long>> cases = {
+      {"60", 60000}, {"2.5", 2500}, {"1", 1000},  {"86400", 86400000}, {"0", -1}, {"0.5", -1},
+      {"86401", -1}, {"1e9", -1},   {"2,5", -1},  {"abc", -1},         {"", -1},  {"-5", -1},
+      {"nan", -1},   {"inf", -1},   {"30 s", -1}, {" 30", -1}};
+  for (const bool comma : {false, true}) {
+    std::optional<test::CommaLocale> locale;
+    if (comma) locale.emplace();
+    for (const auto& [text, milliseconds] : cases) {
+      const auto bound = parseTimeout(text);
+      EXPECT_EQ(bound ? bound->count() : -1, milliseconds) << text << (comma ? " (1,5)" : "");
+    }
+  }
+}
 
 }  // namespace
 }  // namespace skyhaul::job

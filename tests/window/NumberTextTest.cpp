@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "CommaLocale.h"
+#include "support/CommaLocale.h"
 
 namespace skyhaul::window {
 namespace {
+
+using test::CommaLocale;
 
 template <typename Number>
 struct TextCase {

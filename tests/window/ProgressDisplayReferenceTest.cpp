@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "CommaLocale.h"
 #include "WindowDoubles.h"
+#include "support/CommaLocale.h"
 #include "support/FakeClock.h"
 #include "window/ConvertTime.h"
 #include "window/FrmUpdate.h"
@@ -28,6 +28,8 @@
 
 namespace skyhaul::window {
 namespace {
+
+using test::CommaLocale;
 
 using test::FakeClock;
 using test::FakeProgramEnd;

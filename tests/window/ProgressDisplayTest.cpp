@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "CommaLocale.h"
 #include "WindowDoubles.h"
+#include "support/CommaLocale.h"
 #include "support/FakeClock.h"
 #include "window/FrmUpdate.h"
 #include "window/NumberText.h"
 
 namespace skyhaul::window {
 namespace {
+
+using test::CommaLocale;
 
 using test::FakeClock;
 using test::FakeProgramEnd;
