@@ -49,13 +49,17 @@ Case noConnectionCase(const NoConnection& row) {
     EXPECT_NE(outcome.errors.find(row.cause), std::string::npos)
         << "the console does not say why nothing was moved; it wrote:\n"
         << outcome.errors;
+    EXPECT_EQ(outcome.errors.find(kFtpPassword), std::string::npos) << "the password is shown";
     const std::string server =
         *row.server != '\0' ? std::string(row.server) + ":21" : scene.server.address();
     EXPECT_NE(outcome.errors.find("strežnikom " + server + " ni bilo mogoče odpreti: "),
               std::string::npos)
         << outcome.errors;
   };
-  if (std::string(row.fault).starts_with("stall")) c.options.environment = {"SKYHAUL_TIMEOUT=2"};
+  const std::string fault = row.fault;
+  if (fault.starts_with("stall") || fault.starts_with("trickle")) {
+    c.options.environment = {"SKYHAUL_TIMEOUT=2"};
+  }
   return c;
 }
 
@@ -67,6 +71,10 @@ TEST(ConnectionFaults, NoConnectionAtTheStart) {
            NoConnection{"ConnectionRefusedByTheServer", "refuse-connect:421", "", false, "421"},
            NoConnection{"NothingListens", "", "", true, kCannotConnect},
            NoConnection{"LoginStalls", "stall:PASS", "", false, kTimedOut},
+           // One byte every half second: each wait is short, the reply never complete.
+           NoConnection{"GreetingTrickles", "trickle:GREETING:0.5", "", false, kTimedOut},
+           NoConnection{"FeaturesTrickle", "trickle:FEAT:0.5", "", false, kTimedOut},
+           NoConnection{"PasswordQuotedBack", "echo-password:530", "", false, "530 Password ****"},
        }) {
     cases.push_back(noConnectionCase(row));
   }

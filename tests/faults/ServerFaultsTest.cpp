@@ -24,6 +24,7 @@ const char* const kFile = "f.bin";
 constexpr const char* kTimedOut = "Čas za operacijo je potekel.";
 constexpr const char* kAborted = "Povezava s strežnikom je bila prekinjena.";
 constexpr const char* kReset = "Strežnik je ponastavil povezavo.";
+constexpr const char* kProtocol = "Strežnik je odgovoril v nasprotju s protokolom FTP.";
 
 // The file under test moves with DEL; a stored command and a follow-up program show whether
 // the job went on after it.
@@ -76,7 +77,8 @@ void runTable(Direction direction, const std::vector<ServerFault>& rows) {
     c.check = [direction, row](Scene& scene, const RunOutcome& outcome) {
       check(scene, outcome, direction, row);
     };
-    if (std::string(row.fault).starts_with("stall")) {
+    if (std::string(row.fault).starts_with("stall") ||
+        std::string(row.fault).starts_with("trickle")) {
       c.options.environment = {"SKYHAUL_TIMEOUT=2"};  // a stalled wait gives up after 2 s
     }
     cases.push_back(std::move(c));
@@ -99,6 +101,10 @@ TEST(ServerFaults, Upload) {
                {"ClosedWith421BeforeTheTransfer", "421:CWD:times=1", true, kAborted},
                {"ClosedWith421OnStore", "421:STOR", false, "421"},
                {"StallsWithoutReply", "stall:STOR", false, kTimedOut},
+               // Trusted on the final reply alone, these would cost the source.
+               {"KeepsOnlyAPart", "stor-keep:1000", false, "(1000 od 20000)"},
+               {"CompleteBeforeItStarted", "early-226:STOR", false, kProtocol},
+               {"ReplyTrickles", "trickle:STOR:0.5", false, kTimedOut},
            });
 }
 
@@ -113,6 +119,10 @@ TEST(ServerFaults, Download) {
                {"ClosedWith421OnRetrieveOnce", "421:RETR:times=1", true, "421"},
                {"DataStallsOnce", "stall-data:RETR:5000:times=1", true, kTimedOut},
                {"StallsWithoutReply", "stall:RETR", false, kTimedOut},
+               {"CompleteBeforeItStarted", "early-226:RETR", false, kProtocol},
+               {"DataTrickles", "trickle-data:RETR:0.5", false, kTimedOut},
+               // Listed, then gone: the text is this file's own, not another's reply.
+               {"VanishedAfterTheListing", "vanished:f.bin", false, "550 No such file"},
            });
 }
 
@@ -147,6 +157,28 @@ Case listingCut(const std::string& name, const std::string& fault) {
   return c;
 }
 
+// A listing that never ends, or trickles, fails within its bounds: nothing is fetched, the
+// status line says why, the job goes on to its end, and the memory stays small.
+Case listingFails(const std::string& name, const std::string& fault, const char* mark) {
+  Case c;
+  c.name = name;
+  c.prepare = [fault](Scene& scene) {
+    scene.writeSettings("prenos1=next.txt,UP\n");
+    writeFile(scene.remote("a.txt"), "listed");
+    writeFile(scene.localFile("next.txt"), "the next command");
+    scene.server.setFaults({fault});
+    return std::vector<std::string>{"*.txt,DOWN,DEL"};
+  };
+  c.check = [mark](Scene& scene, const RunOutcome& outcome) {
+    EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
+    EXPECT_NE(outcome.errors.find(mark), std::string::npos) << outcome.errors;
+    EXPECT_TRUE(std::filesystem::exists(scene.remote("next.txt")));
+    EXPECT_LT(outcome.peakMemoryKiB, 64 * 1024);
+  };
+  c.options.environment = {"SKYHAUL_TIMEOUT=2"};
+  return c;
+}
+
 TEST(ServerFaults, TheJobGoesOn) {
   Case deleteRefused;
   deleteRefused.name = "DeleteRefusedAfterDownload";
@@ -177,8 +209,11 @@ TEST(ServerFaults, TheJobGoesOn) {
     EXPECT_TRUE(std::filesystem::exists(scene.remote("next.txt")));
     EXPECT_TRUE(appears(scene.markerPath()));
   };
-  runConcurrently({deleteRefused, listingCut("ListingCutOnce", "list-fail:600:times=1"),
-                   listingCut("ListingCutEveryTime", "list-fail:600")});
+  runConcurrently(
+      {deleteRefused, listingCut("ListingCutOnce", "list-fail:600:times=1"),
+       listingCut("ListingCutEveryTime", "list-fail:600"),
+       listingFails("EndlessListing", "endless-list", "Seznam datotek na strežniku je predolg."),
+       listingFails("ListingTrickles", "trickle-data:MLSD:0.5", kTimedOut)});
 }
 
 }  // namespace

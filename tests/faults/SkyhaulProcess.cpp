@@ -150,6 +150,7 @@ RunOutcome SkyhaulProcess::finish() {
   if (WIFEXITED(waitStatus_)) outcome.exitStatus = WEXITSTATUS(waitStatus_);
   if (WIFSIGNALED(waitStatus_)) outcome.signal = WTERMSIG(waitStatus_);
   outcome.errors = errors();
+  outcome.peakMemoryKiB = peakMemoryKiB_;
   return outcome;
 }
 
@@ -157,8 +158,10 @@ RunOutcome SkyhaulProcess::finish() {
 bool SkyhaulProcess::reap(int options) {
   if (pid_ <= 0) return true;
   for (;;) {
-    const pid_t done = ::waitpid(pid_, &waitStatus_, options);
+    rusage usage{};
+    const pid_t done = ::wait4(pid_, &waitStatus_, options, &usage);
     if (done == pid_) {
+      peakMemoryKiB_ = usage.ru_maxrss;
       pid_ = -1;
       ended_ = std::chrono::steady_clock::now();
       return true;

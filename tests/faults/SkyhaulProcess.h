@@ -32,6 +32,7 @@ struct RunOutcome {
   bool hung = false;    // killed at the limit
   std::string errors;   // everything it wrote on standard error
   std::chrono::milliseconds elapsed{0};
+  long peakMemoryKiB = 0;  // the program's largest resident set
 };
 
 class SkyhaulProcess {
@@ -64,6 +65,7 @@ class SkyhaulProcess {
   RunOptions options_;
   pid_t pid_ = -1;
   int waitStatus_ = 0;
+  long peakMemoryKiB_ = 0;
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point ended_;
 };
