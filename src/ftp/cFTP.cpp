@@ -36,7 +36,7 @@ std::string withoutSecret(std::string text, const std::string& secret) {
 }  // namespace
 
 cFTP::cFTP(platform::Clock& clock)
-    : hInternet(std::make_unique<platform::InternetSession>(kAgentName)), clock_(clock) {}
+    : hInternet(std::make_unique<inet::InternetSession>(kAgentName)), clock_(clock) {}
 
 cFTP::~cFTP() = default;
 
@@ -51,7 +51,7 @@ bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
   hConnection.reset();
   password_ = sPassword;
   if (!hInternet) {
-    RecordErrorMessage(platform::kErrorInvalidHandle, "InternetConnect");
+    RecordErrorMessage(platform::ErrorCode::InvalidHandle, "InternetConnect");
     return false;
   }
   hConnection =
@@ -66,16 +66,13 @@ void cFTP::SetTransferBinary() { lTransferType = kTransferTypeBinary; }
 void cFTP::SetModeActive() { lConnectFlags = kConnectFlagsActive; }
 void cFTP::SetModePassive() { lConnectFlags = kConnectFlagsPassive; }
 
-platform::TransferType cFTP::transferType() const {
-  return lTransferType == kTransferTypeBinary ? platform::TransferType::Binary
-                                              : platform::TransferType::Ascii;
+inet::TransferType cFTP::transferType() const {
+  return lTransferType == kTransferTypeBinary ? inet::TransferType::Binary
+                                              : inet::TransferType::Ascii;
 }
 
-// Operations on a connection that is not open fail like the library does for handle 0.
-bool cFTP::connected() {
-  if (hConnection) return true;
-  platform::setLastError(platform::kErrorInvalidHandle);
-  return false;
+platform::ErrorCode cFTP::failure() const {
+  return hConnection ? platform::lastError() : platform::ErrorCode::InvalidHandle;
 }
 
 void cFTP::RecordErrorMessage(int lErrorCode, const std::string& sSource,
@@ -83,15 +80,15 @@ void cFTP::RecordErrorMessage(int lErrorCode, const std::string& sSource,
   std::string message = platform::messageFor(lErrorCode) + detail;
   if (message.size() > kMessageCapacity) message.clear();
   sLastError = sSource + " error code: " + std::to_string(lErrorCode) + " Message: " + message;
-  if (lErrorCode == platform::kErrorInternetExtendedError) {
+  if (lErrorCode == static_cast<int>(platform::ErrorCode::InternetExtendedError)) {
     // The server explained the failure itself: its reply is the whole text.
-    sLastError = platform::lastResponseInfo().substr(0, kResponseCapacity);
+    sLastError = inet::lastResponseInfo().substr(0, kResponseCapacity);
   }
   sLastError = withoutSecret(sLastError, password_);
 }
 
-void cFTP::recordLocalError(const std::string& sSource) {
-  RecordErrorMessage(platform::lastError(), sSource);
+void cFTP::recordLocalError(const platform::LocalFile& local, const std::string& sSource) {
+  RecordErrorMessage(local.error(), sSource);
 }
 
 void cFTP::raiseProgress(std::int64_t current, std::int64_t total) {

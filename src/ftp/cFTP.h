@@ -9,8 +9,8 @@
 
 #include "ftp/cFTPEvents.h"
 #include "platform/Clock.h"
-#include "platform/InternetLibrary.h"
 #include "platform/LocalFile.h"
+#include "platform/inet/InternetLibrary.h"
 
 namespace skyhaul::ftp {
 
@@ -74,9 +74,16 @@ class cFTP {
   // `detail` follows the code's message (figures only this failure knows).
   void RecordErrorMessage(int lErrorCode, const std::string& sSource,
                           const std::string& detail = {});
-  void recordLocalError(const std::string& sSource);
-  platform::TransferType transferType() const;
-  bool connected();
+  void RecordErrorMessage(platform::ErrorCode code, const std::string& sSource,
+                          const std::string& detail = {}) {
+    RecordErrorMessage(static_cast<int>(code), sSource, detail);
+  }
+  void recordLocalError(const platform::LocalFile& local, const std::string& sSource);
+  inet::TransferType transferType() const;
+  bool connected() const { return hConnection != nullptr; }
+  // The code of the library call that just failed; an operation without a connection fails
+  // like the library does for handle 0.
+  platform::ErrorCode failure() const;
   void raiseProgress(std::int64_t current, std::int64_t total);
   // Inline: a transfer yields several times per 255-byte chunk.
   void yield() {
@@ -93,9 +100,9 @@ class cFTP {
   bool receiveChunk(platform::LocalFile& local, std::size_t size, const char* source);
   bool finishDownload(platform::LocalFile& local);
 
-  std::unique_ptr<platform::InternetSession> hInternet;
-  std::unique_ptr<platform::FtpConnection> hConnection;
-  std::unique_ptr<platform::FtpFile> hFile;
+  std::unique_ptr<inet::InternetSession> hInternet;
+  std::unique_ptr<inet::FtpConnection> hConnection;
+  std::unique_ptr<inet::FtpFile> hFile;
   int lTransferType = kTransferTypeAscii;
   int lConnectFlags = kConnectFlagsActive;
   std::string sLastError;

@@ -3,18 +3,11 @@
 
 namespace skyhaul::ftp {
 
-namespace {
-
-std::string bareName(const std::string& entry) {
-  const auto slash = entry.rfind('/');
-  return slash == std::string::npos ? entry : entry.substr(slash + 1);
-}
-
-}  // namespace
+using inet::bareName;
 
 std::string cFTP::GetFTPdir(const std::string& sFile) {
   if (!connected()) return {};
-  platform::FindData entry;
+  inet::FindData entry;
   auto find = hConnection->findFirstFile(sFile, entry);
   if (!find) return {};
   std::string listing = bareName(entry.fileName);
@@ -27,12 +20,12 @@ std::string cFTP::GetFTPdir(const std::string& sFile) {
 
 bool cFTP::GetFTPFileNames(const std::string& sFile, std::string& sNames) {
   sNames.clear();
-  platform::FindData entry;
-  std::unique_ptr<platform::FtpFind> find;
+  inet::FindData entry;
+  std::unique_ptr<inet::FtpFind> find;
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
   if (!find) {
-    const int code = platform::lastError();
-    if (code == platform::kErrorNoMoreFiles) return true;
+    const platform::ErrorCode code = failure();
+    if (code == platform::ErrorCode::NoMoreFiles) return true;
     RecordErrorMessage(code, "FtpFindFirstFile");
     return false;
   }
@@ -45,12 +38,12 @@ bool cFTP::GetFTPFileNames(const std::string& sFile, std::string& sNames) {
 }
 
 std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
-  platform::FindData entry;
-  std::unique_ptr<platform::FtpFind> find;
+  inet::FindData entry;
+  std::unique_ptr<inet::FtpFind> find;
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
-  const int code = platform::lastError();
+  const platform::ErrorCode code = failure();
   if (find) return entry.fileSize;
-  if (code == platform::kErrorNoMoreFiles) return -1;
+  if (code == platform::ErrorCode::NoMoreFiles) return -1;
   RecordErrorMessage(code, "FtpFindFirstFile");
   return -2;
 }
@@ -58,49 +51,49 @@ std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
 std::string cFTP::GetFTPDirectory() {
   std::string directory;
   if (connected() && hConnection->getCurrentDirectory(directory)) return directory;
-  RecordErrorMessage(platform::lastError(), "FtpGetCurrentDirectory");
+  RecordErrorMessage(failure(), "FtpGetCurrentDirectory");
   return {};
 }
 
 bool cFTP::SetFTPDirectory(const std::string& sDir) {
   if (connected() && hConnection->setCurrentDirectory(sDir)) return true;
-  RecordErrorMessage(platform::lastError(), "FtpSetCurrentDirectory");
+  RecordErrorMessage(failure(), "FtpSetCurrentDirectory");
   return false;
 }
 
 bool cFTP::DeleteFTPFile(const std::string& sRemote) {
   if (connected() && hConnection->deleteFile(sRemote)) return true;
-  RecordErrorMessage(platform::lastError(), "DeleteFTPFile");
+  RecordErrorMessage(failure(), "DeleteFTPFile");
   return false;
 }
 
 bool cFTP::RenameFTPFile(const std::string& sExisting, const std::string& sNewName) {
   if (connected() && hConnection->renameFile(sExisting, sNewName)) return true;
-  RecordErrorMessage(platform::lastError(), "RenameFTPFile");
+  RecordErrorMessage(failure(), "RenameFTPFile");
   return false;
 }
 
 bool cFTP::CreateFTPDirectory(const std::string& sDirectory) {
   if (connected() && hConnection->createDirectory(sDirectory)) return true;
-  RecordErrorMessage(platform::lastError(), "CreateFTPDirectory");
+  RecordErrorMessage(failure(), "CreateFTPDirectory");
   return false;
 }
 
 bool cFTP::RemoveFTPDirectory(const std::string& sDirectory) {
   if (connected() && hConnection->removeDirectory(sDirectory)) return true;
-  RecordErrorMessage(platform::lastError(), "RemoveFTPDirectory");
+  RecordErrorMessage(failure(), "RemoveFTPDirectory");
   return false;
 }
 
 bool cFTP::SimpleFTPPutFile(const std::string& sLocal, const std::string& sRemote) {
   if (connected() && hConnection->putFile(sLocal, sRemote, transferType())) return true;
-  RecordErrorMessage(platform::lastError(), "SimpleFtpPutFile");
+  RecordErrorMessage(failure(), "SimpleFtpPutFile");
   return false;
 }
 
 bool cFTP::SimpleFTPGetFile(const std::string& sLocal, const std::string& sRemote) {
   if (connected() && hConnection->getFile(sRemote, sLocal, transferType())) return true;
-  RecordErrorMessage(platform::lastError(), "SimpleFtpGetFile");
+  RecordErrorMessage(failure(), "SimpleFtpGetFile");
   return false;
 }
 

@@ -20,12 +20,10 @@ bool trimNames(std::string& sLocal, std::string& sRemote) {
 }
 
 // Reads exactly `size` bytes of the local file; a file that shrank under us is a read fault.
-bool readLocalChunk(platform::LocalFile& local, char* data, std::size_t size) {
+platform::ErrorCode readLocalChunk(platform::LocalFile& local, char* data, std::size_t size) {
   std::size_t got = 0;
-  if (!local.read(data, size, got)) return false;
-  if (got == size) return true;
-  platform::setLastError(platform::kErrorReadFault);
-  return false;
+  if (!local.read(data, size, got)) return local.error();
+  return got == size ? platform::ErrorCode::Success : platform::ErrorCode::ReadFault;
 }
 
 }  // namespace
@@ -36,13 +34,12 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   // behind on the server.
   platform::LocalFile local;
   if (!local.openForReading(sLocal)) {
-    recordLocalError("OpenLocalFile");
+    recordLocalError(local, "OpenLocalFile");
     return false;
   }
-  if (connected())
-    hFile = hConnection->openFile(sRemote, platform::FileAccess::Write, transferType());
+  if (connected()) hFile = hConnection->openFile(sRemote, inet::FileAccess::Write, transferType());
   if (!hFile) {
-    RecordErrorMessage(platform::lastError(), "FtpOpenFile:PutFile");
+    RecordErrorMessage(failure(), "FtpOpenFile:PutFile");
     return false;
   }
   const std::int64_t total = local.size();
@@ -62,26 +59,26 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
 bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
                         const std::string& sRemote, std::int64_t sent) {
   std::string detail;
-  int code = platform::kErrorSuccess;
+  platform::ErrorCode code = platform::ErrorCode::Success;
   std::int64_t stored = 0;
   if (!local.unchangedSinceOpened(sLocal)) {
-    code = platform::kErrorFileInvalid;
+    code = platform::ErrorCode::FileInvalid;
   } else if (lTransferType == kTransferTypeBinary) {
     switch (hConnection->reportStoredSize(sRemote, stored)) {
-      case platform::FtpConnection::SizeReport::NotOffered:
+      case inet::FtpConnection::SizeReport::NotOffered:
         break;
-      case platform::FtpConnection::SizeReport::Refused:
-        code = platform::lastError();
+      case inet::FtpConnection::SizeReport::Refused:
+        code = failure();
         break;
-      case platform::FtpConnection::SizeReport::Reported:
-        if (stored != sent) code = platform::kErrorFtpStoredSizeMismatch;
+      case inet::FtpConnection::SizeReport::Reported:
+        if (stored != sent) code = platform::ErrorCode::FtpStoredSizeMismatch;
         detail = " (" + std::to_string(stored) + " od " + std::to_string(sent) + ")";
         break;
     }
   }
-  if (code == platform::kErrorSuccess) return true;
+  if (code == platform::ErrorCode::Success) return true;
   RecordErrorMessage(code, "VerifyUpload",
-                     code == platform::kErrorFtpStoredSizeMismatch ? detail : "");
+                     code == platform::ErrorCode::FtpStoredSizeMismatch ? detail : "");
   // What the server holds is not the source: nobody may take it for the file.
   hConnection->deleteFile(sRemote);
   return false;
@@ -93,14 +90,15 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
   Chunk chunk;
   std::int64_t sent = 0;
   for (std::int64_t k = 0; k < total / kChunkSize; ++k) {
-    if (!readLocalChunk(local, chunk.data(), chunk.size())) {
-      recordLocalError("ReadLocalFile");
+    if (const auto read = readLocalChunk(local, chunk.data(), chunk.size());
+        read != platform::ErrorCode::Success) {
+      RecordErrorMessage(read, "ReadLocalFile");
       hFile.reset();
       DeleteFTPFile(sRemote);
       return false;
     }
     if (!hFile->write(chunk.data(), chunk.size())) {
-      RecordErrorMessage(platform::lastError(), "InternetWriteFile");
+      RecordErrorMessage(failure(), "InternetWriteFile");
       hFile.reset();
       yield();
       return false;
@@ -112,10 +110,11 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
   }
   if (sent < total) {
     const auto rest = static_cast<std::size_t>(total - sent);
-    const bool read = readLocalChunk(local, chunk.data(), rest);
-    if (!read || !hFile->write(chunk.data(), rest)) {
-      if (read) RecordErrorMessage(platform::lastError(), "InternetWriteFile2");
-      if (!read) recordLocalError("ReadLocalFile");
+    const auto read = readLocalChunk(local, chunk.data(), rest);
+    const bool readWhole = read == platform::ErrorCode::Success;
+    if (!readWhole || !hFile->write(chunk.data(), rest)) {
+      if (readWhole) RecordErrorMessage(failure(), "InternetWriteFile2");
+      if (!readWhole) RecordErrorMessage(read, "ReadLocalFile");
       hFile.reset();
       DeleteFTPFile(sRemote);
       yield();
@@ -129,7 +128,7 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
 // confirmed file counts as sent, so that its source may be deleted.
 bool cFTP::finishUpload() {
   const bool stored = hFile->close();
-  if (!stored) RecordErrorMessage(platform::lastError(), "InternetCloseHandle");
+  if (!stored) RecordErrorMessage(failure(), "InternetCloseHandle");
   hFile.reset();
   setLabel11("INTERNET CLOSE");
   yield();
@@ -140,12 +139,11 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   if (!trimNames(sLocal, sRemote)) return false;
   const std::int64_t total = GetFTPFileSize(sRemote);
   // A file gone since it was listed gets a text of its own, never an older failure's.
-  if (total == -1) RecordErrorMessage(platform::kErrorFileNotFound, "FtpFindFirstFile");
+  if (total == -1) RecordErrorMessage(platform::ErrorCode::FileNotFound, "FtpFindFirstFile");
   yield();
   if (total < 0) return false;
-  if (connected())
-    hFile = hConnection->openFile(sRemote, platform::FileAccess::Read, transferType());
-  const int openError = platform::lastError();  // before the yield, which may run anything
+  if (connected()) hFile = hConnection->openFile(sRemote, inet::FileAccess::Read, transferType());
+  const platform::ErrorCode openError = failure();  // before the yield, which may run anything
   yield();
   if (!hFile) {
     RecordErrorMessage(openError, "FtpOpenFile:GetFile");
@@ -153,7 +151,7 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   }
   platform::LocalFile local;
   if (!local.openForWriting(sLocal)) {
-    recordLocalError("OpenLocalFile");
+    recordLocalError(local, "OpenLocalFile");
     hFile.reset();
     return false;
   }
@@ -198,12 +196,12 @@ bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
   for (;;) {
     std::size_t got = 0;
     if (!hFile->read(chunk.data(), chunk.size(), got)) {
-      RecordErrorMessage(platform::lastError(), "InternetReadFile");
+      RecordErrorMessage(failure(), "InternetReadFile");
       return false;
     }
     if (got == 0) return true;
     if (!local.write(chunk.data(), got)) {
-      recordLocalError("WriteLocalFile");
+      recordLocalError(local, "WriteLocalFile");
       return false;
     }
     received += static_cast<std::int64_t>(got);
@@ -221,17 +219,17 @@ bool cFTP::receiveChunk(platform::LocalFile& local, std::size_t size, const char
   while (got < size) {
     std::size_t part = 0;
     if (!hFile->read(chunk.data() + got, size - got, part)) {
-      RecordErrorMessage(platform::lastError(), source);
+      RecordErrorMessage(failure(), source);
       return false;
     }
     if (part == 0) {
-      RecordErrorMessage(platform::kErrorFtpSizeMismatch, source);
+      RecordErrorMessage(platform::ErrorCode::FtpSizeMismatch, source);
       return false;
     }
     got += part;
   }
   if (local.write(chunk.data(), size)) return true;
-  recordLocalError("WriteLocalFile");
+  recordLocalError(local, "WriteLocalFile");
   return false;
 }
 
@@ -242,21 +240,21 @@ bool cFTP::finishDownload(platform::LocalFile& local) {
   char extra = 0;
   std::size_t more = 0;
   if (!hFile->read(&extra, 1, more) || more != 0) {
-    RecordErrorMessage(more != 0 ? platform::kErrorFtpSizeMismatch : platform::lastError(),
+    RecordErrorMessage(more != 0 ? platform::ErrorCode::FtpSizeMismatch : failure(),
                        "InternetReadFile");
     local.discard();
     hFile.reset();
     return false;
   }
   const bool confirmed = hFile->close();
-  if (!confirmed) RecordErrorMessage(platform::lastError(), "InternetCloseHandle");
+  if (!confirmed) RecordErrorMessage(failure(), "InternetCloseHandle");
   hFile.reset();
   if (!confirmed) {
     local.discard();
     return false;
   }
   if (!local.close()) {
-    recordLocalError("WriteLocalFile");
+    recordLocalError(local, "WriteLocalFile");
     return false;
   }
   yield();

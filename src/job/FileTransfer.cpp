@@ -63,7 +63,10 @@ void Job::download() {
   log_.appendSuccess(remotePath, localPath);
   // The source is deleted only once its copy is sure to be on the disk. A remote source that
   // cannot be deleted stays on the server; the job goes on.
-  if (form_.Chkbrisi.ticked() && platform::syncLocalFile(localPath)) mFTP.DeleteFTPFile(remotePath);
+  if (form_.Chkbrisi.ticked() &&
+      platform::syncLocalFile(localPath) == platform::ErrorCode::Success) {
+    mFTP.DeleteFTPFile(remotePath);
+  }
   view_.yield();
   view_.yield();
 }

@@ -3,8 +3,8 @@
 
 #include <chrono>
 
-#include "platform/FtpServerAddress.h"
 #include "platform/ProcessLauncher.h"
+#include "platform/inet/ServerAddress.h"
 #include "settings/Filled.h"
 #include "settings/IniLine.h"
 #include "settings/PopToken.h"
@@ -26,7 +26,7 @@ std::string orDefault(std::string value, const std::string& fallback) {
 // The server as host:port, the way an administrator checks it; the text itself when it is no
 // server address at all.
 std::string serverDescription(const std::string& server) {
-  const auto address = platform::parseServerAddress(server, 0);
+  const auto address = inet::parseServerAddress(server, 0);
   if (!address) return server;
   const bool v6 = address->host.find(':') != std::string::npos;
   return (v6 ? "[" + address->host + "]" : address->host) + ":" + std::to_string(address->port);
@@ -56,7 +56,6 @@ Job::Job(window::FrmUpdate& form, window::View& view, platform::Clock& clock,
       clock_(clock),
       programEnd_(programEnd),
       environment_(std::move(environment)),
-      progress_(form, view, clock),
       log_(clock) {}
 
 void Job::Form_Load() {
@@ -73,7 +72,6 @@ void Job::Form_Load() {
   publishByRename_ = ReadIni(section, "zacasno", ini) == "1";
   if (!IsFilled(form_.textLDIR.text())) form_.textLDIR.setText(environment_.programDirectory + "/");
   warnAboutSettings();
-  mFTP.setEvents(this);
   mFTP.SetModePassive();
   mFTP.SetTransferBinary();
   form_.FirstActivation = true;
@@ -185,15 +183,5 @@ void Job::startFollowUpPrograms() {
 void Job::RunUpdate(const std::string& UpdateURL) {
   platform::openWithDefaultApplication(UpdateURL);
 }
-
-void Job::FileTransferProgress(const std::int64_t& lCurrentBytes, const std::int64_t& lTotalBytes) {
-  progress_.mFTP_FileTransferProgress(lCurrentBytes, lTotalBytes);
-}
-
-void Job::yield() { view_.yield(); }
-
-void Job::yieldBeforeWait() { view_.yieldBeforeWait(); }
-
-void Job::setLabel11(const std::string& text) { form_.Label11.setText(text); }
 
 }  // namespace skyhaul::job

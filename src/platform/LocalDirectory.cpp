@@ -1,6 +1,7 @@
 #include "platform/LocalDirectory.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,8 +9,8 @@
 #include <cerrno>
 #include <memory>
 
-#include "platform/FtpWildcard.h"
 #include "platform/SystemError.h"
+#include "platform/Wildcard.h"
 
 namespace skyhaul::platform {
 
@@ -47,6 +48,23 @@ void deleteLocalFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) {
     throwSystemError("Lokalne datoteke \"" + path + "\" ni mogoče izbrisati", errno);
   }
+}
+
+void appendToFile(const std::string& path, const std::string& bytes, const std::string& what) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) throwSystemError(what, errno);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) {
+      const int error = errno;
+      ::close(fd);
+      throwSystemError(what, error);
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  if (::close(fd) != 0) throwSystemError(what, errno);
 }
 
 }  // namespace skyhaul::platform

@@ -1,6 +1,6 @@
 #pragma once
-// The local file facilities of the job: listing the files that match a wildcard path, and
-// deleting a file. Failures throw SystemError.
+// The local file facilities of the job: listing the files that match a wildcard path, deleting
+// a file, and appending to one. Failures throw SystemError.
 
 #include <string>
 #include <vector>
@@ -16,5 +16,9 @@ std::vector<std::string> listMatchingFiles(const std::string& pathWithMask);
 
 // Deletes a local file; throws when it cannot be deleted (already gone, no permission, ...).
 void deleteLocalFile(const std::string& path);
+
+// Appends `bytes` to the file at `path` (created when missing) in one write, so that what two
+// processes append to one file never interleaves, and closes it. Throws "<what>: <cause>".
+void appendToFile(const std::string& path, const std::string& bytes, const std::string& what);
 
 }  // namespace skyhaul::platform

@@ -14,29 +14,29 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/InternetLibrary.h"
+#include "platform/ErrorCode.h"
 
 namespace skyhaul::platform {
 
-int codeFromErrno(int errorNumber) {
+ErrorCode codeFromErrno(int errorNumber) {
   switch (errorNumber) {
     case ENOENT:
-      return kErrorFileNotFound;
+      return ErrorCode::FileNotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
-      return kErrorPathNotFound;
+      return ErrorCode::PathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case ETXTBSY:
-      return kErrorAccessDenied;
+      return ErrorCode::AccessDenied;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-      return kErrorDiskFull;
+      return ErrorCode::DiskFull;
     default:
-      return kErrorWriteFault;
+      return ErrorCode::WriteFault;
   }
 }
 
@@ -44,10 +44,7 @@ namespace {
 
 constexpr std::string_view kPartSuffix = ".skyhaul-part";
 
-bool failWithErrno() {
-  setLastError(codeFromErrno(errno));
-  return false;
-}
+ErrorCode errnoCode() { return codeFromErrno(errno); }
 
 std::int64_t modifiedNs(const struct stat& info) {
   return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
@@ -82,22 +79,22 @@ bool sameFile(int fd, const std::string& path) {
 
 // Opens the temporary, locked and empty. A clean-up may remove it between the open and the
 // lock; the name is then opened again.
-int openLockedPart(const std::string& partPath) {
+int openLockedPart(const std::string& partPath, ErrorCode& error) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
-      failWithErrno();
+      error = errnoCode();
       return -1;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       ::close(fd);
-      setLastError(kErrorSharingViolation);
+      error = ErrorCode::SharingViolation;
       return -1;
     }
     if (sameFile(fd, partPath) && ::ftruncate(fd, 0) == 0) return fd;
     ::close(fd);
   }
-  setLastError(kErrorWriteFault);
+  error = ErrorCode::WriteFault;
   return -1;
 }
 
@@ -108,13 +105,12 @@ LocalFile::~LocalFile() { discard(); }
 bool LocalFile::openForReading(const std::string& path) {
   close();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failWithErrno();
+  if (fd < 0) return failWith(errnoCode());
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
     ::close(fd);
-    setLastError(codeFromErrno(error == 0 ? EACCES : error));
-    return false;
+    return failWith(codeFromErrno(error == 0 ? EACCES : error));
   }
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   fd_ = fd;
@@ -128,11 +124,9 @@ bool LocalFile::openForReading(const std::string& path) {
 
 bool LocalFile::unchangedSinceOpened(const std::string& path) const {
   struct stat info {};
-  const bool same = ::stat(path.c_str(), &info) == 0 && info.st_dev == opened_.device &&
-                    info.st_ino == opened_.inode && info.st_size == opened_.size &&
-                    modifiedNs(info) == opened_.modifiedNs;
-  if (!same) setLastError(kErrorFileInvalid);
-  return same;
+  return ::stat(path.c_str(), &info) == 0 && info.st_dev == opened_.device &&
+         info.st_ino == opened_.inode && info.st_size == opened_.size &&
+         modifiedNs(info) == opened_.modifiedNs;
 }
 
 bool LocalFile::openForWriting(const std::string& path) {
@@ -145,14 +139,15 @@ bool LocalFile::openForWriting(const std::string& path) {
   int fd = -1;
   if (exists && !S_ISREG(info.st_mode)) {
     fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) return failWithErrno();
+    if (fd < 0) return failWith(errnoCode());
     partPath_.clear();
   } else {
     // A file that may not be written is not replaced either.
-    if (exists && ::access(target.c_str(), W_OK) != 0) return failWithErrno();
+    if (exists && ::access(target.c_str(), W_OK) != 0) return failWith(errnoCode());
     partPath_ = siblingPath(target, partFileName(baseName(target)));
-    fd = openLockedPart(partPath_);
-    if (fd < 0) return false;
+    ErrorCode error = ErrorCode::Success;
+    fd = openLockedPart(partPath_, error);
+    if (fd < 0) return failWith(error);
     if (exists) ::fchmod(fd, info.st_mode & 07777);  // the new version keeps the old one's mode
   }
   fd_ = fd;
@@ -175,18 +170,14 @@ bool LocalFile::fill() {
       return true;
     }
     if (errno != EINTR) {
-      setLastError(errno == EIO ? kErrorReadFault : codeFromErrno(errno));
-      return false;
+      return failWith(errno == EIO ? ErrorCode::ReadFault : errnoCode());
     }
   }
 }
 
 bool LocalFile::readAcrossFills(void* data, std::size_t size, std::size_t& bytesRead) {
   bytesRead = 0;
-  if (fd_ < 0 || writing_) {
-    setLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (fd_ < 0 || writing_) return failWith(ErrorCode::InvalidHandle);
   auto* out = static_cast<char*>(data);
   while (bytesRead < size) {
     if (begin_ == end_) {
@@ -207,7 +198,7 @@ bool LocalFile::flush() {
     const ssize_t put = ::write(fd_, buffer_.data() + done, end_ - done);
     if (put < 0) {
       if (errno == EINTR) continue;
-      return failWithErrno();
+      return failWith(errnoCode());
     }
     done += static_cast<std::size_t>(put);
   }
@@ -227,10 +218,7 @@ void LocalFile::startWriteBack() {
 }
 
 bool LocalFile::writeAcrossFlushes(const void* data, std::size_t size) {
-  if (fd_ < 0 || !writing_) {
-    setLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (fd_ < 0 || !writing_) return failWith(ErrorCode::InvalidHandle);
   const auto* in = static_cast<const char*>(data);
   while (size > 0) {
     const std::size_t take = std::min(size, buffer_.size() - end_);
@@ -249,11 +237,11 @@ bool LocalFile::close() {
   if (writing_) stored = flush();
   if (writing_ && !partPath_.empty()) {
     // Still holding the lock, so that no clean-up takes the temporary away meanwhile.
-    stored = stored && (::fdatasync(fd_) == 0 || errno == EINVAL || failWithErrno());
-    stored = stored && (::rename(partPath_.c_str(), path_.c_str()) == 0 || failWithErrno());
+    stored = stored && (::fdatasync(fd_) == 0 || errno == EINVAL || failWith(errnoCode()));
+    stored = stored && (::rename(partPath_.c_str(), path_.c_str()) == 0 || failWith(errnoCode()));
     if (!stored) ::unlink(partPath_.c_str());
   }
-  if (::close(fd_) != 0 && writing_ && stored) stored = failWithErrno();
+  if (::close(fd_) != 0 && writing_ && stored) stored = failWith(errnoCode());
   release();
   return stored;
 }
@@ -263,6 +251,11 @@ void LocalFile::discard() {
   if (writing_ && !partPath_.empty()) ::unlink(partPath_.c_str());
   ::close(fd_);
   release();
+}
+
+bool LocalFile::failWith(ErrorCode code) {
+  error_ = code;
+  return false;
 }
 
 void LocalFile::release() {
@@ -277,25 +270,24 @@ namespace {
 
 // fsync of one path opened read-only; a file system that cannot sync (EINVAL) has nothing to wait
 // for.
-bool syncPath(const std::string& path, int flags) {
+ErrorCode syncPath(const std::string& path, int flags) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
-  if (fd < 0) return failWithErrno();
+  if (fd < 0) return errnoCode();
   const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
   const int error = errno;
   ::close(fd);
-  if (synced) return true;
-  setLastError(codeFromErrno(error));
-  return false;
+  return synced ? ErrorCode::Success : codeFromErrno(error);
 }
 
 }  // namespace
 
-bool syncLocalFile(const std::string& path) {
+ErrorCode syncLocalFile(const std::string& path) {
   const auto slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "."
                              : slash == 0               ? "/"
                                                         : path.substr(0, slash);
-  return syncPath(path, 0) && syncPath(folder, O_DIRECTORY);
+  const ErrorCode file = syncPath(path, 0);
+  return file != ErrorCode::Success ? file : syncPath(folder, O_DIRECTORY);
 }
 
 std::string partFileName(const std::string& name) { return "." + name + std::string(kPartSuffix); }

@@ -1,8 +1,8 @@
 #pragma once
 // A local file read or written in large buffered blocks, so that many small reads or writes cost
-// one system call per block. Failures set the thread's last-error value (InternetLibrary.h codes:
-// 2 not found, 3 path not found, 5 access denied, 112 disk full, 29/30 write/read fault) and
-// return false; nothing throws.
+// one system call per block. Failures return false and leave their code in error() (2 not
+// found, 3 path not found, 5 access denied, 112 disk full, 29/30 write/read fault); nothing
+// throws.
 
 #include <sys/types.h>
 #include <cstddef>
@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/ErrorCode.h"
+
 namespace skyhaul::platform {
 
-// The last-error code for a C errno value.
-int codeFromErrno(int errorNumber);
+// The library's code for a C errno value.
+ErrorCode codeFromErrno(int errorNumber);
 
 class LocalFile {
  public:
@@ -27,13 +29,15 @@ class LocalFile {
   bool openForReading(const std::string& path);
   // Whether `path` still names the file opened for reading, unchanged since it was opened
   // (the same file, size and modification time): nothing was appended, rewritten or put in
-  // its place meanwhile. Also after close(). False with kErrorFileInvalid otherwise.
+  // its place meanwhile. Also after close().
   bool unchangedSinceOpened(const std::string& path) const;
   // Starts a new version of `path`, written under a hidden temporary name in its folder
   // (partFileName) and locked while written: `path` itself changes only in close(), all at
-  // once. A temporary that another run is writing fails with kErrorSharingViolation.
+  // once. A temporary that another run is writing fails with SharingViolation.
   bool openForWriting(const std::string& path);
   bool isOpen() const { return fd_ >= 0; }
+  // What the last failure was.
+  ErrorCode error() const { return error_; }
   // The length of the file opened for reading.
   std::int64_t size() const { return size_; }
   // Reads `size` bytes; `bytesRead` is smaller only at the end of the file. A transfer reads
@@ -69,12 +73,14 @@ class LocalFile {
   bool flush();
   void startWriteBack();
   void release();
+  bool failWith(ErrorCode code);
 
   static constexpr std::size_t kBufferSize = 256 * 1024;
   // Written data is handed to the disk in steps of this size while the file is written, so
   // that the flush on closing finds little left to do.
   static constexpr std::int64_t kWriteBackStep = 8 * 1024 * 1024;
   int fd_ = -1;
+  ErrorCode error_ = ErrorCode::Success;
   bool writing_ = false;
   std::string path_;      // writing: the file the new version replaces
   std::string partPath_;  // writing: where the new version is written
@@ -93,8 +99,8 @@ class LocalFile {
 };
 
 // Waits until the file's data and its name in its folder are on the disk, so that the file
-// outlives a power cut. False (with the last error set) when that cannot be made sure.
-bool syncLocalFile(const std::string& path);
+// outlives a power cut. The code of what failed when that cannot be made sure.
+ErrorCode syncLocalFile(const std::string& path);
 
 // The hidden name a new version of the file `name` is written under: "." + name + ".skyhaul-part".
 std::string partFileName(const std::string& name);

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "ftp/cFTPTestBase.h"
-#include "platform/InternetLibrary.h"
+#include "platform/inet/InternetLibrary.h"
 
 namespace skyhaul::test {
 namespace {
@@ -26,8 +26,8 @@ std::string sortedListing(const std::string& listing) {
   return joined;
 }
 
-std::string libraryText(const std::string& source, int code) {
-  return source + " error code: " + std::to_string(code) +
+std::string libraryText(const std::string& source, platform::ErrorCode code) {
+  return source + " error code: " + std::to_string(static_cast<int>(code)) +
          " Message: " + platform::messageFor(code);
 }
 
@@ -53,14 +53,14 @@ TEST_F(cFTPTest, AServerRefusalIsTheServersReplyAlone) {
 TEST_F(cFTPTest, ConnectFailuresNameTheSourceCodeAndMessage) {
   EXPECT_FALSE(ftp->OpenConnection("nosuchhost.invalid", kFtpUser, kFtpPassword));
   EXPECT_EQ(ftp->GetLastErrorMessage(),
-            libraryText("InternetConnect", platform::kErrorInternetNameNotResolved));
+            libraryText("InternetConnect", platform::ErrorCode::InternetNameNotResolved));
 
   const int closedPort = server.port();
   server.stop();
   EXPECT_FALSE(
       ftp->OpenConnection("127.0.0.1:" + std::to_string(closedPort), kFtpUser, kFtpPassword));
   EXPECT_EQ(ftp->GetLastErrorMessage(),
-            libraryText("InternetConnect", platform::kErrorInternetCannotConnect));
+            libraryText("InternetConnect", platform::ErrorCode::InternetCannotConnect));
 }
 
 TEST_F(cFTPTest, ARefusedLoginReportsTheServersReply) {
@@ -73,7 +73,7 @@ TEST_F(cFTPTest, AFailedReconnectLeavesTheObjectUnconnected) {
   EXPECT_FALSE(ftp->OpenConnection(server.address(), kFtpUser, "wrong"));
   EXPECT_EQ(ftp->GetFTPDirectory(), "");
   EXPECT_EQ(ftp->GetLastErrorMessage(),
-            libraryText("FtpGetCurrentDirectory", platform::kErrorInvalidHandle));
+            libraryText("FtpGetCurrentDirectory", platform::ErrorCode::InvalidHandle));
 }
 
 TEST_F(cFTPTest, ListingIsBareNamesInTheServersOrderJoinedByCommas) {
@@ -106,7 +106,7 @@ TEST_F(cFTPTest, FileSizeTellsMissingFromFailure) {
   ftp->CloseConnection();
   EXPECT_EQ(ftp->GetFTPFileSize("five.txt"), -2);
   EXPECT_EQ(ftp->GetLastErrorMessage(),
-            libraryText("FtpFindFirstFile", platform::kErrorInvalidHandle));
+            libraryText("FtpFindFirstFile", platform::ErrorCode::InvalidHandle));
 }
 
 TEST_F(cFTPTest, DirectoryAndFileOperationsReachTheServer) {
@@ -139,7 +139,7 @@ TEST_F(cFTPTest, WholeFileTransfersReplaceAnExistingLocalFile) {
   EXPECT_EQ(ftp->GetLastErrorMessage().substr(0, 3), "550");
   EXPECT_FALSE(ftp->SimpleFTPPutFile(local("missing.bin"), "x.bin"));
   EXPECT_EQ(ftp->GetLastErrorMessage(),
-            libraryText("SimpleFtpPutFile", platform::kErrorFileNotFound));
+            libraryText("SimpleFtpPutFile", platform::ErrorCode::FileNotFound));
 }
 
 TEST(cFTPIpv6, TransfersOverIpv6Loopback) {

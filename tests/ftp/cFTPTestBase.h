@@ -32,8 +32,8 @@ class RecordingEvents final : public ftp::cFTPEvents {
 class cFTPTest : public ::testing::Test {
  protected:
   explicit cFTPTest(FtpServerOptions options = {}) : server(std::move(options)) {
-    platform::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
-                                  std::chrono::milliseconds(3000)});
+    inet::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
+                              std::chrono::milliseconds(3000)});
     ftp = std::make_unique<ftp::cFTP>(clock);
     ftp->setEvents(&events);
     ftp->SetModePassive();

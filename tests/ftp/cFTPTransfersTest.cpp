@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ftp/cFTPTestBase.h"
-#include "platform/InternetLibrary.h"
+#include "platform/inet/InternetLibrary.h"
 
 namespace skyhaul::test {
 namespace {
@@ -67,8 +67,9 @@ TEST_F(cFTPTest, DownloadOfAMissingFileTouchesNothingAndSaysSo) {
   std::string sRemote = "nothing.txt";
   EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
   EXPECT_FALSE(std::filesystem::exists(local("nothing.txt")));
-  EXPECT_EQ(ftp->GetLastErrorMessage(), "FtpFindFirstFile error code: 2 Message: " +
-                                            platform::messageFor(platform::kErrorFileNotFound));
+  EXPECT_EQ(ftp->GetLastErrorMessage(),
+            "FtpFindFirstFile error code: 2 Message: " +
+                platform::messageFor(platform::ErrorCode::FileNotFound));
   EXPECT_TRUE(events.progress.empty());
 }
 
@@ -98,8 +99,9 @@ TEST_F(cFTPTest, UploadOfAMissingSourceFailsWithoutCreatingTheRemoteFile) {
   std::string sLocal = local("missing.txt");
   std::string sRemote = "missing.txt";
   EXPECT_FALSE(ftp->FTPUploadFile(sLocal, sRemote));
-  EXPECT_EQ(ftp->GetLastErrorMessage(), "OpenLocalFile error code: 2 Message: " +
-                                            platform::messageFor(platform::kErrorFileNotFound));
+  EXPECT_EQ(ftp->GetLastErrorMessage(),
+            "OpenLocalFile error code: 2 Message: " +
+                platform::messageFor(platform::ErrorCode::FileNotFound));
   EXPECT_FALSE(std::filesystem::exists(remote("missing.txt")));
 }
 
@@ -172,7 +174,7 @@ TEST_F(cFTPTest, AFailedOpenKeepsItsOwnCodeAcrossTheYield) {
   class BusyEvents final : public ftp::cFTPEvents {
    public:
     void FileTransferProgress(const std::int64_t&, const std::int64_t&) override {}
-    void yield() override { platform::setLastError(platform::kErrorInternetTimeout); }
+    void yield() override { platform::setLastError(platform::ErrorCode::InternetTimeout); }
     void setLabel11(const std::string&) override {}
   } busy;
   writeFile(remote("gone.bin"), "x");
@@ -226,7 +228,8 @@ TEST(cFTPUploadCheck, TheStoredSizeIsAskedWhereTheServerCanTell) {
     if (!c.stored) {
       EXPECT_EQ(ftp.GetLastErrorMessage(),
                 "VerifyUpload error code: 12116 Message: " +
-                    platform::messageFor(platform::kErrorFtpStoredSizeMismatch) + " (100 od 600)");
+                    platform::messageFor(platform::ErrorCode::FtpStoredSizeMismatch) +
+                    " (100 od 600)");
       EXPECT_FALSE(std::filesystem::exists(server.root() / "in/up.bin")) << "a part is left";
     }
   }

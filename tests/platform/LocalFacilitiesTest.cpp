@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "platform/DateTimeText.h"
-#include "platform/InternetLibrary.h"
+#include "platform/ErrorCode.h"
 #include "platform/LocalDirectory.h"
 #include "platform/LocalFile.h"
 #include "platform/ProcessLauncher.h"
@@ -169,16 +169,16 @@ TEST(LocalFile, FailuresCarryTheirCodes) {
   TempDir dir;
   platform::LocalFile file;
   EXPECT_FALSE(file.openForReading(dir.prefix() + "missing"));
-  EXPECT_EQ(platform::lastError(), platform::kErrorFileNotFound);
+  EXPECT_EQ(file.error(), platform::ErrorCode::FileNotFound);
   EXPECT_FALSE(file.openForReading(dir.path().string()));
-  EXPECT_EQ(platform::lastError(), platform::kErrorAccessDenied);
+  EXPECT_EQ(file.error(), platform::ErrorCode::AccessDenied);
   EXPECT_FALSE(file.openForWriting(dir.prefix() + "no/dir/file"));
-  EXPECT_EQ(platform::lastError(), platform::kErrorFileNotFound);
+  EXPECT_EQ(file.error(), platform::ErrorCode::FileNotFound);
   ASSERT_TRUE(file.openForWriting("/dev/full"));
   const std::string block(300000, 'x');
   const bool written = file.write(block.data(), block.size()) && file.close();
   EXPECT_FALSE(written);
-  EXPECT_EQ(platform::lastError(), platform::kErrorDiskFull);
+  EXPECT_EQ(file.error(), platform::ErrorCode::DiskFull);
 }
 
 // Yesterday's file stays whole until the new copy is complete, whatever happens before that.
@@ -196,7 +196,7 @@ TEST(LocalFile, ANewVersionTakesTheFilesPlaceOnlyWhenClosed) {
     EXPECT_TRUE(std::filesystem::exists(part));
     platform::LocalFile rival;  // another run writing the same file meanwhile
     EXPECT_FALSE(rival.openForWriting(path));
-    EXPECT_EQ(platform::lastError(), platform::kErrorSharingViolation);
+    EXPECT_EQ(rival.error(), platform::ErrorCode::SharingViolation);
   }  // dropped, as after a failed attempt
   EXPECT_EQ(readFile(path), "yesterday");
   EXPECT_FALSE(std::filesystem::exists(part));
@@ -279,10 +279,9 @@ TEST(SyncLocalFile, AWrittenFileCanBeMadeSureAMissingOneCannot) {
   ASSERT_TRUE(file.openForWriting(dir.prefix() + "copy"));
   ASSERT_TRUE(file.write("abc", 3));
   ASSERT_TRUE(file.close());
-  EXPECT_TRUE(platform::syncLocalFile(dir.prefix() + "copy"));
-  EXPECT_FALSE(platform::syncLocalFile(dir.prefix() + "gone"));
-  EXPECT_EQ(platform::lastError(), platform::kErrorFileNotFound);
-  EXPECT_FALSE(platform::syncLocalFile(dir.prefix() + "no/dir/copy"));
+  EXPECT_EQ(platform::syncLocalFile(dir.prefix() + "copy"), platform::ErrorCode::Success);
+  EXPECT_EQ(platform::syncLocalFile(dir.prefix() + "gone"), platform::ErrorCode::FileNotFound);
+  EXPECT_NE(platform::syncLocalFile(dir.prefix() + "no/dir/copy"), platform::ErrorCode::Success);
 }
 
 }  // namespace

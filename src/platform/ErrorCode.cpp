@@ -1,0 +1,78 @@
+#include "platform/ErrorCode.h"
+
+namespace skyhaul::platform {
+namespace {
+
+// A switch, so that the compiler names a code that has no text (-Wswitch-enum).
+const char* textOf(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::Success:
+      return "";
+    case ErrorCode::FileNotFound:
+      return "Datoteke ni mogoče najti.";
+    case ErrorCode::PathNotFound:
+      return "Poti ni mogoče najti.";
+    case ErrorCode::AccessDenied:
+      return "Dostop je zavrnjen.";
+    case ErrorCode::InvalidHandle:
+      return "Ročaj ni veljaven.";
+    case ErrorCode::NoMoreFiles:
+      return "Ni več datotek.";
+    case ErrorCode::WriteFault:
+      return "Pisanje na napravo ni uspelo.";
+    case ErrorCode::ReadFault:
+      return "Branje z naprave ni uspelo.";
+    case ErrorCode::SharingViolation:
+      return "Datoteko hkrati piše drug proces.";
+    case ErrorCode::InvalidParameter:
+      return "Parameter ni pravilen.";
+    case ErrorCode::DiskFull:
+      return "Na disku ni dovolj prostora.";
+    case ErrorCode::FileInvalid:
+      return "Izvorna datoteka se je med prenosom spremenila.";
+    case ErrorCode::InternetOutOfHandles:
+      return "Na voljo ni več ročajev.";
+    case ErrorCode::InternetTimeout:
+      return "Čas za operacijo je potekel.";
+    case ErrorCode::InternetExtendedError:
+      return "Strežnik je odgovoril z napako.";
+    case ErrorCode::InternetInternalError:
+      return "Prišlo je do notranje napake.";
+    case ErrorCode::InternetInvalidUrl:
+      return "Naslov strežnika ni veljaven.";
+    case ErrorCode::InternetNameNotResolved:
+      return "Imena strežnika ni bilo mogoče razrešiti.";
+    case ErrorCode::InternetCannotConnect:
+      return "Povezave s strežnikom ni bilo mogoče vzpostaviti.";
+    case ErrorCode::InternetConnectionAborted:
+      return "Povezava s strežnikom je bila prekinjena.";
+    case ErrorCode::InternetConnectionReset:
+      return "Strežnik je ponastavil povezavo.";
+    case ErrorCode::FtpTransferInProgress:
+      return "Operacije ni mogoče izvesti, ker prenos datoteke še poteka.";
+    case ErrorCode::FtpNoPassiveMode:
+      return "Pasivnega načina ni mogoče uporabiti.";
+    case ErrorCode::FtpSizeMismatch:
+      return "Količina prenesenih podatkov se ne ujema z velikostjo datoteke.";
+    case ErrorCode::FtpUnexpectedReply:
+      return "Strežnik je odgovoril v nasprotju s protokolom FTP.";
+    case ErrorCode::FtpListingTooLong:
+      return "Seznam datotek na strežniku je predolg.";
+    case ErrorCode::FtpStoredSizeMismatch:
+      return "Strežnik ni shranil vseh poslanih bajtov.";
+    case ErrorCode::FtpStoredSizeUnknown:
+      return "Strežnik ni sporočil velikosti shranjene datoteke.";
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string messageFor(ErrorCode code) {
+  const char* text = textOf(code);
+  return text == nullptr ? std::string() : std::string(text);
+}
+
+std::string messageFor(int code) { return messageFor(static_cast<ErrorCode>(code)); }
+
+}  // namespace skyhaul::platform

@@ -1,0 +1,52 @@
+#pragma once
+// The codes of the thread's last-error value, numbered after the classic internet-library
+// family, and their Slovenian texts.
+
+#include <ostream>
+#include <string>
+
+namespace skyhaul::platform {
+
+enum class ErrorCode : int {
+  Success = 0,
+  FileNotFound = 2,
+  PathNotFound = 3,
+  AccessDenied = 5,
+  InvalidHandle = 6,
+  NoMoreFiles = 18,
+  WriteFault = 29,
+  ReadFault = 30,
+  SharingViolation = 32,  // another run is writing the same local file
+  InvalidParameter = 87,
+  DiskFull = 112,
+  FileInvalid = 1006,  // the local file changed while it was being sent
+  InternetOutOfHandles = 12001,
+  InternetTimeout = 12002,
+  InternetExtendedError = 12003,  // the server refused: its reply is the last response text
+  InternetInternalError = 12004,
+  InternetInvalidUrl = 12005,
+  InternetNameNotResolved = 12007,
+  InternetCannotConnect = 12029,
+  InternetConnectionAborted = 12030,
+  InternetConnectionReset = 12031,
+  FtpTransferInProgress = 12110,
+  FtpNoPassiveMode = 12112,
+  FtpSizeMismatch = 12113,        // the data ended before, or went on after, the listed size
+  FtpUnexpectedReply = 12114,     // a reply that breaks the protocol
+  FtpListingTooLong = 12115,      // a listing beyond any folder this program is meant for
+  FtpStoredSizeMismatch = 12116,  // after an upload the server reports another size
+  FtpStoredSizeUnknown = 12117,   // after an upload the server would not tell the size
+};
+
+// The Slovenian text of a code; "" for Success.
+std::string messageFor(ErrorCode code);
+
+// The text of a number that came from outside as a code: "" when it is none of the codes.
+std::string messageFor(int code);
+
+// The code's number, as the texts show it.
+inline std::ostream& operator<<(std::ostream& out, ErrorCode code) {
+  return out << static_cast<int>(code);
+}
+
+}  // namespace skyhaul::platform

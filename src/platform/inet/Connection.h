@@ -1,0 +1,55 @@
+#pragma once
+// One logged-in FTP connection: the control connection, what the server said it can do, the
+// transfer type last sent, and whether a transfer is under way. Shared by the public
+// connection handle and the file handles opened on it, so a file never outlives what it talks
+// to.
+
+#include <string>
+
+#include "platform/inet/Control.h"
+#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/ReplyParsers.h"
+#include "platform/inet/Status.h"
+
+namespace skyhaul::inet {
+
+class Connection {
+ public:
+  Connection(Control control, bool passive);
+
+  Control& control() { return control_; }
+  const Control& control() const { return control_; }
+  bool passive() const { return passive_; }
+  const Features& features() const { return features_; }
+  // 'A' or 'I' once TYPE was sent, else 0.
+  char typeSent() const { return typeSent_; }
+
+  // A remote file is open: every other operation waits (FtpTransferInProgress).
+  void setBusy(bool busy) { busy_ = busy; }
+  // Whether the transfer started last still owes its final reply.
+  bool finalReplyPending() const { return finalReplyPending_; }
+  void setFinalReplyPending(bool pending) { finalReplyPending_ = pending; }
+
+  // FtpTransferInProgress while a remote file is open, InternetConnectionAborted once dead.
+  Status checkReady() const;
+  // Reads the greeting, logs in (USER, PASS) and learns the features (FEAT, OPTS UTF8 ON).
+  // A refusal is InternetExtendedError, the server's reply being the control's last reply.
+  Status logIn(const std::string& user, const std::string& password);
+  // Sends `line` and expects a reply of the class `expected` (2 or 3); another reply is
+  // InternetExtendedError. `reply` (optional) receives the reply.
+  Status simpleCommand(const std::string& line, int expected, Reply* reply = nullptr);
+  // Sends TYPE A or TYPE I, unless the same was the last one sent.
+  Status setType(TransferType type);
+  // Says goodbye (QUIT, briefly waiting for the answer) unless a file is open, and closes.
+  void quit();
+
+ private:
+  Control control_;
+  bool passive_;
+  bool busy_ = false;
+  char typeSent_ = 0;
+  bool finalReplyPending_ = false;
+  Features features_;
+};
+
+}  // namespace skyhaul::inet

@@ -1,0 +1,69 @@
+#include "platform/inet/Control.h"
+
+#include <array>
+#include <utility>
+
+namespace skyhaul::inet {
+namespace {
+
+// A reply larger than this is not an FTP server talking.
+constexpr std::size_t kMaxReplyBytes = 1 << 20;
+constexpr int kServiceClosing = 421;
+
+}  // namespace
+
+Control::Control(Socket socket, const Timeouts& timeouts)
+    : socket_(std::move(socket)), timeouts_(timeouts) {
+  peerAddress(socket_, peer_);
+  localAddress(socket_, local_);
+}
+
+Status Control::dropWith(ErrorCode code) {
+  drop();
+  return code;
+}
+
+Status Control::send(const std::string& command) {
+  if (command.find_first_of("\r\n") != std::string::npos) return ErrorCode::InvalidParameter;
+  if (!isAlive()) return ErrorCode::InternetConnectionAborted;
+  const std::string line = command + "\r\n";
+  const Status sent = sendAll(socket_, line.data(), line.size(), timeouts_.reply);
+  return sent ? sent : dropWith(sent.code());
+}
+
+Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
+  if (!isAlive()) return ErrorCode::InternetConnectionAborted;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::string line;
+  std::size_t replyBytes = 0;
+  while (true) {
+    while (takeLine(pending_, line)) {
+      replyBytes += line.size();
+      if (!assembler_.addLine(line)) continue;
+      reply = assembler_.take();
+      lastReply_ = reply;
+      // 421 may come at any moment, in answer to anything: the server is going away.
+      if (reply.code == kServiceClosing) return dropWith(ErrorCode::InternetExtendedError);
+      return {};
+    }
+    if (replyBytes + pending_.size() > kMaxReplyBytes) {
+      return dropWith(ErrorCode::InternetConnectionAborted);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return dropWith(ErrorCode::InternetTimeout);
+    std::array<char, 4096> buffer;
+    std::size_t received = 0;
+    const Status got = receiveSome(socket_, buffer.data(), buffer.size(), left, received);
+    if (!got) return dropWith(got.code());
+    if (received == 0) return dropWith(ErrorCode::InternetConnectionAborted);
+    pending_.append(buffer.data(), received);
+  }
+}
+
+Status Control::command(const std::string& line, Reply& reply) {
+  const Status sent = send(line);
+  return sent ? readReply(reply) : sent;
+}
+
+}  // namespace skyhaul::inet

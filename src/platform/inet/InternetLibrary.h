@@ -1,0 +1,168 @@
+#pragma once
+// A small synchronous FTP client library: the internet layer under cFTP.
+//
+// Every call blocks until it is done and reports failure by its result (false or a null
+// handle) together with a code in the calling thread's last-error value (platform::lastError(),
+// set by this interface only, once per failing call). A failure that the server reported in a
+// reply gives InternetExtendedError, and the reply is the thread's last response text
+// (lastResponseInfo()). platform::messageFor() turns a code into a Slovenian text.
+//
+// Handles are RAII objects: destroying one closes it. A connection with a remote file open
+// refuses every other operation with FtpTransferInProgress until the file is closed.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ErrorCode.h"
+#include "platform/LastError.h"
+
+namespace skyhaul::inet {
+
+using platform::ErrorCode;
+using platform::lastError;
+using platform::messageFor;
+
+// The last reply the server sent on the connection of this thread's last call (all its lines,
+// each ending in CR LF), or "" when there is none yet.
+std::string lastResponseInfo();
+
+enum class TransferType { Ascii = 1, Binary = 2 };
+enum class FileAccess { Read, Write };
+
+// The part of a listed name after its last "/" (servers differ on listing paths or names).
+std::string bareName(std::string_view name);
+
+// One entry of a remote listing.
+struct FindData {
+  std::string fileName;  // bare name as the server sent it, bytes unchanged
+  std::int64_t fileSize = 0;
+  bool isDirectory = false;
+};
+
+// Bounds on every wait of the library. Tests shorten them.
+struct Timeouts {
+  std::chrono::milliseconds connect{60000};
+  std::chrono::milliseconds reply{60000};
+  std::chrono::milliseconds data{60000};
+};
+// The timeouts given to sessions opened from now on (process-wide default).
+void setDefaultTimeouts(const Timeouts& timeouts);
+Timeouts defaultTimeouts();
+
+class Connection;
+class RemoteFile;
+class FtpConnection;
+class FtpFile;
+class FtpFind;
+
+// An internet session: the root handle (the classic "InternetOpen").
+class InternetSession {
+ public:
+  explicit InternetSession(std::string agent);
+  ~InternetSession();
+  InternetSession(const InternetSession&) = delete;
+  InternetSession& operator=(const InternetSession&) = delete;
+
+  const std::string& agent() const;
+  void setTimeouts(const Timeouts& timeouts);
+  const Timeouts& timeouts() const;
+
+  // Connects and logs in, in one call. `server` is a host name or address, optionally with a
+  // port: "host:port", "[v6 address]:port"; a bare host or address and port 0 mean port 21.
+  // Passive mode uses EPSV/PASV for data connections, active mode EPRT/PORT.
+  // Returns null on failure with the last error set (a refused login: InternetExtendedError
+  // with the server's reply as the last response text).
+  std::unique_ptr<FtpConnection> connect(const std::string& server, int port,
+                                         const std::string& user, const std::string& password,
+                                         bool passive);
+
+ private:
+  std::string agent_;
+  Timeouts timeouts_;
+};
+
+// One logged-in FTP control connection.
+class FtpConnection {
+ public:
+  explicit FtpConnection(std::shared_ptr<Connection> connection);
+  ~FtpConnection();  // sends QUIT when it can, then closes
+  FtpConnection(const FtpConnection&) = delete;
+  FtpConnection& operator=(const FtpConnection&) = delete;
+
+  // Opens a remote file for a streamed transfer (RETR or STOR over a new data connection, after
+  // TYPE A or TYPE I). Null on failure.
+  std::unique_ptr<FtpFile> openFile(const std::string& remote, FileAccess access,
+                                    TransferType type);
+
+  // Starts a listing of the names that match `mask` (wildcards * and ? in the last path
+  // component) and fills `first`. Null with NoMoreFiles when nothing matches, null with another
+  // code on failure.
+  std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first);
+
+  // What the server says of the size of a file it stores, asked without a listing: SIZE (in
+  // binary type) or MLST, whichever it offers. NotOffered when it has neither; Refused, with
+  // the last error set (FtpStoredSizeUnknown when it would not tell), when no size came.
+  enum class SizeReport { Reported, NotOffered, Refused };
+  SizeReport reportStoredSize(const std::string& remote, std::int64_t& size);
+
+  bool getCurrentDirectory(std::string& directory);                          // PWD
+  bool setCurrentDirectory(const std::string& directory);                    // CWD
+  bool deleteFile(const std::string& remote);                                // DELE
+  bool renameFile(const std::string& existing, const std::string& newName);  // RNFR + RNTO
+  bool createDirectory(const std::string& directory);                        // MKD
+  bool removeDirectory(const std::string& directory);                        // RMD
+  // Whole-file transfers; a local file that cannot be read or written fails with a local code.
+  bool putFile(const std::string& local, const std::string& remote, TransferType type);
+  bool getFile(const std::string& remote, const std::string& local, TransferType type);
+
+ private:
+  bool simpleCommand(const std::string& line, int expected);
+
+  std::shared_ptr<Connection> connection_;
+};
+
+// A remote file open for a streamed transfer. Reads and writes are buffered: many small calls
+// cost one system call per buffer.
+class FtpFile {
+ public:
+  explicit FtpFile(std::unique_ptr<RemoteFile> file);
+  ~FtpFile();  // closes like close(), ignoring the result
+  FtpFile(const FtpFile&) = delete;
+  FtpFile& operator=(const FtpFile&) = delete;
+
+  // Writes all `size` bytes (upload). False on failure.
+  bool write(const void* data, std::size_t size);
+  // Reads up to `size` bytes (download); fewer only at the end of the data. `bytesRead` is 0 at
+  // the end. False on failure.
+  bool read(void* data, std::size_t size, std::size_t& bytesRead);
+  // Ends the transfer: flushes, closes the data connection and reads the server's final reply.
+  // True only when the server confirmed the transfer (226/250). After a download that did not
+  // read to the end, aborts the transfer. Closing twice is a no-op that returns the first result.
+  bool close();
+
+ private:
+  std::unique_ptr<RemoteFile> file_;
+};
+
+// An enumeration started by FtpConnection::findFirstFile.
+class FtpFind {
+ public:
+  explicit FtpFind(std::vector<FindData> entries);
+  ~FtpFind();
+  FtpFind(const FtpFind&) = delete;
+  FtpFind& operator=(const FtpFind&) = delete;
+
+  // The next entry; false at the end (NoMoreFiles).
+  bool findNextFile(FindData& next);
+
+ private:
+  std::vector<FindData> entries_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace skyhaul::inet

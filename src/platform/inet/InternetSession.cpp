@@ -1,0 +1,73 @@
+#include <netdb.h>
+
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "platform/inet/Connection.h"
+#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/Report.h"
+#include "platform/inet/ServerAddress.h"
+
+namespace skyhaul::inet {
+namespace {
+
+struct AddressListDeleter {
+  void operator()(addrinfo* list) const { freeaddrinfo(list); }
+};
+using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
+
+// Resolves the host and tries its addresses in turn until one takes the connection.
+Status connectToServer(const ServerAddress& server, const Timeouts& timeouts, Socket& socket) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(server.port);
+  if (getaddrinfo(server.host.c_str(), port.c_str(), &hints, &found) != 0) {
+    return ErrorCode::InternetNameNotResolved;
+  }
+  const AddressList addresses(found);
+  Status last = ErrorCode::InternetCannotConnect;
+  bool anyRefused = false;
+  for (const addrinfo* entry = addresses.get(); entry != nullptr; entry = entry->ai_next) {
+    SocketAddress address;
+    address.length = entry->ai_addrlen;
+    std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
+    last = connectSocket(address, timeouts.connect, false, socket);
+    if (last) return last;
+    anyRefused = anyRefused || last.code() != ErrorCode::InternetTimeout;
+  }
+  // Only when every address stayed silent is it a timeout.
+  return anyRefused ? ErrorCode::InternetCannotConnect : last;
+}
+
+}  // namespace
+
+InternetSession::InternetSession(std::string agent)
+    : agent_(std::move(agent)), timeouts_(defaultTimeouts()) {}
+
+InternetSession::~InternetSession() = default;
+
+const std::string& InternetSession::agent() const { return agent_; }
+
+void InternetSession::setTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
+
+const Timeouts& InternetSession::timeouts() const { return timeouts_; }
+
+std::unique_ptr<FtpConnection> InternetSession::connect(const std::string& server, int port,
+                                                        const std::string& user,
+                                                        const std::string& password, bool passive) {
+  const auto address = parseServerAddress(server, port);
+  if (!address) {
+    report(ErrorCode::InternetInvalidUrl);
+    return nullptr;
+  }
+  Socket socket;
+  if (!report(connectToServer(*address, timeouts_, socket))) return nullptr;
+  auto connection = std::make_shared<Connection>(Control(std::move(socket), timeouts_), passive);
+  if (!report(connection->logIn(user, password), *connection)) return nullptr;
+  return std::make_unique<FtpConnection>(std::move(connection));
+}
+
+}  // namespace skyhaul::inet

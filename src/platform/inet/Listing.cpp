@@ -1,0 +1,107 @@
+#include "platform/inet/Listing.h"
+
+#include <array>
+#include <optional>
+#include <utility>
+
+#include "platform/Wildcard.h"
+#include "platform/inet/DataConnection.h"
+#include "platform/inet/ListingFormats.h"
+#include "platform/inet/Lookup.h"
+
+namespace skyhaul::inet {
+namespace {
+
+// Replies that mean "no such directory" to a listing command.
+bool isMissingDirectory(int code, bool mlsd) {
+  return code == 450 || code == 550 || (mlsd && code == 501);
+}
+
+bool matches(const std::string& pattern, const std::string& name) {
+  if (pattern.empty()) return true;
+  return platform::hasWildcards(pattern) ? platform::matchesWildcard(pattern, name)
+                                         : pattern == name;
+}
+
+std::optional<FindData> parseLine(std::string_view line, bool mlsd) {
+  return mlsd ? parseMlsdLine(line) : parseListLine(line);
+}
+
+Status readListing(DataStream& stream, bool mlsd, std::vector<FindData>& entries) {
+  std::string pending;
+  std::string line;
+  std::array<char, 16384> chunk;
+  std::size_t total = 0;
+  Status outcome;
+  while (true) {
+    std::size_t got = 0;
+    outcome = stream.read(chunk.data(), chunk.size(), got);
+    total += got;
+    if (total > kMaxListingBytes || entries.size() > kMaxListingEntries) {
+      entries.clear();
+      return ErrorCode::FtpListingTooLong;
+    }
+    pending.append(chunk.data(), got);  // bytes that came before a failure count too
+    while (takeLine(pending, line)) {
+      if (auto entry = parseLine(line, mlsd)) entries.push_back(std::move(*entry));
+    }
+    if (!outcome || got == 0) break;
+  }
+  // A last line without its line end counts only when the data ended properly.
+  if (outcome && !pending.empty()) {
+    if (auto entry = parseLine(pending, mlsd)) entries.push_back(std::move(*entry));
+  }
+  return outcome;
+}
+
+}  // namespace
+
+Status fetchListing(Connection& connection, const std::string& directory,
+                    std::vector<FindData>& entries) {
+  const bool mlsd = connection.features().mlst;
+  std::string command = mlsd ? "MLSD" : "LIST";
+  if (!directory.empty()) command += " " + directory;
+  std::optional<DataStream> stream;
+  if (const Status started = startTransfer(connection, command, stream); !started) {
+    const bool missing = started.code() == ErrorCode::InternetExtendedError &&
+                         isMissingDirectory(connection.control().lastReply().code, mlsd);
+    return missing ? ErrorCode::NoMoreFiles : started;
+  }
+  const Status read = readListing(*stream, mlsd, entries);
+  stream->finish();
+  // Where the server stands is unknown after either; one that never stops sending may not
+  // even answer.
+  if (read.code() == ErrorCode::InternetTimeout || read.code() == ErrorCode::FtpListingTooLong) {
+    connection.control().drop();
+  }
+  if (read.code() == ErrorCode::FtpListingTooLong) return read;
+  // The final reply keeps the connection in step; the entries read stand whatever it says.
+  (void)finishTransfer(connection);
+  if (!read && entries.empty()) return read;
+  return {};
+}
+
+Status findMatches(Connection& connection, const std::string& mask, std::vector<FindData>& found) {
+  const platform::MaskParts parts = platform::splitMask(mask);
+  FindData single;
+  bool answered = false;
+  if (const Status asked = lookUpSingleName(connection, mask, parts.pattern, single, answered);
+      !asked) {
+    return asked;
+  }
+  if (answered) {
+    found = {std::move(single)};
+    return {};
+  }
+  std::vector<FindData> listed;
+  if (const Status fetched = fetchListing(connection, parts.directory, listed); !fetched) {
+    return fetched;
+  }
+  for (auto& entry : listed) {
+    entry.fileName = bareName(entry.fileName);
+    if (matches(parts.pattern, entry.fileName)) found.push_back(std::move(entry));
+  }
+  return found.empty() ? ErrorCode::NoMoreFiles : Status();
+}
+
+}  // namespace skyhaul::inet

@@ -1,0 +1,39 @@
+#pragma once
+// A remote file open for a streamed transfer: the data stream plus the connection it belongs
+// to, which it keeps alive and marks busy until it is closed.
+
+#include <memory>
+
+#include "platform/inet/Connection.h"
+#include "platform/inet/DataStream.h"
+#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/Status.h"
+
+namespace skyhaul::inet {
+
+class RemoteFile {
+ public:
+  RemoteFile(std::shared_ptr<Connection> connection, DataStream stream, FileAccess access);
+
+  const Connection& connection() const { return *connection_; }
+
+  Status write(const void* data, std::size_t size);
+  Status read(void* data, std::size_t size, std::size_t& bytesRead);
+  // Ends the transfer: flushes, closes the data connection and reads the final reply. A failed
+  // upload is reset, so the server never takes it as complete. Closing twice gives the first
+  // outcome again.
+  Status close();
+
+ private:
+  Status usable(FileAccess access) const;
+  Status dataFailure(Status failure);
+
+  std::shared_ptr<Connection> connection_;
+  DataStream stream_;
+  FileAccess access_;
+  Status dataError_;  // the first failure of the data connection
+  bool closed_ = false;
+  Status closeOutcome_;
+};
+
+}  // namespace skyhaul::inet

@@ -1,0 +1,15 @@
+#pragma once
+// The one place where a call of the public interface leaves its outcome for the caller: the
+// thread's last error (on failure) and the last response text.
+
+#include "platform/inet/Connection.h"
+#include "platform/inet/Status.h"
+
+namespace skyhaul::inet {
+
+// For a call that talked to no server: true on success, else false with the last error set.
+bool report(Status status);
+// For a call on `connection`: its last reply becomes the last response text too.
+bool report(Status status, const Connection& connection);
+
+}  // namespace skyhaul::inet

@@ -1,0 +1,50 @@
+#include "platform/inet/ServerAddress.h"
+
+#include "platform/inet/Characters.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace skyhaul::inet {
+namespace {
+
+std::optional<int> readPort(std::string_view text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  if (!std::all_of(text.begin(), text.end(), isDigit)) {
+    return std::nullopt;
+  }
+  int port = 0;
+  std::from_chars(text.data(), text.data() + text.size(), port);
+  if (port < 1 || port > 65535) return std::nullopt;
+  return port;
+}
+
+// The part after a host: "" (no port) or ":port".
+std::optional<int> readPortSuffix(std::string_view rest, int fallback) {
+  if (rest.empty()) return fallback;
+  if (rest[0] != ':') return std::nullopt;
+  return readPort(rest.substr(1));
+}
+
+}  // namespace
+
+std::optional<ServerAddress> parseServerAddress(std::string_view text, int port) {
+  if (port < 0 || port > 65535) return std::nullopt;
+  const int fallback = port != 0 ? port : kFtpDefaultPort;
+  std::string_view host = text;
+  std::optional<int> chosen = fallback;
+  if (!text.empty() && text[0] == '[') {
+    const auto close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    host = text.substr(1, close - 1);
+    chosen = readPortSuffix(text.substr(close + 1), fallback);
+  } else if (std::count(text.begin(), text.end(), ':') == 1) {
+    const auto colon = text.find(':');
+    host = text.substr(0, colon);
+    chosen = readPortSuffix(text.substr(colon), fallback);
+  }
+  if (host.empty() || !chosen) return std::nullopt;
+  return ServerAddress{std::string(host), *chosen};
+}
+
+}  // namespace skyhaul::inet

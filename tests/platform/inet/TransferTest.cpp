@@ -1,0 +1,219 @@
+// Streamed and whole-file transfers against the loopback server: the bytes on both sides.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/inet/TestSession.h"
+#include "support/TempDir.h"
+
+namespace skyhaul::inet {
+namespace {
+
+using test::patternBytes;
+using test::readFile;
+using test::writeFile;
+
+class FtpTransfer : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = new test::TestFtpServer(); }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  static test::TestFtpServer* server_;
+};
+
+test::TestFtpServer* FtpTransfer::server_ = nullptr;
+
+class RoundTrip : public FtpTransfer, public testing::WithParamInterface<std::size_t> {};
+
+TEST_P(RoundTrip, KeepsEveryByte) {
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  const std::size_t size = GetParam();
+  const std::string bytes = patternBytes(size, static_cast<unsigned>(size));
+  const std::string name = "round-" + std::to_string(size) + ".bin";
+  ASSERT_TRUE(uploadInChunks(*ftp.connection, name, bytes)) << lastError() << lastResponseInfo();
+  EXPECT_EQ(readFile(server_->root() / name), bytes);
+  std::string back;
+  ASSERT_TRUE(downloadInChunks(*ftp.connection, name, back)) << lastError() << lastResponseInfo();
+  EXPECT_EQ(back, bytes);
+}
+
+// Around the 255-byte chunk and the 128 KiB buffer, and a few MiB of odd size.
+INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip,
+                         testing::Values(0, 100, 255, 510, 600, 131072, 131073,
+                                         3 * 1024 * 1024 + 77));
+
+TEST_F(FtpTransfer, AsciiTypeIsSentForAsciiTransfers) {
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  // The server turns CR LF into LF on an ASCII upload; a binary one keeps them.
+  const std::string text = "one\r\ntwo\r\n";
+  auto file = ftp.connection->openFile("text.txt", FileAccess::Write, TransferType::Ascii);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(file->write(text.data(), text.size()));
+  ASSERT_TRUE(file->close());
+  EXPECT_EQ(readFile(server_->root() / "text.txt"), "one\ntwo\n");
+  ASSERT_TRUE(uploadInChunks(*ftp.connection, "binary.txt", text));
+  EXPECT_EQ(readFile(server_->root() / "binary.txt"), text);
+}
+
+TEST_F(FtpTransfer, DownloadClosedEarlyLeavesTheConnectionUsable) {
+  writeFile(server_->root() / "big.bin", patternBytes(2 * 1024 * 1024));
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  {
+    auto file = ftp.connection->openFile("big.bin", FileAccess::Read, TransferType::Binary);
+    ASSERT_NE(file, nullptr);
+    char buffer[255];
+    std::size_t got = 0;
+    ASSERT_TRUE(file->read(buffer, sizeof buffer, got));
+    EXPECT_EQ(got, sizeof buffer);
+    file->close();
+  }
+  std::string directory;
+  EXPECT_TRUE(ftp.connection->getCurrentDirectory(directory)) << lastError();
+  EXPECT_EQ(directory, "/");
+  std::string back;
+  writeFile(server_->root() / "small.bin", "small");
+  EXPECT_TRUE(downloadInChunks(*ftp.connection, "small.bin", back));
+  EXPECT_EQ(back, "small");
+}
+
+TEST_F(FtpTransfer, CloseTwiceGivesTheFirstResult) {
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  auto file = ftp.connection->openFile("twice.bin", FileAccess::Write, TransferType::Binary);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(file->close());
+  EXPECT_TRUE(file->close());
+  char byte = 'x';
+  EXPECT_FALSE(file->write(&byte, 1));
+  EXPECT_EQ(lastError(), ErrorCode::InvalidHandle);
+}
+
+TEST_F(FtpTransfer, ReadingAnUploadIsRefused) {
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  auto file = ftp.connection->openFile("dir.bin", FileAccess::Write, TransferType::Binary);
+  ASSERT_NE(file, nullptr);
+  char byte = 0;
+  std::size_t got = 0;
+  EXPECT_FALSE(file->read(&byte, 1, got));
+  EXPECT_EQ(lastError(), ErrorCode::InvalidHandle);
+}
+
+TEST_F(FtpTransfer, MissingRemoteFileFailsWithTheServersReply) {
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  EXPECT_EQ(ftp.connection->openFile("nosuch.bin", FileAccess::Read, TransferType::Binary),
+            nullptr);
+  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(lastResponseInfo().substr(0, 4), "550 ");
+  // The connection goes on.
+  std::string directory;
+  EXPECT_TRUE(ftp.connection->getCurrentDirectory(directory));
+}
+
+TEST_F(FtpTransfer, PutFileAndGetFileReplaceTheTarget) {
+  test::TempDir local;
+  const std::string bytes = patternBytes(300000, 7);
+  writeFile(local.path() / "up.bin", bytes);
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  writeFile(server_->root() / "put.bin", std::string(500000, 'o'));  // longer: must shrink
+  ASSERT_TRUE(ftp.connection->putFile(local.prefix() + "up.bin", "put.bin", TransferType::Binary))
+      << lastError();
+  EXPECT_EQ(readFile(server_->root() / "put.bin"), bytes);
+  writeFile(local.path() / "down.bin", std::string(400000, 'x'));
+  ASSERT_TRUE(ftp.connection->getFile("put.bin", local.prefix() + "down.bin", TransferType::Binary))
+      << lastError();
+  EXPECT_EQ(readFile(local.path() / "down.bin"), bytes);
+}
+
+TEST_F(FtpTransfer, PutFileOfAMissingLocalFileLeavesTheServerAlone) {
+  test::TempDir local;
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  EXPECT_FALSE(
+      ftp.connection->putFile(local.prefix() + "nosuch.bin", "never.bin", TransferType::Binary));
+  EXPECT_EQ(lastError(), ErrorCode::FileNotFound);
+  EXPECT_FALSE(std::filesystem::exists(server_->root() / "never.bin"));
+}
+
+TEST_F(FtpTransfer, GetFileFailsWithALocalCodeWhenTheTargetCannotBeWritten) {
+  test::TempDir local;
+  writeFile(server_->root() / "g.bin", "payload");
+  writeFile(local.path() / "plain", "a file, not a folder");
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  EXPECT_FALSE(
+      ftp.connection->getFile("g.bin", local.prefix() + "plain/g.bin", TransferType::Binary));
+  EXPECT_EQ(lastError(), ErrorCode::PathNotFound);
+  EXPECT_FALSE(ftp.connection->getFile("g.bin", "/dev/full", TransferType::Binary));
+  EXPECT_EQ(lastError(), ErrorCode::DiskFull);
+  // Still in step with the server afterwards.
+  ASSERT_TRUE(ftp.connection->getFile("g.bin", local.prefix() + "g.bin", TransferType::Binary));
+  EXPECT_EQ(readFile(local.path() / "g.bin"), "payload");
+}
+
+TEST_F(FtpTransfer, GetFileOfAMissingRemoteFileLeavesTheLocalFileAlone) {
+  test::TempDir local;
+  writeFile(local.path() / "keep.bin", "keep me");
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  EXPECT_FALSE(
+      ftp.connection->getFile("nosuch.bin", local.prefix() + "keep.bin", TransferType::Binary));
+  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(readFile(local.path() / "keep.bin"), "keep me");
+}
+
+TEST_F(FtpTransfer, ActiveModeTransfersAndLists) {
+  FtpTestSession ftp(*server_, false);
+  ASSERT_NE(ftp.connection, nullptr);
+  const std::string bytes = patternBytes(200000, 3);
+  ASSERT_TRUE(uploadInChunks(*ftp.connection, "active.bin", bytes))
+      << lastError() << lastResponseInfo();
+  std::string back;
+  ASSERT_TRUE(downloadInChunks(*ftp.connection, "active.bin", back)) << lastError();
+  EXPECT_EQ(back, bytes);
+  FindData entry;
+  auto find = ftp.connection->findFirstFile("active.bin", entry);
+  ASSERT_NE(find, nullptr) << lastError();
+  EXPECT_EQ(entry.fileSize, 200000);
+}
+
+// In active mode only the server may connect to us: another host that gets there first is
+// turned away, and the data is the server's.
+TEST_F(FtpTransfer, ActiveModeTakesTheDataOnlyFromTheServer) {
+  const std::string bytes = patternBytes(3000, 5);
+  test::writeFile(server_->root() / "real.bin", bytes);
+  server_->setFaults({"active-intruder:127.0.0.2"});
+  FtpTestSession ftp(*server_, false);
+  ASSERT_NE(ftp.connection, nullptr);
+  std::string back;
+  ASSERT_TRUE(downloadInChunks(*ftp.connection, "real.bin", back)) << lastError();
+  EXPECT_EQ(back, bytes);
+}
+
+TEST(FtpIpv6, TransfersOverLoopback) {
+  if (::access("/proc/net/if_inet6", R_OK) != 0) GTEST_SKIP() << "no IPv6 on this machine";
+  test::TestFtpServer server({.faults = {}, .ipv6 = true, .port = 0});
+  for (bool passive : {true, false}) {
+    FtpTestSession ftp(server, passive);
+    ASSERT_NE(ftp.connection, nullptr);
+    const std::string bytes = patternBytes(70000, passive ? 1 : 2);
+    ASSERT_TRUE(uploadInChunks(*ftp.connection, "v6.bin", bytes))
+        << lastError() << lastResponseInfo();
+    std::string back;
+    ASSERT_TRUE(downloadInChunks(*ftp.connection, "v6.bin", back)) << lastError();
+    EXPECT_EQ(back, bytes);
+  }
+}
+
+}  // namespace
+}  // namespace skyhaul::inet
