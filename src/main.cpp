@@ -18,12 +18,14 @@
 #include "job/CommandLine.h"
 #include "job/Job.h"
 #include "platform/Clock.h"
-#include "platform/InternetLibrary.h"
 #include "platform/ProgramEnd.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Terminal.h"
+#include "platform/inet/InternetLibrary.h"
+#include "window/ClientEvents.h"
 #include "window/ConsoleView.h"
 #include "window/FrmUpdate.h"
+#include "window/ProgressDisplay.h"
 #ifdef SKYHAUL_HAVE_QT
 #include "window/qt/DisplayProbe.h"
 #include "window/qt/QtView.h"
@@ -56,7 +58,7 @@ void applyTimeoutSetting() {
               << " ni število sekund med 1 in 86400; velja privzetih 60 sekund.\n";
     return;
   }
-  platform::setDefaultTimeouts({*bound, *bound, *bound});
+  inet::setDefaultTimeouts({*bound, *bound, *bound});
 }
 
 // Every status line, also without a terminal: SKYHAUL_VERBOSE=1.
@@ -107,9 +109,12 @@ int main(int argc, char** argv) {
   platform::ProcessEnd programEnd;
   window::FrmUpdate form(programEnd);
   std::unique_ptr<window::View> view = makeView(form, argc, argv);
+  window::ProgressDisplay progress(form, *view, clock);
+  window::ClientEvents events(form, *view, progress);
   try {
     job::Job job(form, *view, clock, programEnd,
                  {platform::executableDirectory(), start.commandLine, start.settingsPath});
+    job.mFTP.setEvents(&events);
     job.Form_Load();
     view->show();
     job.Form_Activate();

@@ -1,7 +1,8 @@
 #pragma once
 // The job: start-up, the run from connection to program end, the transfer commands and the
 // per-file steps. It works on the window's fields (FrmUpdate) and sees the screen only through
-// the View; the operating system only through platform/.
+// the View; the operating system only through platform/. Whoever runs it joins mFTP's events
+// to the window (window::ClientEvents) before Form_Load.
 
 #include <optional>
 #include <string>
@@ -14,7 +15,6 @@
 #include "platform/JobLock.h"
 #include "platform/ProgramEnd.h"
 #include "window/FrmUpdate.h"
-#include "window/ProgressDisplay.h"
 #include "window/View.h"
 
 namespace skyhaul::job {
@@ -32,7 +32,7 @@ struct JobEnvironment {
   std::optional<std::string> settingsPath{};  // instead of ftpjob.ini in programDirectory
 };
 
-class Job : private ftp::cFTPEvents {
+class Job {
  public:
   Job(window::FrmUpdate& form, window::View& view, platform::Clock& clock,
       platform::ProgramEnd& programEnd, JobEnvironment environment);
@@ -59,12 +59,6 @@ class Job : private ftp::cFTPEvents {
   ftp::cFTP mFTP;
 
  private:
-  void FileTransferProgress(const std::int64_t& lCurrentBytes,
-                            const std::int64_t& lTotalBytes) override;
-  void yield() override;
-  void yieldBeforeWait() override;
-  void setLabel11(const std::string& text) override;
-
   void warnAboutSettings();
   void switchToSection(const std::string& section);
   void lockJob();
@@ -93,7 +87,6 @@ class Job : private ftp::cFTPEvents {
   platform::Clock& clock_;
   platform::ProgramEnd& programEnd_;
   JobEnvironment environment_;
-  window::ProgressDisplay progress_;
   TransferLog log_;
   platform::JobLock lock_;
   bool publishByRename_ = false;  // the section's "zacasno=1"

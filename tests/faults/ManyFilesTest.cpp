@@ -11,11 +11,13 @@
 #include <optional>
 
 #include "job/Job.h"
-#include "platform/InternetLibrary.h"
+#include "platform/inet/InternetLibrary.h"
 #include "support/FakeClock.h"
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
+#include "window/ClientEvents.h"
 #include "window/FrmUpdate.h"
+#include "window/ProgressDisplay.h"
 #include "window/View.h"
 
 namespace skyhaul::test {
@@ -80,7 +82,7 @@ TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
   writeFile(program.path() / "ftpjob.ini",
             "[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + server.address() +
                 "\nftpdir=in/\nlocaldir=" + local.prefix() + "\n");
-  platform::setDefaultTimeouts(
+  inet::setDefaultTimeouts(
       {std::chrono::seconds(10), std::chrono::seconds(10), std::chrono::seconds(10)});
   FakeClock clock;
   FakeProgramEnd programEnd;
@@ -88,6 +90,9 @@ TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
   QueueView view(form);
   form.attach(&view);
   job::Job job(form, view, clock, programEnd, {program.path().string(), "*.dat,UP,DEL"});
+  window::ProgressDisplay progress(form, view, clock);
+  window::ClientEvents events(form, view, progress);
+  job.mFTP.setEvents(&events);
 
   std::optional<platform::ExitStatus> status;
   const auto started = std::chrono::steady_clock::now();

@@ -14,12 +14,14 @@
 #include <vector>
 
 #include "job/Job.h"
-#include "platform/InternetLibrary.h"
 #include "platform/SystemError.h"
+#include "platform/inet/InternetLibrary.h"
 #include "support/FakeClock.h"
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
+#include "window/ClientEvents.h"
 #include "window/FrmUpdate.h"
+#include "window/ProgressDisplay.h"
 #include "window/View.h"
 
 namespace skyhaul::test {
@@ -59,8 +61,8 @@ struct RunResult {
 class JobTest : public ::testing::Test {
  protected:
   JobTest() {
-    platform::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
-                                  std::chrono::milliseconds(3000)});
+    inet::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
+                              std::chrono::milliseconds(3000)});
     form.attach(&view);
     ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);  // the job locks live here
     previousDirectory_ = std::filesystem::current_path();
@@ -78,6 +80,7 @@ class JobTest : public ::testing::Test {
   RunResult run(const std::string& commandLine) {
     job = std::make_unique<job::Job>(form, view, clock, programEnd,
                                      job::JobEnvironment{program.path().string(), commandLine});
+    job->mFTP.setEvents(&events);
     RunResult result;
     try {
       job->Form_Load();
@@ -119,6 +122,8 @@ class JobTest : public ::testing::Test {
   FakeProgramEnd programEnd;
   window::FrmUpdate form{programEnd};
   RecordingView view{form};
+  window::ProgressDisplay progress{form, view, clock};
+  window::ClientEvents events{form, view, progress};  // joined as main joins them
   std::unique_ptr<job::Job> job;
 
  private:

@@ -13,6 +13,7 @@ class Startup : public JobTest {
   void load() {
     job = std::make_unique<job::Job>(form, view, clock, programEnd,
                                      job::JobEnvironment{program.path().string(), ""});
+    job->mFTP.setEvents(&events);
     job->Form_Load();
   }
 };

@@ -10,6 +10,8 @@
 #include "job/Job.h"
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
+#include "window/ClientEvents.h"
+#include "window/ProgressDisplay.h"
 
 namespace skyhaul::test {
 namespace {
@@ -29,6 +31,9 @@ class QtViewWait : public QtViewTest {
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(local_.path());  // where the log grows
     job::Job job(form_, view_, clock_, programEnd_, {program_.path().string(), command});
+    window::ProgressDisplay progress(form_, view_, clock_);
+    window::ClientEvents events(form_, view_, progress);
+    job.mFTP.setEvents(&events);
     job.Form_Load();
     try {
       job.Form_Activate();
