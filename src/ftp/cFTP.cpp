@@ -33,6 +33,18 @@ std::string withoutSecret(std::string text, const std::string& secret) {
   return text;
 }
 
+// A refused TLS connection says why, in OpenSSL's words ("self-signed certificate").
+std::string tlsReason(int code) {
+  using platform::ErrorCode;
+  const auto tls = static_cast<ErrorCode>(code);
+  if (tls != ErrorCode::TlsHandshakeFailed && tls != ErrorCode::TlsCertificateUntrusted &&
+      tls != ErrorCode::TlsCertificateNameMismatch) {
+    return {};
+  }
+  const std::string reason = inet::lastErrorDetail();
+  return reason.empty() ? std::string() : " (" + reason + ")";
+}
+
 }  // namespace
 
 cFTP::cFTP(platform::Clock& clock)
@@ -66,6 +78,10 @@ void cFTP::SetTransferBinary() { lTransferType = kTransferTypeBinary; }
 void cFTP::SetModeActive() { lConnectFlags = kConnectFlagsActive; }
 void cFTP::SetModePassive() { lConnectFlags = kConnectFlagsPassive; }
 
+void cFTP::SetTrustedCertificates(const std::string& sFile) {
+  if (hInternet) hInternet->setTrustedCertificates(sFile);
+}
+
 inet::TransferType cFTP::transferType() const {
   return lTransferType == kTransferTypeBinary ? inet::TransferType::Binary
                                               : inet::TransferType::Ascii;
@@ -77,7 +93,7 @@ platform::ErrorCode cFTP::failure() const {
 
 void cFTP::RecordErrorMessage(int lErrorCode, const std::string& sSource,
                               const std::string& detail) {
-  std::string message = platform::messageFor(lErrorCode) + detail;
+  std::string message = platform::messageFor(lErrorCode) + detail + tlsReason(lErrorCode);
   if (message.size() > kMessageCapacity) message.clear();
   sLastError = sSource + " error code: " + std::to_string(lErrorCode) + " Message: " + message;
   if (lErrorCode == static_cast<int>(platform::ErrorCode::InternetExtendedError)) {

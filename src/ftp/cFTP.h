@@ -69,6 +69,9 @@ class cFTP {
   void SetTransferBinary();
   void SetModeActive();
   void SetModePassive();
+  // The certificates an FTPS server is checked against in the connections opened from now on:
+  // a PEM file (a private CA, or a server's own certificate), or "" for the system's CAs.
+  void SetTrustedCertificates(const std::string& sFile);
 
  private:
   // `detail` follows the code's message (figures only this failure knows).

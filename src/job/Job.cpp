@@ -70,6 +70,7 @@ void Job::Form_Load() {
   form_.FtpUser = orDefault(ReadIni(section, "uporabnik", ini), kDefaultUser);
   form_.FtpPassword = orDefault(ReadIni(section, "geslo", ini), kDefaultPassword);
   publishByRename_ = ReadIni(section, "zacasno", ini) == "1";
+  mFTP.SetTrustedCertificates(ReadIni(section, "certifikat", ini));
   if (!IsFilled(form_.textLDIR.text())) form_.textLDIR.setText(environment_.programDirectory + "/");
   warnAboutSettings();
   mFTP.SetModePassive();
@@ -120,6 +121,7 @@ void Job::switchToSection(const std::string& section) {
   form_.FtpUser = ReadIni(section, "uporabnik", ini);
   form_.FtpPassword = ReadIni(section, "geslo", ini);
   publishByRename_ = ReadIni(section, "zacasno", ini) == "1";
+  mFTP.SetTrustedCertificates(ReadIni(section, "certifikat", ini));
 }
 
 void Job::RunJob(const std::string& job) {

@@ -42,6 +42,12 @@ const char* textOf(ErrorCode code) {
       return "Naslov strežnika ni veljaven.";
     case ErrorCode::InternetNameNotResolved:
       return "Imena strežnika ni bilo mogoče razrešiti.";
+    case ErrorCode::TlsCertificateNameMismatch:
+      return "Potrdilo strežnika ni izdano za ta naslov.";
+    case ErrorCode::TlsCertificateUntrusted:
+      return "Potrdilo strežnika ni vredno zaupanja.";
+    case ErrorCode::TlsHandshakeFailed:
+      return "Varne povezave TLS s strežnikom ni bilo mogoče vzpostaviti.";
     case ErrorCode::InternetCannotConnect:
       return "Povezave s strežnikom ni bilo mogoče vzpostaviti.";
     case ErrorCode::InternetConnectionAborted:

@@ -26,6 +26,8 @@ enum class ErrorCode : int {
   InternetInternalError = 12004,
   InternetInvalidUrl = 12005,
   InternetNameNotResolved = 12007,
+  TlsCertificateNameMismatch = 12038,  // the server's certificate is for another name
+  TlsCertificateUntrusted = 12045,     // the server's certificate is not trusted here
   InternetCannotConnect = 12029,
   InternetConnectionAborted = 12030,
   InternetConnectionReset = 12031,
@@ -36,6 +38,7 @@ enum class ErrorCode : int {
   FtpListingTooLong = 12115,      // a listing beyond any folder this program is meant for
   FtpStoredSizeMismatch = 12116,  // after an upload the server reports another size
   FtpStoredSizeUnknown = 12117,   // after an upload the server would not tell the size
+  TlsHandshakeFailed = 12157,      // no TLS with the server (refused, broken, or versions)
 };
 
 // The Slovenian text of a code; "" for Success.

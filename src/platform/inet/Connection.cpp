@@ -13,8 +13,25 @@ constexpr int kMaxPreliminaryGreetings = 5;
 
 }  // namespace
 
-Connection::Connection(Control control, bool passive)
-    : control_(std::move(control)), passive_(passive) {}
+Connection::Connection(Control control, bool passive, Security security,
+                       std::unique_ptr<TlsContext> tls, std::string host)
+    : control_(std::move(control)),
+      passive_(passive),
+      security_(security),
+      tls_(std::move(tls)),
+      host_(std::move(host)) {}
+
+Status Connection::secureControl() {
+  std::string reason;
+  const Status secured = control_.startTls(*tls_, host_, reason);
+  if (!secured) failureReason_ = reason;
+  return secured;
+}
+
+Status Connection::protectData() {
+  if (const Status sized = simpleCommand("PBSZ 0", 2); !sized) return sized;
+  return simpleCommand("PROT P", 2);
+}
 
 Status Connection::checkReady() const {
   if (busy_) return ErrorCode::FtpTransferInProgress;
@@ -31,17 +48,27 @@ Status Connection::simpleCommand(const std::string& line, int expected, Reply* r
 }
 
 Status Connection::logIn(const std::string& user, const std::string& password) {
+  if (security_ == Security::ImplicitTls) {
+    if (const Status secured = secureControl(); !secured) return secured;
+  }
   Reply reply;
   for (int i = 0; i <= kMaxPreliminaryGreetings; ++i) {
     if (const Status read = control_.readReply(reply); !read) return read;
     if (!reply.isPreliminary()) break;
   }
   if (!reply.isCompletion()) return ErrorCode::InternetExtendedError;
+  if (security_ == Security::ExplicitTls) {
+    if (const Status asked = simpleCommand("AUTH TLS", 2); !asked) return asked;
+    if (const Status secured = secureControl(); !secured) return secured;
+  }
   if (const Status sent = control_.command("USER " + user, reply); !sent) return sent;
   if (reply.isIntermediate()) {
     if (const Status sent = control_.command("PASS " + password, reply); !sent) return sent;
   }
   if (!reply.isCompletion()) return ErrorCode::InternetExtendedError;
+  if (secured()) {
+    if (const Status protectedData = protectData(); !protectedData) return protectedData;
+  }
 
   // Without FEAT (an old server answers 500) the plain commands are used.
   if (const Status sent = control_.command("FEAT", reply); !sent) return sent;
@@ -66,7 +93,7 @@ void Connection::quit() {
       (void)control_.readReply(reply, std::min(control_.timeouts().reply, kQuitWait));
     }
   }
-  control_.drop();
+  control_.close();
 }
 
 }  // namespace skyhaul::inet

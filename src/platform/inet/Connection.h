@@ -4,18 +4,24 @@
 // connection handle and the file handles opened on it, so a file never outlives what it talks
 // to.
 
+#include <memory>
 #include <string>
 
 #include "platform/inet/Control.h"
 #include "platform/inet/InternetLibrary.h"
 #include "platform/inet/ReplyParsers.h"
+#include "platform/inet/ServerAddress.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/Tls.h"
 
 namespace skyhaul::inet {
 
 class Connection {
  public:
-  Connection(Control control, bool passive);
+  // `tls` (null for plain FTP) checks certificates for `host` and holds the session that data
+  // connections resume.
+  Connection(Control control, bool passive, Security security = Security::Plain,
+             std::unique_ptr<TlsContext> tls = nullptr, std::string host = {});
 
   Control& control() { return control_; }
   const Control& control() const { return control_; }
@@ -23,6 +29,13 @@ class Connection {
   const Features& features() const { return features_; }
   // 'A' or 'I' once TYPE was sent, else 0.
   char typeSent() const { return typeSent_; }
+  // Whether the connection and its data connections are under TLS (then tls() is set).
+  bool secured() const { return tls_ != nullptr; }
+  TlsContext* tls() const { return tls_.get(); }
+  const std::string& host() const { return host_; }
+  // The reason, in OpenSSL's words, of the last TLS failure; "" when there is none.
+  const std::string& failureReason() const { return failureReason_; }
+  void setFailureReason(std::string reason) { failureReason_ = std::move(reason); }
 
   // A remote file is open: every other operation waits (FtpTransferInProgress).
   void setBusy(bool busy) { busy_ = busy; }
@@ -33,7 +46,10 @@ class Connection {
   // FtpTransferInProgress while a remote file is open, InternetConnectionAborted once dead.
   Status checkReady() const;
   // Reads the greeting, logs in (USER, PASS) and learns the features (FEAT, OPTS UTF8 ON).
-  // A refusal is InternetExtendedError, the server's reply being the control's last reply.
+  // Under TLS: implicit TLS starts before the greeting; explicit TLS is AUTH TLS right after
+  // it, before USER; then PBSZ 0 and PROT P, so that every data connection is protected too.
+  // A refusal, of the login or of any of those, is InternetExtendedError, the server's reply
+  // being the control's last reply: there is no falling back to clear text.
   Status logIn(const std::string& user, const std::string& password);
   // Sends `line` and expects a reply of the class `expected` (2 or 3); another reply is
   // InternetExtendedError. `reply` (optional) receives the reply.
@@ -44,8 +60,15 @@ class Connection {
   void quit();
 
  private:
+  Status secureControl();
+  Status protectData();
+
   Control control_;
   bool passive_;
+  Security security_;
+  std::unique_ptr<TlsContext> tls_;
+  std::string host_;
+  std::string failureReason_;
   bool busy_ = false;
   char typeSent_ = 0;
   bool finalReplyPending_ = false;

@@ -13,9 +13,14 @@ constexpr int kServiceClosing = 421;
 }  // namespace
 
 Control::Control(Socket socket, const Timeouts& timeouts)
-    : socket_(std::move(socket)), timeouts_(timeouts) {
-  peerAddress(socket_, peer_);
-  localAddress(socket_, local_);
+    : channel_(std::move(socket)), timeouts_(timeouts) {
+  peerAddress(channel_.socket(), peer_);
+  localAddress(channel_.socket(), local_);
+}
+
+Status Control::startTls(TlsContext& context, const std::string& host, std::string& reason) {
+  const Status secured = channel_.startTls(context, host, false, timeouts_.reply, reason);
+  return secured ? secured : dropWith(secured.code());
 }
 
 Status Control::dropWith(ErrorCode code) {
@@ -27,7 +32,7 @@ Status Control::send(const std::string& command) {
   if (command.find_first_of("\r\n") != std::string::npos) return ErrorCode::InvalidParameter;
   if (!isAlive()) return ErrorCode::InternetConnectionAborted;
   const std::string line = command + "\r\n";
-  const Status sent = sendAll(socket_, line.data(), line.size(), timeouts_.reply);
+  const Status sent = channel_.sendAll(line.data(), line.size(), timeouts_.reply);
   return sent ? sent : dropWith(sent.code());
 }
 
@@ -54,7 +59,7 @@ Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
     if (left.count() <= 0) return dropWith(ErrorCode::InternetTimeout);
     std::array<char, 4096> buffer;
     std::size_t received = 0;
-    const Status got = receiveSome(socket_, buffer.data(), buffer.size(), left, received);
+    const Status got = channel_.receiveSome(buffer.data(), buffer.size(), left, received);
     if (!got) return dropWith(got.code());
     if (received == 0) return dropWith(ErrorCode::InternetConnectionAborted);
     pending_.append(buffer.data(), received);

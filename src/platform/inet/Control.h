@@ -6,10 +6,12 @@
 #include <chrono>
 #include <string>
 
+#include "platform/inet/Channel.h"
 #include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Reply.h"
 #include "platform/inet/Socket.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/Tls.h"
 
 namespace skyhaul::inet {
 
@@ -17,7 +19,8 @@ class Control {
  public:
   Control(Socket socket, const Timeouts& timeouts);
 
-  bool isAlive() const { return socket_.isOpen(); }
+  bool isAlive() const { return channel_.isOpen(); }
+  bool secured() const { return channel_.secured(); }
   const Timeouts& timeouts() const { return timeouts_; }
   const SocketAddress& peer() const { return peer_; }
   const SocketAddress& local() const { return local_; }
@@ -34,13 +37,17 @@ class Control {
   Status readReply(Reply& reply) { return readReply(reply, timeouts_.reply); }
   // send() and then readReply().
   Status command(const std::string& line, Reply& reply);
+  // Puts TLS under the connection from here on; a failure kills it.
+  Status startTls(TlsContext& context, const std::string& host, std::string& reason);
+  // Ends the connection in order (TLS close_notify, not waiting for the server's); dead after.
+  void close() { channel_.finish(std::chrono::milliseconds(0)); }
   // Closes the connection without a word; it is dead from now on.
-  void drop() { socket_.close(); }
+  void drop() { channel_.close(); }
 
  private:
   Status dropWith(ErrorCode code);
 
-  Socket socket_;
+  Channel channel_;
   Timeouts timeouts_;
   SocketAddress peer_;
   SocketAddress local_;

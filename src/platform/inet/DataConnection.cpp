@@ -51,6 +51,20 @@ Status openActive(Connection& connection, Socket& listening) {
   return connection.simpleCommand(portCommand(bound), 2);
 }
 
+// Every data connection resumes the session the server handed out last: servers that insist
+// refuse one that does not. A failed handshake still ends the transfer in step, with the
+// server's final reply read.
+Status secureData(Connection& connection, Channel& channel) {
+  std::string reason;
+  const Status secured = channel.startTls(*connection.tls(), connection.host(), true,
+                                          connection.control().timeouts().data, reason);
+  if (secured) return secured;
+  connection.setFailureReason(reason);
+  channel.close();
+  (void)finishTransfer(connection);
+  return secured;
+}
+
 bool isFileTransfer(const std::string& command) {
   return command.starts_with("RETR ") || command.starts_with("STOR ");
 }
@@ -79,7 +93,12 @@ Status startTransfer(Connection& connection, const std::string& command,
       return accepted;
     }
   }
-  stream.emplace(std::move(data), control.timeouts().data);
+  Channel channel(std::move(data));
+  // The server starts TLS on the data connection once it has accepted the transfer.
+  if (connection.secured() && reply.isPreliminary()) {
+    if (const Status secured = secureData(connection, channel); !secured) return secured;
+  }
+  stream.emplace(std::move(channel), control.timeouts().data);
   return {};
 }
 

@@ -6,8 +6,8 @@
 
 namespace skyhaul::inet {
 
-DataStream::DataStream(Socket socket, std::chrono::milliseconds timeout)
-    : socket_(std::move(socket)), timeout_(timeout), buffer_(kBufferSize) {}
+DataStream::DataStream(Channel channel, std::chrono::milliseconds timeout)
+    : channel_(std::move(channel)), timeout_(timeout), buffer_(kBufferSize) {}
 
 void DataStream::account(std::chrono::steady_clock::time_point started, std::size_t bytes) {
   waited_ += std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -21,11 +21,12 @@ void DataStream::account(std::chrono::steady_clock::time_point started, std::siz
 
 Status DataStream::fill() {
   begin_ = end_ = 0;
+  receiving_ = true;
   if (waitAllowance().count() <= 0) return ErrorCode::InternetTimeout;
   const auto started = std::chrono::steady_clock::now();
   std::size_t received = 0;
   const Status got =
-      receiveSome(socket_, buffer_.data(), buffer_.size(), waitAllowance(), received);
+      channel_.receiveSome(buffer_.data(), buffer_.size(), waitAllowance(), received);
   account(started, received);
   if (!got) return got;
   end_ = received;
@@ -35,7 +36,7 @@ Status DataStream::fill() {
 
 Status DataStream::readAcrossFills(char* data, std::size_t size, std::size_t& got) {
   got = 0;
-  if (!socket_.isOpen()) return ErrorCode::InvalidHandle;
+  if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
   while (got < size && !atEnd_) {
     if (begin_ == end_) {
       const Status filled = fill();
@@ -51,7 +52,7 @@ Status DataStream::readAcrossFills(char* data, std::size_t size, std::size_t& go
 }
 
 Status DataStream::writeAcrossSends(const char* data, std::size_t size) {
-  if (!socket_.isOpen()) return ErrorCode::InvalidHandle;
+  if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
   while (size > 0) {
     const std::size_t take = std::min(size, buffer_.size() - end_);
     std::memcpy(buffer_.data() + end_, data, take);
@@ -67,7 +68,7 @@ Status DataStream::writeAcrossSends(const char* data, std::size_t size) {
 }
 
 Status DataStream::flush() {
-  if (!socket_.isOpen()) return ErrorCode::InvalidHandle;
+  if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
   std::size_t done = 0;
   Status outcome;
   while (done < end_ && outcome) {
@@ -77,7 +78,7 @@ Status DataStream::flush() {
     }
     const auto started = std::chrono::steady_clock::now();
     std::size_t sent = 0;
-    outcome = sendSome(socket_, buffer_.data() + done, end_ - done, waitAllowance(), sent);
+    outcome = channel_.sendSome(buffer_.data() + done, end_ - done, waitAllowance(), sent);
     account(started, sent);
     done += sent;
   }
@@ -85,9 +86,9 @@ Status DataStream::flush() {
   return outcome;
 }
 
+// A download left before its end must not wait for the rest: the server is still sending.
 void DataStream::finish() {
-  socket_.shutdownSending();
-  socket_.close();
+  channel_.finish(receiving_ && !atEnd_ ? std::chrono::milliseconds(0) : timeout_);
 }
 
 }  // namespace skyhaul::inet

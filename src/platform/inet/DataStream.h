@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/inet/Socket.h"
+#include "platform/inet/Channel.h"
 #include "platform/inet/Status.h"
 
 namespace skyhaul::inet {
@@ -19,12 +19,12 @@ class DataStream {
   // trickles: it fails as a timeout.
   static constexpr std::size_t kProgressFloor = 1024;
 
-  DataStream(Socket socket, std::chrono::milliseconds timeout);
+  DataStream(Channel channel, std::chrono::milliseconds timeout);
 
   // Reads up to `size` bytes: fewer only at the end of the data; `got` is 0 at the end.
   // A transfer reads 255 bytes at a time, nearly always from what is buffered already.
   Status read(char* data, std::size_t size, std::size_t& got) {
-    if (size > 0 && size <= end_ - begin_ && socket_.isOpen()) {
+    if (size > 0 && size <= end_ - begin_ && channel_.isOpen()) {
       std::memcpy(data, buffer_.data() + begin_, size);
       begin_ += size;
       got = size;
@@ -34,7 +34,7 @@ class DataStream {
   }
   // Queues `size` bytes, sending whenever the buffer is full.
   Status write(const char* data, std::size_t size) {
-    if (size < buffer_.size() - end_ && socket_.isOpen()) {
+    if (size < buffer_.size() - end_ && channel_.isOpen()) {
       std::memcpy(buffer_.data() + end_, data, size);
       end_ += size;
       return {};
@@ -43,12 +43,14 @@ class DataStream {
   }
   // Sends what is queued.
   Status flush();
-  // Orderly end: the peer sees the end of the data. Closed while received data is still
-  // unread, the system resets the connection instead, which makes a sending server stop and
-  // send its final reply.
+  // Orderly end: the peer sees the end of the data (under TLS after our close_notify). Closed
+  // while received data is still unread, the system resets the connection instead, which makes
+  // a sending server stop and send its final reply.
   void finish();
   // Abrupt end (reset): the peer never takes what it received as a complete upload.
-  void abort() { socket_.closeWithReset(); }
+  void abort() { channel_.abort(); }
+  // Whether TLS is on and the handshake resumed the control connection's session.
+  const Channel& channel() const { return channel_; }
 
  private:
   Status fill();
@@ -60,12 +62,13 @@ class DataStream {
   // Counts one wait that began at `started` and moved `bytes`.
   void account(std::chrono::steady_clock::time_point started, std::size_t bytes);
 
-  Socket socket_;
+  Channel channel_;
   std::chrono::milliseconds timeout_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;                // next buffered byte to hand out (reading)
   std::size_t end_ = 0;                  // end of the buffered bytes
   bool atEnd_ = false;                   // a read has met the end of the data
+  bool receiving_ = false;               // data has been read (a download or a listing)
   std::chrono::milliseconds waited_{0};  // waiting since the floor was last moved
   std::size_t moved_ = 0;                // bytes since then
 };

@@ -12,19 +12,26 @@ namespace {
 std::mutex gDefaultsMutex;
 Timeouts gDefaults;
 thread_local std::string tLastResponse;
+thread_local std::string tLastDetail;
 
 }  // namespace
 
 std::string lastResponseInfo() { return tLastResponse; }
 
-bool report(Status status) {
-  if (!status) platform::setLastError(status.code());
-  return status.ok();
+std::string lastErrorDetail() { return tLastDetail; }
+
+bool report(Status status, const std::string& reason) {
+  if (status) return true;
+  platform::setLastError(status.code());
+  tLastDetail = reason;
+  return false;
 }
 
-bool report(Status status, const Connection& connection) {
+bool report(Status status, Connection& connection) {
   tLastResponse = connection.control().lastReply().text;
-  return report(status);
+  const bool ok = report(status, connection.failureReason());
+  connection.setFailureReason({});
+  return ok;
 }
 
 void setDefaultTimeouts(const Timeouts& timeouts) {

@@ -31,6 +31,10 @@ using platform::messageFor;
 // each ending in CR LF), or "" when there is none yet.
 std::string lastResponseInfo();
 
+// The reason of the thread's last failure in words of its own where it has them (a refused
+// certificate: OpenSSL's verify error), or "".
+std::string lastErrorDetail();
+
 enum class TransferType { Ascii = 1, Binary = 2 };
 enum class FileAccess { Read, Write };
 
@@ -71,9 +75,14 @@ class InternetSession {
   const std::string& agent() const;
   void setTimeouts(const Timeouts& timeouts);
   const Timeouts& timeouts() const;
+  // The certificates a TLS server is checked against from now on: those of one PEM file (a
+  // private CA, or a server's own certificate), or, for "", the system's trusted CAs.
+  void setTrustedCertificates(std::string pemFile);
 
   // Connects and logs in, in one call. `server` is a host name or address, optionally with a
   // port: "host:port", "[v6 address]:port"; a bare host or address and port 0 mean port 21.
+  // "ftpes://" before it asks for explicit TLS (AUTH TLS), "ftps://" for implicit TLS (port
+  // 990 by default): the certificate is verified, and the data connections are protected too.
   // Passive mode uses EPSV/PASV for data connections, active mode EPRT/PORT.
   // Returns null on failure with the last error set (a refused login: InternetExtendedError
   // with the server's reply as the last response text).
@@ -84,6 +93,7 @@ class InternetSession {
  private:
   std::string agent_;
   Timeouts timeouts_;
+  std::string trustedCertificates_;
 };
 
 // One logged-in FTP control connection.

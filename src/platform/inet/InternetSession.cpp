@@ -55,6 +55,10 @@ void InternetSession::setTimeouts(const Timeouts& timeouts) { timeouts_ = timeou
 
 const Timeouts& InternetSession::timeouts() const { return timeouts_; }
 
+void InternetSession::setTrustedCertificates(std::string pemFile) {
+  trustedCertificates_ = std::move(pemFile);
+}
+
 std::unique_ptr<FtpConnection> InternetSession::connect(const std::string& server, int port,
                                                         const std::string& user,
                                                         const std::string& password, bool passive) {
@@ -63,9 +67,20 @@ std::unique_ptr<FtpConnection> InternetSession::connect(const std::string& serve
     report(ErrorCode::InternetInvalidUrl);
     return nullptr;
   }
+  std::unique_ptr<TlsContext> tls;
+  if (address->security != Security::Plain) {
+    Status failure;
+    std::string reason;
+    tls = TlsContext::create(trustedCertificates_, failure, reason);
+    if (!tls) {
+      report(failure, reason);
+      return nullptr;
+    }
+  }
   Socket socket;
   if (!report(connectToServer(*address, timeouts_, socket))) return nullptr;
-  auto connection = std::make_shared<Connection>(Control(std::move(socket), timeouts_), passive);
+  auto connection = std::make_shared<Connection>(Control(std::move(socket), timeouts_), passive,
+                                                 address->security, std::move(tls), address->host);
   if (!report(connection->logIn(user, password), *connection)) return nullptr;
   return std::make_unique<FtpConnection>(std::move(connection));
 }

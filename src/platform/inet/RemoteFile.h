@@ -15,7 +15,7 @@ class RemoteFile {
  public:
   RemoteFile(std::shared_ptr<Connection> connection, DataStream stream, FileAccess access);
 
-  const Connection& connection() const { return *connection_; }
+  Connection& connection() { return *connection_; }
 
   Status write(const void* data, std::size_t size);
   Status read(void* data, std::size_t size, std::size_t& bytesRead);

@@ -7,9 +7,10 @@
 
 namespace skyhaul::inet {
 
-// For a call that talked to no server: true on success, else false with the last error set.
-bool report(Status status);
+// For a call that talked to no server: true on success, else false with the last error set
+// (and `reason` as the last error's detail).
+bool report(Status status, const std::string& reason = {});
 // For a call on `connection`: its last reply becomes the last response text too.
-bool report(Status status, const Connection& connection);
+bool report(Status status, Connection& connection);
 
 }  // namespace skyhaul::inet

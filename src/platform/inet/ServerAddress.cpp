@@ -1,9 +1,10 @@
 #include "platform/inet/ServerAddress.h"
 
-#include "platform/inet/Characters.h"
-
 #include <algorithm>
 #include <charconv>
+#include <string>
+
+#include "platform/inet/Characters.h"
 
 namespace skyhaul::inet {
 namespace {
@@ -26,11 +27,33 @@ std::optional<int> readPortSuffix(std::string_view rest, int fallback) {
   return readPort(rest.substr(1));
 }
 
+std::string lower(std::string_view text) {
+  std::string result(text);
+  for (auto& c : result) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return result;
+}
+
+// Takes "scheme://" off the front of `text`; nothing for a scheme this program does not speak.
+std::optional<Security> takeScheme(std::string_view& text) {
+  const auto separator = text.find("://");
+  if (separator == std::string_view::npos) return Security::Plain;
+  const std::string scheme = lower(text.substr(0, separator));
+  text.remove_prefix(separator + 3);
+  if (!text.empty() && text.back() == '/') text.remove_suffix(1);
+  if (scheme == "ftp") return Security::Plain;
+  if (scheme == "ftpes") return Security::ExplicitTls;
+  if (scheme == "ftps") return Security::ImplicitTls;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<ServerAddress> parseServerAddress(std::string_view text, int port) {
   if (port < 0 || port > 65535) return std::nullopt;
-  const int fallback = port != 0 ? port : kFtpDefaultPort;
+  const auto security = takeScheme(text);
+  if (!security) return std::nullopt;
+  const int schemePort = *security == Security::ImplicitTls ? kFtpsDefaultPort : kFtpDefaultPort;
+  const int fallback = port != 0 ? port : schemePort;
   std::string_view host = text;
   std::optional<int> chosen = fallback;
   if (!text.empty() && text[0] == '[') {
@@ -44,7 +67,7 @@ std::optional<ServerAddress> parseServerAddress(std::string_view text, int port)
     chosen = readPortSuffix(text.substr(colon), fallback);
   }
   if (host.empty() || !chosen) return std::nullopt;
-  return ServerAddress{std::string(host), *chosen};
+  return ServerAddress{std::string(host), *chosen, *security};
 }
 
 }  // namespace skyhaul::inet

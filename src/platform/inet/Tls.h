@@ -1,0 +1,80 @@
+#pragma once
+// TLS (OpenSSL) under the control and data connections. One context per FTP connection: it
+// checks the server's certificate and keeps the newest session the server handed out, on the
+// control connection or a data connection, so that every data connection resumes it (servers
+// such as vsftpd refuse a data connection that does not; under TLS 1.3 a ticket may serve
+// only once, and new ones come after each handshake).
+
+#include <openssl/ssl.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "platform/inet/Status.h"
+
+namespace skyhaul::inet {
+
+class TlsContext {
+ public:
+  // A client context trusting the system's CAs, or only the certificates in the PEM file
+  // `certificateFile` when it is not empty. Null when that file cannot be used, with the
+  // failure and its reason.
+  static std::unique_ptr<TlsContext> create(const std::string& certificateFile, Status& failure,
+                                            std::string& reason);
+  // Takes the context over.
+  explicit TlsContext(SSL_CTX* context);
+  ~TlsContext();
+  TlsContext(const TlsContext&) = delete;
+  TlsContext& operator=(const TlsContext&) = delete;
+
+  SSL_CTX* get() const { return context_; }
+  // The newest session to resume, or null before the first handshake ended.
+  SSL_SESSION* latestSession() const { return latest_; }
+
+ private:
+  static int keepSession(SSL* ssl, SSL_SESSION* session);
+
+  SSL_CTX* context_;
+  SSL_SESSION* latest_ = nullptr;
+};
+
+// One TLS connection over a connected non-blocking socket, the client's side. Every wait is
+// bounded by the timeout given.
+class TlsStream {
+ public:
+  // Shakes hands as the client on `fd` (which stays the caller's): the server's certificate
+  // must name `host` (an IP address against its IP addresses); with `resume`, the context's
+  // latest session is offered. Fails with TlsHandshakeFailed, TlsCertificateUntrusted or
+  // TlsCertificateNameMismatch, or a timeout; `reason` says why in OpenSSL's words.
+  static Status open(TlsContext& context, int fd, const std::string& host, bool resume,
+                     std::chrono::milliseconds timeout, std::unique_ptr<TlsStream>& stream,
+                     std::string& reason);
+  // Takes the connection `ssl` over `fd` over.
+  TlsStream(SSL* ssl, int fd);
+  ~TlsStream();
+  TlsStream(const TlsStream&) = delete;
+  TlsStream& operator=(const TlsStream&) = delete;
+
+  // Whether the handshake resumed a session (a server that insists can tell).
+  bool resumed() const;
+  // Sends what TLS takes at once (at least one byte), after waiting for room.
+  Status sendSome(const char* data, std::size_t size, std::chrono::milliseconds timeout,
+                  std::size_t& sent);
+  // Receives what is there; `received` is 0 at the end of the data (the peer's close_notify,
+  // or its end of the connection).
+  Status receiveSome(char* data, std::size_t size, std::chrono::milliseconds timeout,
+                     std::size_t& received);
+  // Sends close_notify and, within `timeout`, takes what the peer still sends up to its own
+  // (new session tickets among it).
+  void close(std::chrono::milliseconds timeout);
+
+ private:
+  // Waits for what the last call of OpenSSL needs; false when it failed instead.
+  Status waitAfter(int result, std::chrono::steady_clock::time_point deadline);
+
+  SSL* ssl_;
+  int fd_;
+};
+
+}  // namespace skyhaul::inet
