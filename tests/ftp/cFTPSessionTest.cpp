@@ -6,6 +6,7 @@
 
 #include "ftp/cFTPTestBase.h"
 #include "platform/inet/InternetLibrary.h"
+#include "support/TestCertificates.h"
 
 namespace skyhaul::test {
 namespace {
@@ -157,6 +158,28 @@ TEST(cFTPIpv6, TransfersOverIpv6Loopback) {
   std::string sRemote = "six.txt";
   EXPECT_TRUE(client.FTPUploadFile(sLocal, sRemote)) << client.GetLastErrorMessage();
   EXPECT_EQ(readFile(server.root() / "six.txt"), "over v6");
+}
+
+}  // namespace
+}  // namespace skyhaul::test
+
+namespace skyhaul::test {
+namespace {
+
+// The text of a refused certificate names the refusal and OpenSSL's reason for it.
+TEST(cFTPTls, ARefusedCertificateSaysWhy) {
+  FtpServerOptions options;
+  options.tls = FtpTls::Explicit;
+  options.tlsCert = testCertificates().selfSignedCert;
+  options.tlsKey = testCertificates().selfSignedKey;
+  TestFtpServer server(options);
+  FakeClock clock;
+  ftp::cFTP ftp(clock);
+  ftp.SetTrustedCertificates(testCertificates().caCert.string());
+  EXPECT_FALSE(ftp.OpenConnection("ftpes://" + server.address(), kFtpUser, kFtpPassword));
+  EXPECT_EQ(ftp.GetLastErrorMessage(),
+            "InternetConnect error code: 12045 Message: Potrdilo strežnika ni vredno zaupanja. "
+            "(self-signed certificate)");
 }
 
 }  // namespace

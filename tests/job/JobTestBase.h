@@ -60,7 +60,7 @@ struct RunResult {
 
 class JobTest : public ::testing::Test {
  protected:
-  JobTest() {
+  explicit JobTest(FtpServerOptions serverOptions = {}) : server(std::move(serverOptions)) {
     inet::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
                               std::chrono::milliseconds(3000)});
     form.attach(&view);

@@ -62,4 +62,9 @@ bool appears(const std::filesystem::path& path) {
   return true;
 }
 
+std::string numberedName(const char* prefix, long n, const char* suffix) {
+  std::string name = prefix;
+  return name.append(std::to_string(n)).append(suffix);
+}
+
 }  // namespace skyhaul::test

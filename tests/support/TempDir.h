@@ -26,6 +26,9 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
 // `size` bytes of a repeatable pattern that is not periodic in 255 or 256.
 std::string patternBytes(std::size_t size, unsigned seed = 1);
+// prefix + n + suffix ("f12.bin"), built without "literal" + std::string, which GCC 12
+// misreads at -O3 (-Wrestrict).
+std::string numberedName(const char* prefix, long n, const char* suffix = "");
 // Waits (at most 10 s: the machine may be busy) until `path` exists: a program started and not
 // waited for leaves it.
 bool appears(const std::filesystem::path& path);
