@@ -7,30 +7,36 @@
 namespace skyhaul::inet {
 
 DataStream::DataStream(Channel channel, std::chrono::milliseconds timeout)
-    : channel_(std::move(channel)), timeout_(timeout), buffer_(kBufferSize) {}
+    : channel_(std::move(channel)), timeout_(timeout), floor_(timeout), buffer_(kBufferSize) {}
 
-void DataStream::account(std::chrono::steady_clock::time_point started, std::size_t bytes) {
-  waited_ += std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - started);
-  moved_ += bytes;
-  if (moved_ >= kProgressFloor) {
-    waited_ = std::chrono::milliseconds(0);
-    moved_ = 0;
-  }
+DataStream::~DataStream() { stopBackground(); }
+
+void DataStream::stopBackground() {
+  if (reader_) reader_->stop();
+  if (writer_) writer_->stop();
+}
+
+Status DataStream::receiveNow() {
+  if (floor_.allowance().count() <= 0) return ErrorCode::InternetTimeout;
+  const auto started = std::chrono::steady_clock::now();
+  std::size_t received = 0;
+  const Status got =
+      channel_.receiveSome(buffer_.data(), buffer_.size(), floor_.allowance(), received);
+  floor_.account(started, received);
+  end_ = received;
+  return got;
 }
 
 Status DataStream::fill() {
   begin_ = end_ = 0;
   receiving_ = true;
-  if (waitAllowance().count() <= 0) return ErrorCode::InternetTimeout;
-  const auto started = std::chrono::steady_clock::now();
-  std::size_t received = 0;
-  const Status got =
-      channel_.receiveSome(buffer_.data(), buffer_.size(), waitAllowance(), received);
-  account(started, received);
+  if (!reader_ && moved_ >= kBackgroundFrom) {
+    reader_ = std::make_unique<BackgroundReader>(channel_, floor_, kBufferSize);
+  }
+  const Status got = reader_ ? reader_->next(buffer_, end_) : receiveNow();
   if (!got) return got;
-  end_ = received;
-  atEnd_ = received == 0;
+  moved_ += end_;
+  atEnd_ = end_ == 0;
   return {};
 }
 
@@ -60,35 +66,49 @@ Status DataStream::writeAcrossSends(const char* data, std::size_t size) {
     data += take;
     size -= take;
     if (end_ == buffer_.size()) {
-      const Status sent = flush();
+      const Status sent = sendBuffer();
       if (!sent) return sent;
     }
   }
   return {};
 }
 
-Status DataStream::flush() {
-  if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
+// Sends the buffer, or hands it to the writer thread once the upload is a long one.
+Status DataStream::sendBuffer() {
+  const std::size_t size = std::exchange(end_, 0);
+  moved_ += size;
+  if (writer_) return writer_->put(buffer_, size);
   std::size_t done = 0;
-  Status outcome;
-  while (done < end_ && outcome) {
-    if (waitAllowance().count() <= 0) {
-      outcome = ErrorCode::InternetTimeout;
-      break;
-    }
+  while (done < size) {
+    if (floor_.allowance().count() <= 0) return ErrorCode::InternetTimeout;
     const auto started = std::chrono::steady_clock::now();
     std::size_t sent = 0;
-    outcome = channel_.sendSome(buffer_.data() + done, end_ - done, waitAllowance(), sent);
-    account(started, sent);
+    const Status put =
+        channel_.sendSome(buffer_.data() + done, size - done, floor_.allowance(), sent);
+    floor_.account(started, sent);
+    if (!put) return put;
     done += sent;
   }
-  end_ = 0;
-  return outcome;
+  if (moved_ >= kBackgroundFrom) writer_ = std::make_unique<BackgroundWriter>(channel_, floor_);
+  return {};
+}
+
+Status DataStream::flush() {
+  if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
+  const Status sent = end_ > 0 ? sendBuffer() : Status();
+  if (!sent || !writer_) return sent;
+  return writer_->drain();
 }
 
 // A download left before its end must not wait for the rest: the server is still sending.
 void DataStream::finish() {
+  stopBackground();
   channel_.finish(receiving_ && !atEnd_ ? std::chrono::milliseconds(0) : timeout_);
+}
+
+void DataStream::abort() {
+  stopBackground();
+  channel_.abort();
 }
 
 }  // namespace skyhaul::inet

@@ -1,13 +1,19 @@
 #pragma once
 // The data connection of one transfer, buffered both ways so that many small reads or writes
-// cost one system call per buffer.
+// cost one system call per buffer. A long transfer moves on to a thread of its own, which
+// receives ahead of the reader (BackgroundReader) or sends behind the writer
+// (BackgroundWriter); what the caller sees, failures included, stays the same.
 
 #include <chrono>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "platform/inet/BackgroundReader.h"
+#include "platform/inet/BackgroundWriter.h"
 #include "platform/inet/Channel.h"
+#include "platform/inet/ProgressFloor.h"
 #include "platform/inet/Status.h"
 
 namespace skyhaul::inet {
@@ -15,11 +21,15 @@ namespace skyhaul::inet {
 class DataStream {
  public:
   static constexpr std::size_t kBufferSize = 128 * 1024;
-  // A transfer that moves fewer bytes than this within one time limit has stalled, however it
-  // trickles: it fails as a timeout.
-  static constexpr std::size_t kProgressFloor = 1024;
+  // A transfer that moves fewer bytes than this within one time limit has stalled.
+  static constexpr std::size_t kProgressFloor = ProgressFloor::kProgressFloor;
+  // Past this many bytes a transfer is long enough to be worth a thread.
+  static constexpr std::size_t kBackgroundFrom = 2 * kBufferSize;
 
+  // Moved only before the first byte goes either way.
   DataStream(Channel channel, std::chrono::milliseconds timeout);
+  DataStream(DataStream&&) noexcept = default;
+  ~DataStream();
 
   // Reads up to `size` bytes: fewer only at the end of the data; `got` is 0 at the end.
   // A transfer reads 255 bytes at a time, nearly always from what is buffered already.
@@ -41,36 +51,34 @@ class DataStream {
     }
     return writeAcrossSends(data, size);
   }
-  // Sends what is queued.
+  // Sends what is queued, and waits until all is sent.
   Status flush();
   // Orderly end: the peer sees the end of the data (under TLS after our close_notify). Closed
   // while received data is still unread, the system resets the connection instead, which makes
   // a sending server stop and send its final reply.
   void finish();
   // Abrupt end (reset): the peer never takes what it received as a complete upload.
-  void abort() { channel_.abort(); }
-  // Whether TLS is on and the handshake resumed the control connection's session.
-  const Channel& channel() const { return channel_; }
+  void abort();
 
  private:
   Status fill();
+  Status receiveNow();
+  Status sendBuffer();
   Status readAcrossFills(char* data, std::size_t size, std::size_t& got);
   Status writeAcrossSends(const char* data, std::size_t size);
-  // How long the stream may still wait before the floor is moved; only time spent waiting on
-  // the network counts, not the program's own pauses between reads and writes.
-  std::chrono::milliseconds waitAllowance() const { return timeout_ - waited_; }
-  // Counts one wait that began at `started` and moved `bytes`.
-  void account(std::chrono::steady_clock::time_point started, std::size_t bytes);
+  void stopBackground();
 
   Channel channel_;
   std::chrono::milliseconds timeout_;
+  ProgressFloor floor_;
   std::vector<char> buffer_;
-  std::size_t begin_ = 0;                // next buffered byte to hand out (reading)
-  std::size_t end_ = 0;                  // end of the buffered bytes
-  bool atEnd_ = false;                   // a read has met the end of the data
-  bool receiving_ = false;               // data has been read (a download or a listing)
-  std::chrono::milliseconds waited_{0};  // waiting since the floor was last moved
-  std::size_t moved_ = 0;                // bytes since then
+  std::size_t begin_ = 0;                     // next buffered byte to hand out (reading)
+  std::size_t end_ = 0;                       // end of the buffered bytes
+  bool atEnd_ = false;                        // a read has met the end of the data
+  bool receiving_ = false;                    // data has been read (a download or a listing)
+  std::size_t moved_ = 0;                     // bytes moved so far, either way
+  std::unique_ptr<BackgroundReader> reader_;  // after channel_: gone before it
+  std::unique_ptr<BackgroundWriter> writer_;
 };
 
 }  // namespace skyhaul::inet

@@ -1,0 +1,56 @@
+#pragma once
+// Sends the data of a long upload behind the one writing it, on a thread of its own, so that the
+// waits on the network (and TLS's work) overlap with the work done per chunk.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/inet/Channel.h"
+#include "platform/inet/ProgressFloor.h"
+#include "platform/inet/Status.h"
+
+namespace skyhaul::inet {
+
+class BackgroundWriter {
+ public:
+  // Starts sending on `channel`, which only this writer touches until stop(), within `floor`.
+  BackgroundWriter(Channel& channel, ProgressFloor floor);
+  ~BackgroundWriter();
+  BackgroundWriter(const BackgroundWriter&) = delete;
+  BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+  // Hands the first `size` bytes of `block` over to be sent and gives an empty buffer of the
+  // same size back in it; waits while every buffer is on its way. A send that failed before
+  // is reported from here on.
+  Status put(std::vector<char>& block, std::size_t size);
+  // Waits until all that was handed over is sent; the first failure.
+  Status drain();
+  // Ends the sending, whatever is left, and waits for the thread.
+  void stop();
+
+ private:
+  static constexpr std::size_t kBlocksBehind = 4;
+  static constexpr std::chrono::milliseconds kSlice{100};
+
+  void run();
+  Status send(const std::vector<char>& block, std::size_t size);
+
+  Channel& channel_;
+  ProgressFloor floor_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::pair<std::vector<char>, std::size_t>> waiting_;
+  std::vector<std::vector<char>> spare_;
+  std::size_t inFlight_ = 0;  // handed over and not yet sent
+  bool stopping_ = false;
+  Status failure_;
+  std::thread thread_;  // last: it starts once all else is set up
+};
+
+}  // namespace skyhaul::inet
