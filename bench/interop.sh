@@ -3,7 +3,10 @@
 # port with a local user of its own (made for the run, chrooted to a temporary folder, removed at
 # the end). Per server and TLS version one Skyhaul job uploads three files (0 B, 600 B, 3 MiB + 77
 # B) with DEL and a second one downloads them back with DEL, passive; the bytes are compared on
-# both sides. curl does the same as a peer, one connection per file, to show the server is right.
+# both sides. curl does the same as a peer, one connection per file, to show the server is right;
+# under TLS it also checks that a plain login is refused, that the version is the one the server
+# was limited to, and (where the server can insist) that a data connection that does not resume
+# the control connection's TLS session is refused.
 # Prints one table and exits non-zero when anything failed.
 #
 #   bench/interop.sh                      # MODE=tls: FTPS (AUTH TLS), TLS 1.2 and TLS 1.3
@@ -385,6 +388,22 @@ curl_checks() {
   negotiated="$("${curl_cmd[@]}" -v "ftp://127.0.0.1:$port/files/" 2>&1 >/dev/null |
     sed -n 's/^\* SSL connection using \(TLSv[0-9.]*\).*/\1/p' | head -1)"
   [ "$negotiated" = "TLSv$2" ] || { echo "negotiated ${negotiated:-nothing}, not TLSv$2"; return 1; }
+  [ "$1" = pureftpd ] && return 0
+  if listing_without_reuse; then echo "a data connection without session reuse was let in"; return 1; fi
+}
+
+# Python's ftplib opens every data connection with a TLS session of its own, never a resumed
+# one: the servers that require reuse must refuse its listing.
+listing_without_reuse() {
+  /usr/bin/python3 - "$port" "$curl_user" "$work/tls/ca.pem" <<'PYTHON' >/dev/null 2>&1
+import ftplib, ssl, sys
+port, login, ca = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+ftp = ftplib.FTP_TLS(context=ssl.create_default_context(cafile=ca), timeout=20)
+ftp.connect("127.0.0.1", port)
+ftp.login(*login.split(":", 1))
+ftp.prot_p()
+ftp.nlst("files")
+PYTHON
 }
 
 curl_case() {  # curl_case SERVER VERSION: sets cell_up and cell_down
