@@ -268,6 +268,7 @@ head -c 600 /dev/urandom >"$work/data/b600.bin"
 head -c $((3 * 1024 * 1024 + 77)) /dev/urandom >"$work/data/c3m77.bin"
 
 remote_folder() { echo "$work/home-$1/files"; }
+clear_remote() { rm -rf "${work:?}/home-$1/files/"*; }
 
 # uploaded SERVER LOCAL: every file is on the server as it was sent, and none is left in LOCAL.
 uploaded() {
@@ -296,7 +297,8 @@ seed() {
 }
 
 fresh_case() {  # fresh_case SERVER: empty server folder, the files to send, an empty inbox
-  rm -rf "$(remote_folder "$1")/"* "$work/case"
+  clear_remote "$1"
+  rm -rf "$work/case"
   mkdir -p "$work/case/out" "$work/case/in" "$work/case/run"
   cp "$work/data/"* "$work/case/out/"
 }
@@ -354,7 +356,7 @@ skyhaul_case() {  # skyhaul_case SERVER VERSION: sets cell_up and cell_down
     cell_up="FAIL: $why"
     keep_detail "$label, upload: $why" "$work/case/up.err"
   fi
-  [ "$cell_up" = ok ] || { rm -rf "$(remote_folder "$server")/"*; seed "$server"; }
+  [ "$cell_up" = ok ] || { clear_remote "$server"; seed "$server"; }
   status=0
   skyhaul_job down "down,*,DOWN,DEL" || status=$?
   if [ "$status" -ne 0 ]; then
@@ -422,7 +424,11 @@ curl_case() {  # curl_case SERVER VERSION: sets cell_up and cell_down
     done
     [ "$cell_up" != ok ] || why="$(uploaded "$server" "$work/case/out")" || cell_up="FAIL: $why"
   fi
-  [ "$cell_up" = ok ] || { keep_detail "$label, upload: ${cell_up#FAIL: }" "$work/case/curl.err"; rm -rf "$(remote_folder "$server")/"*; seed "$server"; }
+  if [ "$cell_up" != ok ]; then
+    keep_detail "$label, upload: ${cell_up#FAIL: }" "$work/case/curl.err"
+    clear_remote "$server"
+    seed "$server"
+  fi
   : >"$work/case/curl.err"
   cell_down="ok"
   for file in "${FILES[@]}"; do
@@ -461,7 +467,9 @@ for server in "${SERVERS[@]}"; do
 done
 
 echo
-echo "Skyhaul against real servers, MODE=$MODE ($(curl --version | head -1 | cut -d' ' -f1-2) as a peer), passive, files of ${FILES[*]} up and down with DEL"
+peer="$(curl --version | head -1 | cut -d' ' -f1-2)"
+echo "Skyhaul against real servers, MODE=$MODE ($peer as a peer), passive;" \
+  "${FILES[*]} up and down with DEL"
 echo
 echo "| Server | TLS | Client | Upload | Download | Result |"
 echo "|---|---|---|---|---|---|"

@@ -7,8 +7,9 @@ SAMPLES has one line per run: key, wall seconds, user seconds, system seconds, p
 (tab-separated). Keys are SERVER.CASE.DIRECTION.TOOL; CASE "large" is the 256 MiB file on the
 disk folder, "tmpfs" the same with the local folder on a tmpfs, "tls" the same over FTPS.
 Per-run figures are computed first and their medians reported. --no-ftps: the program was built
-without FTPS, so its FTPS cells read "n/a" and only the reference's are filled. Skyhaul's transfer time is its wall time less the fixed waits of its
-job: 5 s at the end plus 0.1 s per downloaded or 1.1 s per uploaded file.
+without FTPS, so its FTPS cells read "n/a" and only the reference's are filled. Skyhaul's
+transfer time is its wall time less the fixed waits of its job: 5 s at the end plus 0.1 s per
+downloaded or 1.1 s per uploaded file.
 """
 
 import statistics

@@ -271,7 +271,7 @@ measure() {
 
 # The program, run from the folder where it writes SKYHAUL.log; its lock files go with the
 # work folder rather than stay in /tmp.
-mkdir -p -m 700 "$work/runtime"
+mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime"
 console=(env -C "$work/run" SKYHAUL_UI=console "$work/program/skyhaul")
 url() {  # url SERVER PATH
