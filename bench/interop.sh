@@ -83,7 +83,10 @@ server_pid=""
 users=()
 cleanup() {
   stop_server
-  for user in "${users[@]}"; do userdel "$user" 2>/dev/null || true; done
+  for user in "${users[@]}"; do
+    sessions_gone "$user"
+    userdel "$user" || echo "user $user is left: remove it with userdel $user" >&2
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -94,6 +97,15 @@ stop_server() {
     wait "$server_pid" 2>/dev/null || true
     server_pid=""
   fi
+}
+
+# sessions_gone USER: a stopped server's sessions of USER end on their own; waits a while for
+# them, since userdel refuses a user that still runs processes.
+sessions_gone() {
+  for _ in $(seq 100); do
+    pgrep -u "$1" >/dev/null || return 0
+    sleep 0.05
+  done
 }
 
 free_port() {
@@ -463,6 +475,7 @@ for server in "${SERVERS[@]}"; do
       rows+=("| $(server_version "$server") | ${version/-/none} | $client | $cell_up | $cell_down | $result |")
     done
     stop_server
+    sessions_gone "skyint-$server"
   done
 done
 

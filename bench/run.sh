@@ -63,7 +63,11 @@ cleanup() {
   if [ -n "$tmpfs" ]; then
     if mountpoint -q "$tmpfs"; then umount "$tmpfs"; else rm -rf "$tmpfs"; fi
   fi
-  if [ -n "$tls_user" ]; then userdel "$tls_user" 2>/dev/null || true; fi
+  if [ -n "$tls_user" ]; then
+    # The sessions of the stopped vsftpd end on their own; userdel refuses a user they still run as.
+    for _ in $(seq 100); do pgrep -u "$tls_user" >/dev/null || break; sleep 0.05; done
+    userdel "$tls_user" || echo "user $tls_user is left: remove it with userdel $tls_user" >&2
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
