@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Turns the samples of bench/run.sh into one Markdown table.
 
-Usage: report.py SAMPLES RUNS SMALL_FILES LARGE_MIB
+Usage: report.py [--no-ftps] SAMPLES RUNS SMALL_FILES LARGE_MIB
 
 SAMPLES has one line per run: key, wall seconds, user seconds, system seconds, peak RSS in KiB
-(tab-separated). Keys are SERVER.CASE.DIRECTION.TOOL. Per-run figures are computed first and
-their medians reported. Skyhaul's transfer time is its wall time less the fixed waits of its
-job: 5 s at the end plus 0.1 s per downloaded or 1.1 s per uploaded file.
+(tab-separated). Keys are SERVER.CASE.DIRECTION.TOOL; CASE "large" is the 256 MiB file on the
+disk folder, "tmpfs" the same with the local folder on a tmpfs, "tls" the same over FTPS.
+Per-run figures are computed first and their medians reported. --no-ftps: the program was built
+without FTPS, so its FTPS cells read "n/a" and only the reference's are filled. Skyhaul's
+transfer time is its wall time less the fixed waits of its job: 5 s at the end plus 0.1 s per
+downloaded or 1.1 s per uploaded file.
 """
 
 import statistics
@@ -16,6 +19,8 @@ from collections import defaultdict
 END_WAIT = 5.0
 WAIT_PER_FILE = {"down": 0.1, "up": 1.1}
 SERVERS = (("vsftpd", "vsftpd"), ("pyftpd", "pyftpdlib"))
+NO_FTPS = "n/a (no FTPS in this build)"
+LARGE_TARGET = ">= 1.0 (at least 0.8)"
 
 
 def load(path):
@@ -29,8 +34,9 @@ def load(path):
 
 
 class Report:
-    def __init__(self, samples, small_files, large_mib):
+    def __init__(self, samples, small_files, large_mib, ftps=True):
         self.samples = samples
+        self.ftps = ftps
         self.small_files = small_files
         self.large_bytes = large_mib * 1024 * 1024
         self.large_mib = large_mib
@@ -43,9 +49,9 @@ class Report:
     def transfer_seconds(self, run, direction, files):
         return run["wall"] - END_WAIT - WAIT_PER_FILE[direction] * files
 
-    def large_throughput(self, server, direction):
+    def large_throughput(self, server, direction, case="large"):
         """Median MB/s of Skyhaul (beyond its waits) and of curl, with the times they rest on."""
-        key = f"{server}.large.{direction}"
+        key = f"{server}.{case}.{direction}"
         mb = self.large_bytes / 1e6
         ours = self.median(f"{key}.skyhaul", lambda r: mb / self.transfer_seconds(r, direction, 1))
         transfer = self.median(f"{key}.skyhaul", lambda r: self.transfer_seconds(r, direction, 1))
@@ -62,8 +68,8 @@ class Report:
         theirs = self.median(f"{key}.lftp", lambda r: r["wall"] / n * 1e3)
         return f"{ours:.2f}", f"{theirs:.2f}", ours / theirs
 
-    def cpu_per_gib(self, server, direction):
-        key = f"{server}.large.{direction}"
+    def cpu_per_gib(self, server, direction, case="large"):
+        key = f"{server}.{case}.{direction}"
         gib = self.large_bytes / 2**30
         ours = self.median(f"{key}.skyhaul", lambda r: r["cpu"] / gib)
         theirs = self.median(f"{key}.curl", lambda r: r["cpu"] / gib)
@@ -92,13 +98,51 @@ class Report:
             self.build_memory()
         if self.has("vsftpd.large.down.window", "vsftpd.large.down.console"):
             self.build_window()
+        if self.has("vsftpd.tmpfs.down.skyhaul", "pyftpd.tmpfs.down.skyhaul"):
+            self.build_tmpfs()
+        if self.has("vsftpd.tls.down.curl"):
+            self.build_tls()
+
+    @staticmethod
+    def large_met(ratio):
+        return "yes" if ratio >= 1.0 else "at least 0.8" if ratio >= 0.8 else "no"
 
     def build_large(self):
         for direction, word in (("down", "download"), ("up", "upload")):
             cells = {s: self.large_throughput(s, direction) for s, _ in SERVERS}
-            ratio = cells["vsftpd"][2]
-            self.add(f"{self.large_mib} MiB {word}, MB/s vs curl", cells, ">= 1.0 (at least 0.8)",
-                     "yes" if ratio >= 1.0 else "at least 0.8" if ratio >= 0.8 else "no")
+            self.add(f"{self.large_mib} MiB {word}, MB/s vs curl", cells, LARGE_TARGET,
+                     self.large_met(cells["vsftpd"][2]))
+
+    def build_tmpfs(self):
+        for direction, word in (("down", "download"), ("up", "upload")):
+            cells = {s: self.large_throughput(s, direction, "tmpfs") for s, _ in SERVERS}
+            self.add(f"{self.large_mib} MiB {word}, local folder on tmpfs, MB/s vs curl", cells,
+                     LARGE_TARGET, self.large_met(cells["vsftpd"][2]))
+
+    def build_tls(self):
+        """FTPS against vsftpd only; without FTPS in the program, curl's figures alone."""
+        mb = self.large_bytes / 1e6
+        gib = self.large_bytes / 2**30
+        for direction, word in (("down", "download"), ("up", "upload")):
+            measure = f"{self.large_mib} MiB {word} over FTPS, MB/s vs curl --ssl-reqd"
+            if self.ftps:
+                cells = {"vsftpd": self.large_throughput("vsftpd", direction, "tls")}
+                self.add(measure, cells, LARGE_TARGET, self.large_met(cells["vsftpd"][2]))
+            else:
+                key = f"vsftpd.tls.{direction}.curl"
+                rate = self.median(key, lambda r: mb / r["wall"])
+                wall = self.median(key, lambda r: r["wall"])
+                self.add(measure, {"vsftpd": (NO_FTPS, f"{rate:.0f} ({wall:.3f} s)", None)},
+                         LARGE_TARGET, "n/a")
+        for direction, word in (("down", "download"), ("up", "upload")):
+            measure = f"CPU s (user + sys) per GiB over FTPS, {word}, vs curl --ssl-reqd"
+            if self.ftps:
+                cells = {"vsftpd": self.cpu_per_gib("vsftpd", direction, "tls")}
+                ratio = cells["vsftpd"][2]
+                self.add(measure, cells, "<= 1.5", "yes" if ratio is not None and ratio <= 1.5 else "no")
+            else:
+                cpu = self.median(f"vsftpd.tls.{direction}.curl", lambda r: r["cpu"] / gib)
+                self.add(measure, {"vsftpd": (NO_FTPS, f"{cpu:.3f}", None)}, "<= 1.5", "n/a")
 
     def build_small(self):
         for direction, word, tool in (("down", "download", "mget"), ("up", "upload", "mput")):
@@ -149,8 +193,11 @@ class Report:
 
 
 def main():
-    path, runs, small_files, large_mib = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
-    report = Report(load(path), small_files, large_mib)
+    arguments = sys.argv[1:]
+    ftps = "--no-ftps" not in arguments
+    arguments = [a for a in arguments if a != "--no-ftps"]
+    path, runs, small_files, large_mib = arguments[0], int(arguments[1]), int(arguments[2]), int(arguments[3])
+    report = Report(load(path), small_files, large_mib, ftps)
     report.build()
     print(report.markdown())
     print()
