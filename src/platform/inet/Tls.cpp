@@ -23,6 +23,12 @@ int contextIndex() {
   return index;
 }
 
+// Where a connection is marked as the control connection, whose sessions the context keeps.
+int controlIndex() {
+  static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+  return index;
+}
+
 bool isIpAddress(const std::string& host) {
   std::array<unsigned char, 16> bytes{};
   return ::inet_pton(AF_INET, host.c_str(), bytes.data()) == 1 ||
@@ -145,7 +151,10 @@ std::unique_ptr<TlsContext> TlsContext::create(const std::string& certificateFil
 
 int TlsContext::keepSession(SSL* ssl, SSL_SESSION* session) {
   auto* self = static_cast<TlsContext*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), contextIndex()));
-  if (self == nullptr || SSL_SESSION_is_resumable(session) != 1) return 0;
+  if (self == nullptr || SSL_get_ex_data(ssl, controlIndex()) == nullptr ||
+      SSL_SESSION_is_resumable(session) != 1) {
+    return 0;
+  }
   if (self->latest_ != nullptr) SSL_SESSION_free(self->latest_);
   self->latest_ = session;
   return 1;  // the reference is ours now
@@ -172,6 +181,7 @@ Status TlsStream::open(TlsContext& context, int fd, const std::string& host, boo
     SSL_set1_host(ssl, host.c_str());
   }
   if (resume && context.latestSession() != nullptr) SSL_set_session(ssl, context.latestSession());
+  if (!resume) SSL_set_ex_data(ssl, controlIndex(), &context);
   const auto deadline = SteadyClock::now() + timeout;
   while (true) {
     ERR_clear_error();

@@ -1,9 +1,10 @@
 #pragma once
 // TLS (OpenSSL) under the control and data connections. One context per FTP connection: it
-// checks the server's certificate and keeps the newest session the server handed out, on the
-// control connection or a data connection, so that every data connection resumes it (servers
-// such as vsftpd refuse a data connection that does not; under TLS 1.3 a ticket may serve
-// only once, and new ones come after each handshake).
+// checks the server's certificate and keeps the newest session the server handed out on the
+// control connection, so that every data connection resumes it (vsftpd and proftpd refuse a
+// data connection that does not; proftpd also one that resumes a data connection's session).
+// Under TLS 1.3 the tickets come after the handshake, and a server may send new ones later;
+// each is taken as the control connection's replies are read.
 
 #include <openssl/ssl.h>
 
@@ -29,7 +30,7 @@ class TlsContext {
   TlsContext& operator=(const TlsContext&) = delete;
 
   SSL_CTX* get() const { return context_; }
-  // The newest session to resume, or null before the first handshake ended.
+  // The control connection's newest session, or null before its first ticket came.
   SSL_SESSION* latestSession() const { return latest_; }
 
  private:
@@ -44,9 +45,10 @@ class TlsContext {
 class TlsStream {
  public:
   // Shakes hands as the client on `fd` (which stays the caller's): the server's certificate
-  // must name `host` (an IP address against its IP addresses); with `resume`, the context's
-  // latest session is offered. Fails with TlsHandshakeFailed, TlsCertificateUntrusted or
-  // TlsCertificateNameMismatch, or a timeout; `reason` says why in OpenSSL's words.
+  // must name `host` (an IP address against its IP addresses). A data connection (`resume`)
+  // offers the context's latest session; the control connection gives the sessions it keeps. Fails
+  // with TlsHandshakeFailed, TlsCertificateUntrusted or TlsCertificateNameMismatch, or a timeout;
+  // `reason` says why in OpenSSL's words.
   static Status open(TlsContext& context, int fd, const std::string& host, bool resume,
                      std::chrono::milliseconds timeout, std::unique_ptr<TlsStream>& stream,
                      std::string& reason);
