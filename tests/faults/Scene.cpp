@@ -2,22 +2,7 @@
 
 namespace skyhaul::test {
 
-namespace {
-
-bool hasSetting(const std::vector<std::string>& environment, const std::string& name) {
-  for (const auto& entry : environment) {
-    if (entry.starts_with(name + "=")) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-Scene::Scene(FtpServerOptions serverOptions) : server(std::move(serverOptions)) {
-  const auto copy = program.path() / "skyhaul";
-  std::filesystem::copy_file(SKYHAUL_BINARY, copy);
-  std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
-}
+Scene::Scene(FtpServerOptions serverOptions) : server(std::move(serverOptions)) {}
 
 void Scene::writeSettings(const std::string& extraLines, const std::string& ftpdir,
                           const std::string& localdir) {
@@ -26,24 +11,13 @@ void Scene::writeSettings(const std::string& extraLines, const std::string& ftpd
            "\nlocaldir=" + (localdir.empty() ? local.prefix() : localdir) + "\n" + extraLines);
 }
 
-void Scene::writeIni(const std::string& text) { writeFile(program.path() / "ftpjob.ini", text); }
-
 std::unique_ptr<SkyhaulProcess> Scene::start(std::vector<std::string> arguments,
                                              RunOptions options) const {
   options.arguments = std::move(arguments);
-  if (!hasSetting(options.environment, "SKYHAUL_TIMEOUT")) {
-    options.environment.emplace_back("SKYHAUL_TIMEOUT=5");
-  }
   // The cases read the status lines, which a run without a terminal keeps to itself.
-  if (!hasSetting(options.environment, "SKYHAUL_VERBOSE")) {
-    options.environment.emplace_back("SKYHAUL_VERBOSE=1");
-  }
-  if (!hasSetting(options.environment, "XDG_RUNTIME_DIR")) {
-    options.environment.emplace_back("XDG_RUNTIME_DIR=" + runtime.path().string());
-  }
-  const auto directory = options.workingDirectory.empty() ? work.path() : options.workingDirectory;
-  return std::make_unique<SkyhaulProcess>(program.path() / "skyhaul", directory,
-                                          std::move(options));
+  addDefault(options.environment, "SKYHAUL_VERBOSE=1");
+  if (options.workingDirectory.empty()) options.workingDirectory = work.path();
+  return program.start(std::move(options));
 }
 
 std::filesystem::path Scene::remote(const std::string& name) const {
