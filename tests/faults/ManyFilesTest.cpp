@@ -13,6 +13,7 @@
 #include "job/Job.h"
 #include "platform/InternetLibrary.h"
 #include "support/FakeClock.h"
+#include "support/JobFiles.h"
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
 #include "window/FrmUpdate.h"
@@ -77,9 +78,7 @@ TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
   TempDir work;
   std::filesystem::create_directory(server.root() / "in");
   for (int i = 0; i < kFiles; ++i) writeFile(local.path() / fileName(i), fileBytes(i));
-  writeFile(program.path() / "ftpjob.ini",
-            "[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + server.address() +
-                "\nftpdir=in/\nlocaldir=" + local.prefix() + "\n");
+  writeFile(program.path() / "ftpjob.ini", jobSettings(server.address(), local.prefix()));
   platform::setDefaultTimeouts(
       {std::chrono::seconds(10), std::chrono::seconds(10), std::chrono::seconds(10)});
   FakeClock clock;

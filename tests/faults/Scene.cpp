@@ -1,5 +1,7 @@
 #include "faults/Scene.h"
 
+#include "support/JobFiles.h"
+
 namespace skyhaul::test {
 
 Scene::Scene(FtpServerOptions serverOptions) : server(std::move(serverOptions)) {}
@@ -7,8 +9,8 @@ Scene::Scene(FtpServerOptions serverOptions) : server(std::move(serverOptions)) 
 void Scene::writeSettings(const std::string& extraLines, const std::string& ftpdir,
                           const std::string& localdir) {
   std::filesystem::create_directories(server.root() / "in");
-  writeIni("[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + server.address() + "\nftpdir=" + ftpdir +
-           "\nlocaldir=" + (localdir.empty() ? local.prefix() : localdir) + "\n" + extraLines);
+  writeIni(jobSettings(server.address(), localdir.empty() ? local.prefix() : localdir, ftpdir) +
+           extraLines);
 }
 
 std::unique_ptr<SkyhaulProcess> Scene::start(std::vector<std::string> arguments,
@@ -28,22 +30,9 @@ std::filesystem::path Scene::localFile(const std::string& name) const {
   return local.path() / name;
 }
 
-std::string Scene::logText() const {
-  const auto path = work.path() / "SKYHAUL.log";
-  return std::filesystem::is_regular_file(path) ? readFile(path) : std::string();
-}
+std::vector<std::string> Scene::logLines() const { return test::logLines(work.path()); }
 
-std::vector<std::string> Scene::logLines() const {
-  const std::string text = logText();
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    const auto end = text.find("\r\n", at);
-    lines.push_back(text.substr(at, end - at));
-    if (end == std::string::npos) break;
-    at = end + 2;
-  }
-  return lines;
-}
+std::string Scene::logText() const { return test::logText(work.path()); }
 
 std::string Scene::markerFollowUp() const { return "run1=touch " + markerPath().string() + "\n"; }
 

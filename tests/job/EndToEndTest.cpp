@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SkyhaulVersion.h"
+#include "support/JobFiles.h"
 #include "support/ProgramFolder.h"
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
@@ -14,7 +15,7 @@ class EndToEnd : public ::testing::Test {
  protected:
   EndToEnd() {
     std::filesystem::create_directory(server.root() / "in");
-    program.writeIni(settingsFor(local.prefix()));
+    program.writeIni(jobSettings(server.address(), local.prefix()));
   }
   // Runs the copy in the working directory, standard input from /dev/null, to its end.
   RunOutcome run(std::vector<std::string> arguments) const {
@@ -22,10 +23,6 @@ class EndToEnd : public ::testing::Test {
     options.arguments = std::move(arguments);
     options.workingDirectory = work.path();
     return program.run(std::move(options));
-  }
-  std::string settingsFor(const std::string& localPrefix) const {
-    return "[PROGRAM]\nIZBRANO=e2e\n[e2e]\nFTPURL=" + server.address() +
-           "\nftpdir=in/\nlocaldir=" + localPrefix + "\n";
   }
 
   TestFtpServer server;
@@ -79,7 +76,7 @@ TEST_F(EndToEnd, AnUnwritableLogEndsWithStatusTwoAndASlovenianCause) {
 TEST_F(EndToEnd, SettingsGivenElsewhereRunTheJobWithNoFileBesideTheProgram) {
   std::filesystem::remove(program.path() / "ftpjob.ini");
   const TempDir etc;
-  writeFile(etc.path() / "nocna.ini", settingsFor(local.prefix()));
+  writeFile(etc.path() / "nocna.ini", jobSettings(server.address(), local.prefix()));
   writeFile(local.path() / "night.csv", patternBytes(3000, 3));
   // Relative to the working directory the program starts in.
   const auto settings = std::filesystem::relative(etc.path() / "nocna.ini", work.path());
@@ -105,7 +102,7 @@ void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
 class AnswerWithoutAJob : public EndToEnd, public ::testing::WithParamInterface<AnswerCase> {};
 
 TEST_P(AnswerWithoutAJob, AnswersAndEndsBeforeAnyTransfer) {
-  program.writeIni(settingsFor(local.prefix()) + "prenos1=*.txt,UP,DEL\n");
+  program.writeIni(jobSettings(server.address(), local.prefix()) + "prenos1=*.txt,UP,DEL\n");
   writeFile(local.path() / "stay.txt", "stay");
 
   const RunOutcome result = run({GetParam().argument});
