@@ -56,21 +56,6 @@ std::string fileName(int i) {
 
 std::string fileBytes(int i) { return patternBytes(64 + i % 200, static_cast<unsigned>(i)); }
 
-// The log grows in the working directory: the case moves there for the run.
-class InDirectory {
- public:
-  explicit InDirectory(const std::filesystem::path& path)
-      : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(path);
-  }
-  ~InDirectory() { std::filesystem::current_path(previous_); }
-  InDirectory(const InDirectory&) = delete;
-  InDirectory& operator=(const InDirectory&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
-
 TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
   TestFtpServer server;
   TempDir program;
@@ -91,7 +76,7 @@ TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
   std::optional<platform::ExitStatus> status;
   const auto started = std::chrono::steady_clock::now();
   {
-    InDirectory inWork(work.path());
+    InDirectory inWork(work.path());  // the log grows in the working directory
     try {
       job.Form_Load();
       job.Form_Activate();

@@ -64,10 +64,7 @@ class JobTest : public ::testing::Test {
                                   std::chrono::milliseconds(3000)});
     form.attach(&view);
     ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);  // the job locks live here
-    previousDirectory_ = std::filesystem::current_path();
-    std::filesystem::current_path(work.path());
   }
-  ~JobTest() override { std::filesystem::current_path(previousDirectory_); }
 
   // A settings file whose section "job" points at the test server and the local folder.
   void writeSettings(const std::string& extraLines = {}, const std::string& ftpdir = "in/") {
@@ -110,7 +107,7 @@ class JobTest : public ::testing::Test {
   std::unique_ptr<job::Job> job;
 
  private:
-  std::filesystem::path previousDirectory_;
+  InDirectory inWork_{work.path()};  // last, so the job runs and ends there
 };
 
 }  // namespace skyhaul::test
