@@ -88,8 +88,7 @@ std::function<std::vector<std::string>(Scene&)> withLocalFile(std::vector<std::s
 }
 
 std::string validSettings(const Scene& scene) {
-  return "[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + scene.server.address() +
-         "\nftpdir=in/\nlocaldir=" + scene.local.prefix() + "\ngeslo=pelmun";
+  return jobSettings(scene.server.address(), scene.local.prefix()) + "geslo=pelmun";
 }
 
 // Bytes of every value, NUL and line ends among them.

@@ -27,9 +27,7 @@ Case noConnectionCase(const NoConnection& row) {
   c.prepare = [row](Scene& scene) {
     scene.writeSettings(scene.markerFollowUp());
     if (*row.server != '\0') {
-      scene.writeIni("[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + std::string(row.server) +
-                     "\nftpdir=in/\nlocaldir=" + scene.local.prefix() + "\n" +
-                     scene.markerFollowUp());
+      scene.writeIni(jobSettings(row.server, scene.local.prefix()) + scene.markerFollowUp());
     }
     writeFile(scene.localFile("f.txt"), "stays");
     writeFile(scene.remote("g.txt"), "stays too");

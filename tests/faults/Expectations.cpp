@@ -7,12 +7,6 @@
 
 namespace skyhaul::test {
 
-namespace {
-
-constexpr const char* kArrow = "----->";
-
-}  // namespace
-
 Snapshot snapshot(const std::filesystem::path& folder) {
   Snapshot result{folder, {}};
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -76,20 +70,6 @@ std::vector<std::string> recoveredStatuses(const char* working, const std::strin
 std::vector<std::string> failedStatuses(const char* working, const std::string& error,
                                         const char* finalPrefix) {
   return {working, error, working, error, working, finalPrefix + error};
-}
-
-bool isSuccessLine(const std::string& line, const std::string& source, const std::string& target) {
-  const std::string body = " " + source + kArrow + target;
-  return !line.starts_with("NAPAKA") && line.size() > body.size() && line.ends_with(body);
-}
-
-bool isOnlyFailureLine(const std::string& log, const std::string& source, const std::string& target,
-                       const std::string& mark) {
-  const std::string body = " " + source + kArrow + target + " ";
-  const auto at = log.find(body);
-  return log.starts_with("NAPAKA") && log.find("NAPAKA", 1) == std::string::npos &&
-         at != std::string::npos && log.find(mark, at + body.size()) != std::string::npos &&
-         log.ends_with("\r\n");
 }
 
 }  // namespace skyhaul::test

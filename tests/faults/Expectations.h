@@ -1,6 +1,6 @@
 #pragma once
-// The checks that every end-to-end case shares: status lines, log lines, and that no source
-// was deleted unless its copy is complete and byte-identical.
+// The checks that every end-to-end case shares: status lines, log lines (support/JobFiles.h),
+// and that no source was deleted unless its copy is complete and byte-identical.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "support/JobFiles.h"
 
 namespace skyhaul::test {
 
@@ -47,12 +49,5 @@ std::vector<std::string> statusesOf(const std::string& errors, const std::string
 std::vector<std::string> recoveredStatuses(const char* working, const std::string& error);
 std::vector<std::string> failedStatuses(const char* working, const std::string& error,
                                         const char* finalPrefix);
-
-// "<date> <time> <source>-----><target>".
-bool isSuccessLine(const std::string& line, const std::string& source, const std::string& target);
-// The whole log is one "NAPAKA<date> <time> <source>-----><target> <error>" line whose error
-// holds `mark`.
-bool isOnlyFailureLine(const std::string& log, const std::string& source, const std::string& target,
-                       const std::string& mark);
 
 }  // namespace skyhaul::test

@@ -13,6 +13,7 @@
 #include "job/Job.h"
 #include "platform/inet/InternetLibrary.h"
 #include "support/FakeClock.h"
+#include "support/JobFiles.h"
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
 #include "window/ClientEvents.h"
@@ -57,21 +58,6 @@ std::string fileName(int i) {
 
 std::string fileBytes(int i) { return patternBytes(64 + i % 200, static_cast<unsigned>(i)); }
 
-// The log grows in the working directory: the case moves there for the run.
-class InDirectory {
- public:
-  explicit InDirectory(const std::filesystem::path& path)
-      : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(path);
-  }
-  ~InDirectory() { std::filesystem::current_path(previous_); }
-  InDirectory(const InDirectory&) = delete;
-  InDirectory& operator=(const InDirectory&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
-
 TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
   TestFtpServer server;
   TempDir program;
@@ -79,9 +65,7 @@ TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
   TempDir work;
   std::filesystem::create_directory(server.root() / "in");
   for (int i = 0; i < kFiles; ++i) writeFile(local.path() / fileName(i), fileBytes(i));
-  writeFile(program.path() / "ftpjob.ini",
-            "[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + server.address() +
-                "\nftpdir=in/\nlocaldir=" + local.prefix() + "\n");
+  writeFile(program.path() / "ftpjob.ini", jobSettings(server.address(), local.prefix()));
   inet::setDefaultTimeouts(
       {std::chrono::seconds(10), std::chrono::seconds(10), std::chrono::seconds(10)});
   FakeClock clock;
@@ -97,7 +81,7 @@ TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
   std::optional<platform::ExitStatus> status;
   const auto started = std::chrono::steady_clock::now();
   {
-    InDirectory inWork(work.path());
+    InDirectory inWork(work.path());  // the log grows in the working directory
     try {
       job.Form_Load();
       job.Form_Activate();

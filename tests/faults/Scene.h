@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "faults/Expectations.h"
-#include "faults/SkyhaulProcess.h"
+#include "support/ProgramFolder.h"
+#include "support/SkyhaulProcess.h"
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
 
@@ -24,9 +25,10 @@ class Scene {
   // `localdir` when given); the remote folder "in" exists on the server.
   void writeSettings(const std::string& extraLines = {}, const std::string& ftpdir = "in/",
                      const std::string& localdir = {});
-  void writeIni(const std::string& text);
-  // Starts the program with the job command `arguments`. Waits on the server are bounded by
-  // SKYHAUL_TIMEOUT=5 unless the options set another.
+  void writeIni(const std::string& text) { program.writeIni(text); }
+  // Starts the program with the job command `arguments` in the working directory unless the
+  // options name another. Every status line is printed (SKYHAUL_VERBOSE=1) unless the options
+  // set it; the other defaults are the program folder's.
   std::unique_ptr<SkyhaulProcess> start(std::vector<std::string> arguments,
                                         RunOptions options = {}) const;
 
@@ -44,11 +46,10 @@ class Scene {
   std::filesystem::path markerPath() const { return work.path() / "after"; }
 
   TestFtpServer server;
-  TempDir program;   // the copy of the binary and its ftpjob.ini
-  TempDir local;     // the local folder of the transfers
-  TempDir work;      // the working directory
-  TempDir runtime;   // the user's runtime folder, where the job locks live
-  Snapshot sources;  // the source side as a case found it before the run
+  ProgramFolder program;  // the copy of the binary and its ftpjob.ini
+  TempDir local;          // the local folder of the transfers
+  TempDir work;           // the working directory
+  Snapshot sources;       // the source side as a case found it before the run
 };
 
 }  // namespace skyhaul::test

@@ -17,6 +17,7 @@
 #include "platform/SystemError.h"
 #include "platform/inet/InternetLibrary.h"
 #include "support/FakeClock.h"
+#include "support/JobFiles.h"
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
 #include "window/ClientEvents.h"
@@ -65,15 +66,11 @@ class JobTest : public ::testing::Test {
                               std::chrono::milliseconds(3000)});
     form.attach(&view);
     ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);  // the job locks live here
-    previousDirectory_ = std::filesystem::current_path();
-    std::filesystem::current_path(work.path());
   }
-  ~JobTest() override { std::filesystem::current_path(previousDirectory_); }
 
   // A settings file whose section "job" points at the test server and the local folder.
   void writeSettings(const std::string& extraLines = {}, const std::string& ftpdir = "in/") {
-    writeIni("[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + server.address() + "\nftpdir=" + ftpdir +
-             "\nlocaldir=" + local.prefix() + "\n" + extraLines);
+    writeIni(jobSettings(server.address(), local.prefix(), ftpdir) + extraLines);
   }
   void writeIni(const std::string& text) { writeFile(program.path() / "ftpjob.ini", text); }
 
@@ -93,19 +90,7 @@ class JobTest : public ::testing::Test {
     return result;
   }
 
-  std::vector<std::string> logLines() const {
-    const auto path = work.path() / "SKYHAUL.log";
-    if (!std::filesystem::exists(path)) return {};
-    std::string text = readFile(path);
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < text.size();) {
-      const auto end = text.find("\r\n", at);
-      lines.push_back(text.substr(at, end - at));
-      if (end == std::string::npos) break;
-      at = end + 2;
-    }
-    return lines;
-  }
+  std::vector<std::string> logLines() const { return test::logLines(work.path()); }
 
   std::vector<long> sleepsInMilliseconds() const {
     std::vector<long> result;
@@ -127,16 +112,7 @@ class JobTest : public ::testing::Test {
   std::unique_ptr<job::Job> job;
 
  private:
-  std::filesystem::path previousDirectory_;
+  InDirectory inWork_{work.path()};  // last, so the job runs and ends there
 };
-
-// "<date> <time> <source>-----><target>" with any date and time form of the locale.
-inline bool isSuccessLine(const std::string& line, const std::string& source,
-                          const std::string& target) {
-  const std::string body = " " + source + "----->" + target;
-  return line.size() > body.size() &&
-         line.compare(line.size() - body.size(), body.size(), body) == 0 &&
-         line.rfind("NAPAKA", 0) != 0;
-}
 
 }  // namespace skyhaul::test

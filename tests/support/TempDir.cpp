@@ -29,6 +29,16 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+InDirectory::InDirectory(const std::filesystem::path& path)
+    : previous_(std::filesystem::current_path()) {
+  std::filesystem::current_path(path);
+}
+
+InDirectory::~InDirectory() {
+  std::error_code ignored;  // a destructor cannot throw; the folder it came from may be gone
+  std::filesystem::current_path(previous_, ignored);
+}
+
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) throw std::runtime_error("cannot write " + path.string());

@@ -21,6 +21,19 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// The process works in `path` while this lives, then goes back to where it was; throws
+// std::filesystem::filesystem_error when `path` cannot be entered.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::filesystem::path& path);
+  ~InDirectory();
+  InDirectory(const InDirectory&) = delete;
+  InDirectory& operator=(const InDirectory&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
 // Small file helpers for tests.
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);

@@ -5,14 +5,13 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/ChildExit.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -88,19 +87,10 @@ std::string opensslTime(std::chrono::system_clock::time_point when) {
 
 // Waits for `pid` until `limit`; kills it then. The exit status, or -1 when it was killed.
 int waitBounded(pid_t pid, std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (true) {
-    int status = 0;
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (done < 0 && errno != EINTR) return -1;
-    if (std::chrono::steady_clock::now() >= deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  if (const auto code = waitForExit(pid, limit)) return *code;
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
 }
 
 // Runs openssl with `args`, its output appended to `log`; throws with that output on failure.

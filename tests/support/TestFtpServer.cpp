@@ -11,8 +11,8 @@
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
 
+#include "support/ChildExit.h"
 #include "support/TestCertificates.h"
 
 namespace skyhaul::test {
@@ -22,18 +22,6 @@ constexpr auto kStartLimit = std::chrono::seconds(20);
 constexpr auto kStopLimit = std::chrono::seconds(5);
 // Debian's interpreter has pyftpdlib; the python3 on PATH may not.
 constexpr const char* kPython = "/usr/bin/python3";
-
-// Waits for the child to end; false when it is still running after `limit`.
-bool waitForExit(pid_t pid, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (true) {
-    int status = 0;
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid || (done < 0 && errno != EINTR)) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
 
 // The server's options for FTPS: mode, certificate and key, version bounds.
 std::vector<std::string> tlsArguments(const FtpServerOptions& options) {
@@ -87,7 +75,7 @@ void TestFtpServer::start() {
 void TestFtpServer::stop() {
   if (pid_ <= 0) return;
   kill(pid_, SIGTERM);
-  if (!waitForExit(pid_, kStopLimit)) {
+  if (!waitForExit(pid_, kStopLimit).has_value()) {
     kill(pid_, SIGKILL);
     waitForExit(pid_, kStopLimit);
   }

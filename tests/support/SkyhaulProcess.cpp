@@ -1,4 +1,4 @@
-#include "faults/SkyhaulProcess.h"
+#include "support/SkyhaulProcess.h"
 
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -87,7 +87,9 @@ int openForChild(const std::filesystem::path& path, int flags) {
 
 SkyhaulProcess::SkyhaulProcess(const std::filesystem::path& program,
                                const std::filesystem::path& workingDirectory, RunOptions options)
-    : errorsPath_(output_.path() / "errors"), options_(std::move(options)) {
+    : outputPath_(files_.path() / "output"),
+      errorsPath_(files_.path() / "errors"),
+      options_(std::move(options)) {
   std::vector<std::string> arguments{program.string()};
   arguments.insert(arguments.end(), options_.arguments.begin(), options_.arguments.end());
   std::vector<std::string> environment = childEnvironment(options_.environment);
@@ -95,7 +97,7 @@ SkyhaulProcess::SkyhaulProcess(const std::filesystem::path& program,
   std::vector<char*> envp = pointers(environment);
   const std::string directory = workingDirectory.string();
   const int input = openForChild("/dev/null", O_RDONLY);
-  const int output = openForChild(output_.path() / "output", O_WRONLY | O_CREAT | O_TRUNC);
+  const int output = openForChild(outputPath_, O_WRONLY | O_CREAT | O_TRUNC);
   const int errors = openForChild(errorsPath_, O_WRONLY | O_CREAT | O_TRUNC);
   started_ = std::chrono::steady_clock::now();
   pid_ = ::fork();
@@ -113,6 +115,8 @@ SkyhaulProcess::~SkyhaulProcess() {
   ::kill(pid_, SIGKILL);
   reap(0);
 }
+
+std::string SkyhaulProcess::output() const { return readFile(outputPath_); }
 
 std::string SkyhaulProcess::errors() const { return readFile(errorsPath_); }
 
@@ -149,6 +153,7 @@ RunOutcome SkyhaulProcess::finish() {
   outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(ended_ - started_);
   if (WIFEXITED(waitStatus_)) outcome.exitStatus = WEXITSTATUS(waitStatus_);
   if (WIFSIGNALED(waitStatus_)) outcome.signal = WTERMSIG(waitStatus_);
+  outcome.output = output();
   outcome.errors = errors();
   outcome.peakMemoryKiB = peakMemoryKiB_;
   return outcome;

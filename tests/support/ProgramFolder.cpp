@@ -1,0 +1,37 @@
+#include "support/ProgramFolder.h"
+
+#include <stdexcept>
+
+namespace skyhaul::test {
+
+ProgramFolder::ProgramFolder() {
+  std::filesystem::copy_file(SKYHAUL_BINARY, binary());
+  std::filesystem::permissions(binary(), std::filesystem::perms::owner_all);
+}
+
+void ProgramFolder::writeIni(const std::string& text) const {
+  writeFile(path() / "ftpjob.ini", text);
+}
+
+std::unique_ptr<SkyhaulProcess> ProgramFolder::start(RunOptions options) const {
+  // The test's own directory would let the log grow among the build's files.
+  if (options.workingDirectory.empty()) throw std::invalid_argument("no working directory");
+  addDefault(options.environment, "SKYHAUL_TIMEOUT=5");
+  addDefault(options.environment, "XDG_RUNTIME_DIR=" + runtime_.path().string());
+  const auto directory = options.workingDirectory;
+  return std::make_unique<SkyhaulProcess>(binary(), directory, std::move(options));
+}
+
+RunOutcome ProgramFolder::run(RunOptions options) const {
+  return start(std::move(options))->finish();
+}
+
+void addDefault(std::vector<std::string>& environment, const std::string& entry) {
+  const std::string prefix = entry.substr(0, entry.find('=') + 1);
+  for (const auto& present : environment) {
+    if (present.starts_with(prefix)) return;
+  }
+  environment.push_back(entry);
+}
+
+}  // namespace skyhaul::test

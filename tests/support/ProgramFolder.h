@@ -1,0 +1,42 @@
+#pragma once
+// The program as a job finds it installed: a folder of its own holding a copy of the built
+// binary beside its ftpjob.ini, and the user's runtime folder where its job locks live.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/SkyhaulProcess.h"
+#include "support/TempDir.h"
+
+namespace skyhaul::test {
+
+class ProgramFolder {
+ public:
+  // Copies the built binary; throws std::filesystem::filesystem_error when it is not there.
+  ProgramFolder();
+  ProgramFolder(const ProgramFolder&) = delete;
+  ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+  const std::filesystem::path& path() const { return folder_.path(); }
+  std::filesystem::path binary() const { return path() / "skyhaul"; }
+  // Writes ftpjob.ini beside the copy.
+  void writeIni(const std::string& text) const;
+
+  // Starts the copy in `options.workingDirectory`, which must be given (std::invalid_argument).
+  // Unless the options set them, waits on the server are bounded by SKYHAUL_TIMEOUT=5 and the
+  // job locks live in the runtime folder.
+  std::unique_ptr<SkyhaulProcess> start(RunOptions options) const;
+  // Starts the copy and waits for its end.
+  RunOutcome run(RunOptions options) const;
+
+ private:
+  TempDir folder_;
+  TempDir runtime_;
+};
+
+// Adds `entry` ("NAME=value") to `environment` unless that already sets NAME.
+void addDefault(std::vector<std::string>& environment, const std::string& entry);
+
+}  // namespace skyhaul::test
