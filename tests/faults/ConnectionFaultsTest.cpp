@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "faults/ConcurrentCases.h"
+#include "support/TestCertificates.h"
 
 namespace skyhaul::test {
 namespace {
@@ -21,9 +22,10 @@ struct NoConnection {
   const char* cause;   // what the console must say
 };
 
-Case noConnectionCase(const NoConnection& row) {
+Case noConnectionCase(const NoConnection& row, const FtpServerOptions& server = {}) {
   Case c;
   c.name = row.name;
+  c.server = server;
   c.prepare = [row](Scene& scene) {
     scene.writeSettings(scene.markerFollowUp());
     if (*row.server != '\0') {
@@ -75,6 +77,34 @@ TEST(ConnectionFaults, NoConnectionAtTheStart) {
            NoConnection{"PasswordQuotedBack", "echo-password:530", "", false, "530 Password ****"},
        }) {
     cases.push_back(noConnectionCase(row));
+  }
+  runConcurrently(cases);
+}
+
+// Over FTPS a certificate we do not trust, one for another name, and a server that will not
+// speak TLS end the start the same way; nothing falls back to clear text.
+TEST(ConnectionFaults, NoFtpsConnectionAtTheStart) {
+  const auto& certificates = testCertificates();
+  struct Row {
+    NoConnection row;
+    std::filesystem::path cert;
+    std::filesystem::path key;
+  };
+  std::vector<Case> cases;
+  for (const Row& r : {
+           Row{{"CertificateNotTrusted", "", "", false, "12045"},
+               certificates.selfSignedCert,
+               certificates.selfSignedKey},
+           Row{{"CertificateForAnotherName", "", "", false, "12038"},
+               certificates.wrongNameCert,
+               certificates.wrongNameKey},
+           Row{{"AuthTlsRefused", "refuse:AUTH:500", "", false, "500"}, {}, {}},
+       }) {
+    FtpServerOptions server;
+    server.tls = FtpTls::Explicit;
+    server.tlsCert = r.cert;
+    server.tlsKey = r.key;
+    cases.push_back(noConnectionCase(r.row, server));
   }
   runConcurrently(cases);
 }

@@ -1,15 +1,26 @@
 #include "faults/Scene.h"
 
+#include "support/TestCertificates.h"
+
 #include "support/JobFiles.h"
 
 namespace skyhaul::test {
 
-Scene::Scene(FtpServerOptions serverOptions) : server(std::move(serverOptions)) {}
+Scene::Scene(FtpServerOptions serverOptions) : server(serverOptions), tls_(serverOptions.tls) {}
+
+// Over FTPS the server is named with its scheme and the test CA is trusted.
+std::string Scene::serverUrl() const {
+  if (tls_ == FtpTls::Explicit) return "ftpes://" + server.address();
+  if (tls_ == FtpTls::Implicit) return "ftps://" + server.address();
+  return server.address();
+}
 
 void Scene::writeSettings(const std::string& extraLines, const std::string& ftpdir,
                           const std::string& localdir) {
   std::filesystem::create_directories(server.root() / "in");
-  writeIni(jobSettings(server.address(), localdir.empty() ? local.prefix() : localdir, ftpdir) +
+  const std::string trust =
+      tls_ == FtpTls::None ? "" : "certifikat=" + testCertificates().caCert.string() + "\n";
+  writeIni(jobSettings(serverUrl(), localdir.empty() ? local.prefix() : localdir, ftpdir) + trust +
            extraLines);
 }
 

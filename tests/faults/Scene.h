@@ -21,8 +21,9 @@ class Scene {
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
 
-  // ftpjob.ini whose section "job" points at the test server and the local folder (or
-  // `localdir` when given); the remote folder "in" exists on the server.
+  // ftpjob.ini whose section "job" points at the test server (over FTPS when it speaks TLS,
+  // trusting the test CA) and the local folder (or `localdir` when given); the remote folder
+  // "in" exists on the server.
   void writeSettings(const std::string& extraLines = {}, const std::string& ftpdir = "in/",
                      const std::string& localdir = {});
   void writeIni(const std::string& text) { program.writeIni(text); }
@@ -44,12 +45,17 @@ class Scene {
   // "run1=touch <marker>\n": a follow-up program that leaves a marker file.
   std::string markerFollowUp() const;
   std::filesystem::path markerPath() const { return work.path() / "after"; }
+  // FTPURL for the test server.
+  std::string serverUrl() const;
 
   TestFtpServer server;
   ProgramFolder program;  // the copy of the binary and its ftpjob.ini
   TempDir local;          // the local folder of the transfers
   TempDir work;           // the working directory
   Snapshot sources;       // the source side as a case found it before the run
+
+ private:
+  FtpTls tls_;
 };
 
 }  // namespace skyhaul::test

@@ -68,11 +68,13 @@ void check(Scene& scene, const RunOutcome& outcome, Direction direction, const S
   EXPECT_FALSE(std::filesystem::exists(scene.markerPath())) << "a follow-up program ran";
 }
 
-void runTable(Direction direction, const std::vector<ServerFault>& rows) {
+void runTable(Direction direction, const std::vector<ServerFault>& rows,
+              const FtpServerOptions& server = {}) {
   std::vector<Case> cases;
   for (const ServerFault& row : rows) {
     Case c;
     c.name = row.name;
+    c.server = server;
     c.prepare = [direction, row](Scene& scene) { return prepare(scene, direction, row); };
     c.check = [direction, row](Scene& scene, const RunOutcome& outcome) {
       check(scene, outcome, direction, row);
@@ -84,6 +86,32 @@ void runTable(Direction direction, const std::vector<ServerFault>& rows) {
     cases.push_back(std::move(c));
   }
   runConcurrently(cases);
+}
+
+// The same faults over FTPS (explicit TLS, every data connection resumed), where they make
+// sense: the TLS connections break, reset or stall the way the plain ones do.
+FtpServerOptions overTls() {
+  FtpServerOptions options;
+  options.tls = FtpTls::Explicit;
+  return options;
+}
+
+TEST(ServerFaults, OverTls) {
+  runTable(Direction::Up,
+           {
+               {"UpControlDroppedOnce", "drop-control:STOR:5000:times=1", true, kReset},
+               {"UpDataResetEveryTime", "reset-data:STOR:5000", false, "426"},
+               {"UpRefused553", "refuse:STOR:553", false, "553"},
+               {"UpKeepsOnlyAPart", "stor-keep:1000", false, "(1000 od 20000)"},
+           },
+           overTls());
+  runTable(Direction::Down,
+           {
+               {"DownControlDroppedOnce", "drop-control:RETR:5000:times=1", true, kReset},
+               {"DownDataResetEveryTime", "reset-data:RETR:5000", false, ""},
+               {"DownDataStallsOnce", "stall-data:RETR:5000:times=1", true, kTimedOut},
+           },
+           overTls());
 }
 
 TEST(ServerFaults, Upload) {
