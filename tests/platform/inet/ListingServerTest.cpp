@@ -65,13 +65,10 @@ struct ListingMode {
 class Listing : public testing::TestWithParam<ListingMode> {
  protected:
   static void SetUpTestSuite() {
-    server_ = new test::TestFtpServer();
+    server_ = std::make_unique<test::TestFtpServer>();
     fillRoot(server_->root());
   }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
+  static void TearDownTestSuite() { server_.reset(); }
   void SetUp() override {
     server_->setFaults(GetParam().faults);
     ftp_ = std::make_unique<FtpTestSession>(*server_);
@@ -83,11 +80,9 @@ class Listing : public testing::TestWithParam<ListingMode> {
   }
   FtpConnection& connection() { return *ftp_->connection; }
 
-  static test::TestFtpServer* server_;
+  static inline std::unique_ptr<test::TestFtpServer> server_;
   std::unique_ptr<FtpTestSession> ftp_;
 };
-
-test::TestFtpServer* Listing::server_ = nullptr;
 
 TEST_P(Listing, StarMatchesTheLastComponentButNoDotfile) {
   const auto found = findAll(connection(), "*.txt");

@@ -13,17 +13,7 @@ namespace {
 using test::readFile;
 using test::writeFile;
 
-class FtpOperations : public testing::Test {
- protected:
-  static void SetUpTestSuite() { server_ = new test::TestFtpServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  static test::TestFtpServer* server_;
-};
-
-test::TestFtpServer* FtpOperations::server_ = nullptr;
+class FtpOperations : public SharedServer<FtpOperations> {};
 
 TEST_F(FtpOperations, DirectoriesAreCreatedEnteredAndRemoved) {
   FtpTestSession ftp(*server_);

@@ -18,6 +18,15 @@ inline Timeouts shortTimeouts() {
   return Timeouts{milliseconds(5000), milliseconds(1500), milliseconds(1500)};
 }
 
+// One test server for all the tests of a suite, which leave it as they found it.
+template <typename Suite>
+class SharedServer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = std::make_unique<test::TestFtpServer>(); }
+  static void TearDownTestSuite() { server_.reset(); }
+  static inline std::unique_ptr<test::TestFtpServer> server_;
+};
+
 // A session and one logged-in connection to `server`.
 struct FtpTestSession {
   explicit FtpTestSession(const test::TestFtpServer& server, bool passive = true,

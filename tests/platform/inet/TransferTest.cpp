@@ -16,17 +16,7 @@ using test::patternBytes;
 using test::readFile;
 using test::writeFile;
 
-class FtpTransfer : public testing::Test {
- protected:
-  static void SetUpTestSuite() { server_ = new test::TestFtpServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  static test::TestFtpServer* server_;
-};
-
-test::TestFtpServer* FtpTransfer::server_ = nullptr;
+class FtpTransfer : public SharedServer<FtpTransfer> {};
 
 class RoundTrip : public FtpTransfer, public testing::WithParamInterface<std::size_t> {};
 
