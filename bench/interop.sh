@@ -39,7 +39,8 @@
 #   vsftpd it takes its TLS versions from OPENSSL_CONF.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repo="$(pwd)"
+# shellcheck source=bench/common.sh
+. bench/common.sh
 
 MODE="${MODE:-tls}"
 case "$MODE" in plain | tls) ;; *) echo "MODE is plain or tls, not $MODE" >&2; exit 64 ;; esac
@@ -50,32 +51,10 @@ FILES=(empty.bin b600.bin c3m77.bin)
 UNPACKED=(proftpd-core proftpd-mod-crypto pure-ftpd pure-ftpd-common)
 USER_MARKER="Skyhaul interop"
 
-install_missing() {
-  # The unpacked servers' libraries, beside what the script itself runs.
-  local wanted=(vsftpd curl openssl passwd python3 procps libhiredis0.14 libmemcached11
-    libmemcachedutil2 libpcre2-posix3 libsodium23)
-  local missing=()
-  for package in "${wanted[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-      missing+=("$package")
-  done
-  if [ "${#missing[@]}" -gt 0 ]; then
-    echo "== Installing: ${missing[*]}" >&2
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  fi
-  if command -v service >/dev/null && service vsftpd status >/dev/null 2>&1; then
-    service vsftpd stop >/dev/null 2>&1 || true
-  fi
-}
-
-install_missing
-if [ -z "${SKYHAUL_BINARY:-}" ]; then
-  scripts/build.sh >&2
-  SKYHAUL_BINARY="$repo/build/skyhaul"
-fi
-SKYHAUL_BINARY="$(realpath "$SKYHAUL_BINARY")"
+# The unpacked servers' libraries, beside what the script itself runs.
+install_packages vsftpd curl openssl passwd python3 procps libhiredis0.14 libmemcached11 \
+  libmemcachedutil2 libpcre2-posix3 libsodium23
+find_skyhaul
 
 work="$(mktemp -d /tmp/skyhaul-interop-XXXXXX)"
 chmod 755 "$work"  # the users' chroots lie inside, and the servers enter them as the users
@@ -108,10 +87,6 @@ sessions_gone() {
   done
 }
 
-free_port() {
-  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-
 unpack_servers() {
   mkdir -p "$work/debs" "$work/pkg"
   # As root the download cannot drop to apt's own user in a folder of root's.
@@ -119,21 +94,6 @@ unpack_servers() {
   (cd "$work/debs" && "${download[@]}" >/dev/null 2>&1) ||
     { apt-get update -qq && (cd "$work/debs" && "${download[@]}" >/dev/null); }
   for deb in "$work/debs/"*.deb; do dpkg-deb -x "$deb" "$work/pkg"; done
-}
-
-make_certificates() {  # make_certificates DIR: DIR/ca.pem signs DIR/server.pem (key server.key)
-  local dir="$1"
-  mkdir -p "$dir"
-  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Skyhaul interop CA" \
-    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
-    -keyout "$dir/ca.key" -out "$dir/ca.pem" 2>/dev/null
-  openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" \
-    -keyout "$dir/server.key" -out "$dir/server.csr" 2>/dev/null
-  printf '%s\n' "subjectAltName=IP:127.0.0.1" "basicConstraints=CA:FALSE" \
-    "keyUsage=critical,digitalSignature,keyEncipherment" "extendedKeyUsage=serverAuth" >"$dir/server.ext"
-  openssl x509 -req -days 2 -in "$dir/server.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" \
-    -CAcreateserial -extfile "$dir/server.ext" -out "$dir/server.pem" 2>/dev/null
-  openssl verify -CAfile "$dir/ca.pem" "$dir/server.pem" >/dev/null
 }
 
 # make_user SERVER: the server's own login, its home a root-owned chroot with files/ writable by
@@ -455,7 +415,7 @@ curl_case() {  # curl_case SERVER VERSION: sets cell_up and cell_down
 echo "== Fetching and unpacking proftpd and pure-ftpd into $work" >&2
 unpack_servers
 if [ "$MODE" = tls ]; then
-  make_certificates "$work/tls"
+  make_certificates "$work/tls" "Skyhaul interop CA"
   versions=(1.2 1.3)
 else
   versions=(-)
