@@ -51,3 +51,16 @@ make_certificates() {
     -CAcreateserial -extfile "$dir/server.ext" -out "$dir/server.pem" 2>/dev/null
   openssl verify -CAfile "$dir/ca.pem" "$dir/server.pem" >/dev/null
 }
+
+# vsftpd_tls_settings DIR: the lines that make vsftpd insist on TLS for logins and data, with
+# resumed sessions, serving the certificate that make_certificates DIR made.
+vsftpd_tls_settings() {
+  cat <<CONF
+ssl_enable=YES
+force_local_logins_ssl=YES
+force_local_data_ssl=YES
+require_ssl_reuse=YES
+rsa_cert_file=$1/server.pem
+rsa_private_key_file=$1/server.key
+CONF
+}

@@ -144,14 +144,7 @@ seccomp_sandbox=NO
 secure_chroot_dir=/var/run/vsftpd/empty
 pam_service_name=vsftpd
 CONF
-  [ "$2" = - ] || cat <<CONF
-ssl_enable=YES
-force_local_logins_ssl=YES
-force_local_data_ssl=YES
-require_ssl_reuse=YES
-rsa_cert_file=$work/tls/server.pem
-rsa_private_key_file=$work/tls/server.key
-CONF
+  [ "$2" = - ] || vsftpd_tls_settings "$work/tls"
 }
 
 proftpd_config() {  # proftpd_config PORT VERSION

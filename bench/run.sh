@@ -165,13 +165,8 @@ anonymous_enable=NO
 local_umask=022
 chroot_local_user=YES
 pam_service_name=vsftpd
-ssl_enable=YES
-force_local_logins_ssl=YES
-force_local_data_ssl=YES
-require_ssl_reuse=YES
-rsa_cert_file=$work/tls/server.pem
-rsa_private_key_file=$work/tls/server.key
 CONF
+  vsftpd_tls_settings "$work/tls" >>"$work/vsftpd-tls.conf"
   /usr/sbin/vsftpd "$work/vsftpd-tls.conf" &
   pids+=($!)
   curl_tls=(curl -sS --fail --ssl-reqd --cacert "$work/tls/ca.pem")
