@@ -62,13 +62,12 @@ struct ListingMode {
   bool binary;  // a binary transfer comes first, leaving the connection in that type
 };
 
-class Listing : public testing::TestWithParam<ListingMode> {
+class Listing : public SharedServer<Listing, testing::TestWithParam<ListingMode>> {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<test::TestFtpServer>();
+    SharedServer::SetUpTestSuite();
     fillRoot(server_->root());
   }
-  static void TearDownTestSuite() { server_.reset(); }
   void SetUp() override {
     server_->setFaults(GetParam().faults);
     ftp_ = std::make_unique<FtpTestSession>(*server_);
@@ -80,7 +79,6 @@ class Listing : public testing::TestWithParam<ListingMode> {
   }
   FtpConnection& connection() { return *ftp_->connection; }
 
-  static inline std::unique_ptr<test::TestFtpServer> server_;
   std::unique_ptr<FtpTestSession> ftp_;
 };
 

@@ -19,8 +19,8 @@ inline Timeouts shortTimeouts() {
 }
 
 // One test server for all the tests of a suite, which leave it as they found it.
-template <typename Suite>
-class SharedServer : public ::testing::Test {
+template <typename Suite, typename Base = ::testing::Test>
+class SharedServer : public Base {
  protected:
   static void SetUpTestSuite() { server_ = std::make_unique<test::TestFtpServer>(); }
   static void TearDownTestSuite() { server_.reset(); }
