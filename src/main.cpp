@@ -3,7 +3,8 @@
 // commands and the follow-up programs, and ends with an exit status a scheduler can read:
 // 0 the job ran to its end, 1 a file failed its third attempt, 2 an error ended it,
 // 3 the user closed the window, 4 the server could not be reached or refused the login,
-// 5 another run of the same job was under way.
+// 5 another run of the same job was under way, 6 the job ran to its end but a remote listing
+// failed.
 
 #include <chrono>
 #include <clocale>

@@ -61,7 +61,6 @@ void cFTP::CloseConnection() { hConnection.reset(); }
 bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
                           const std::string& sPassword) {
   hConnection.reset();
-  password_ = sPassword;
   if (!hInternet) {
     RecordErrorMessage(platform::ErrorCode::InvalidHandle, "InternetConnect");
     return false;
@@ -69,7 +68,8 @@ bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
   hConnection =
       hInternet->connect(sServer, 0, sUser, sPassword, lConnectFlags == kConnectFlagsPassive);
   if (hConnection) return true;
-  RecordErrorMessage(platform::lastError(), "InternetConnect");
+  // Only the replies to USER and PASS may echo the password.
+  sLastError = errorText(static_cast<int>(platform::lastError()), "InternetConnect", {}, sPassword);
   return false;
 }
 
@@ -93,14 +93,20 @@ platform::ErrorCode cFTP::failure() const {
 
 void cFTP::RecordErrorMessage(int lErrorCode, const std::string& sSource,
                               const std::string& detail) {
-  std::string message = platform::messageFor(lErrorCode) + detail + tlsReason(lErrorCode);
-  if (message.size() > kMessageCapacity) message.clear();
-  sLastError = sSource + " error code: " + std::to_string(lErrorCode) + " Message: " + message;
+  sLastError = errorText(lErrorCode, sSource, detail, {});
+}
+
+// The secret is masked before the text is cut, so that no part of it survives at the cut.
+std::string cFTP::errorText(int lErrorCode, const std::string& sSource, const std::string& detail,
+                            const std::string& secret) {
   if (lErrorCode == static_cast<int>(platform::ErrorCode::InternetExtendedError)) {
     // The server explained the failure itself: its reply is the whole text.
-    sLastError = inet::lastResponseInfo().substr(0, kResponseCapacity);
+    return withoutSecret(inet::lastResponseInfo(), secret).substr(0, kResponseCapacity);
   }
-  sLastError = withoutSecret(sLastError, password_);
+  std::string message = platform::messageFor(lErrorCode) + detail + tlsReason(lErrorCode);
+  if (message.size() > kMessageCapacity) message.clear();
+  return withoutSecret(
+      sSource + " error code: " + std::to_string(lErrorCode) + " Message: " + message, secret);
 }
 
 void cFTP::recordLocalError(const platform::LocalFile& local, const std::string& sSource) {

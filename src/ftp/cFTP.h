@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ftp/cFTPEvents.h"
 #include "platform/Clock.h"
@@ -62,9 +63,11 @@ class cFTP {
   // The bare names matching `sFile`, in the server's order, joined by ","; "" when none or on
   // failure (records nothing).
   std::string GetFTPdir(const std::string& sFile);
-  // Like GetFTPdir, but only the files: entries the server marks as folders are left out.
-  // False, with the text recorded, when the listing failed; no match is true and "".
-  bool GetFTPFileNames(const std::string& sFile, std::string& sNames);
+  // Like GetFTPdir, but each name exactly as listed, and only the files: folders, and links
+  // whose size the server will not give (links to folders), are left out. False, with the text
+  // recorded, when the listing failed (a folder that does not exist or may not be read
+  // included); no match is true and no names.
+  bool GetFTPFileNames(const std::string& sFile, std::vector<std::string>& names);
   void SetTransferASCII();
   void SetTransferBinary();
   void SetModeActive();
@@ -77,10 +80,13 @@ class cFTP {
   // `detail` follows the code's message (figures only this failure knows).
   void RecordErrorMessage(int lErrorCode, const std::string& sSource,
                           const std::string& detail = {});
+  static std::string errorText(int lErrorCode, const std::string& sSource,
+                               const std::string& detail, const std::string& secret);
   void RecordErrorMessage(platform::ErrorCode code, const std::string& sSource,
                           const std::string& detail = {}) {
     RecordErrorMessage(static_cast<int>(code), sSource, detail);
   }
+  bool namesFile(const std::string& sRemote);
   void recordLocalError(const platform::LocalFile& local, const std::string& sSource);
   inet::TransferType transferType() const;
   bool connected() const { return hConnection != nullptr; }
@@ -109,7 +115,6 @@ class cFTP {
   int lTransferType = kTransferTypeAscii;
   int lConnectFlags = kConnectFlagsActive;
   std::string sLastError;
-  std::string password_;  // of the last OpenConnection: never part of a text
 
   platform::Clock& clock_;
   cFTPEvents* events_ = nullptr;

@@ -18,23 +18,33 @@ std::string cFTP::GetFTPdir(const std::string& sFile) {
   return listing;
 }
 
-bool cFTP::GetFTPFileNames(const std::string& sFile, std::string& sNames) {
-  sNames.clear();
+bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& names) {
+  names.clear();
   inet::FindData entry;
   std::unique_ptr<inet::FtpFind> find;
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
   if (!find) {
     const platform::ErrorCode code = failure();
     if (code == platform::ErrorCode::NoMoreFiles) return true;
-    RecordErrorMessage(code, "FtpFindFirstFile");
+    // A folder that is missing or unreadable: the server's own reply says which and why.
+    RecordErrorMessage(code == platform::ErrorCode::FtpFolderMissing
+                           ? platform::ErrorCode::InternetExtendedError
+                           : code,
+                       "FtpFindFirstFile");
     return false;
   }
+  const std::string folder = sFile.substr(0, sFile.size() - bareName(sFile).size());
   do {
-    if (entry.isDirectory) continue;
-    if (!sNames.empty()) sNames += ',';
-    sNames += bareName(entry.fileName);
+    if (entry.isDirectory || (entry.isLink && !namesFile(folder + entry.fileName))) continue;
+    names.push_back(bareName(entry.fileName));
   } while (find->findNextFile(entry));
   return true;
+}
+
+// A listed link may name a folder: only the server can tell, by giving its size.
+bool cFTP::namesFile(const std::string& sRemote) {
+  std::int64_t size = 0;
+  return hConnection->reportStoredSize(sRemote, size) != inet::FtpConnection::SizeReport::Refused;
 }
 
 std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
@@ -43,7 +53,9 @@ std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
   const platform::ErrorCode code = failure();
   if (find) return entry.fileSize;
-  if (code == platform::ErrorCode::NoMoreFiles) return -1;
+  if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing) {
+    return -1;
+  }
   RecordErrorMessage(code, "FtpFindFirstFile");
   return -2;
 }

@@ -50,7 +50,10 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   if (events_ != nullptr) events_->yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(1000));
   yield(2);
-  return finishUpload() && verifyUpload(local, sLocal, sRemote, total);
+  if (finishUpload()) return verifyUpload(local, sLocal, sRemote, total);
+  // Refused at its end: whatever the server kept of it is no file anybody may take.
+  if (connected()) hConnection->deleteFile(sRemote);
+  return false;
 }
 
 // A confirmed upload counts only when the source is still what was sent, and the server holds

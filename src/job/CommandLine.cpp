@@ -64,6 +64,9 @@ Izhodni status:
       zagnali
   5   drug zagon istega opravila (ista datoteka nastavitev in isti odsek)
       že teče; nič ni bilo storjeno
+  6   opravilo je teklo do konca, a seznama datotek na strežniku ni bilo
+      mogoče dobiti (mape ni, ni berljiva, povezava za podatke ali čas
+      potekel); ukaz brez seznama ni prenesel ničesar
   64  napačna uporaba (neznana možnost ali --settings brez datoteke)
 
 Več: man skyhaul

@@ -3,9 +3,10 @@
 #include <chrono>
 
 #include "job/Job.h"
+#include "job/LeaveOut.h"
 #include "platform/LocalDirectory.h"
 #include "platform/LocalFile.h"
-#include "settings/TrimSpaces.h"
+#include "platform/PartFile.h"
 #include "window/StatusLine.h"
 
 namespace skyhaul::job {
@@ -22,14 +23,13 @@ using window::kUploading;
 void Job::upload() {
   std::string remotePath = form_.textDIR.text() + form_.Textimedat.text();
   std::string localPath = form_.textLDIR.text() + form_.Textimedat.text();
+  if (leaveOutAtItsTurn(localPath)) return;
   form_.TransferStart = clock_.secondsSinceMidnight();
   form_.Label3.setText(kUploading);
   mFTP.SetFTPDirectory("/");
   clock_.sleep(std::chrono::milliseconds(100));
   bool failed = false;
   for (int attemptsLeft = kAttempts;;) {
-    // The client trims the paths in place, so the log and the deletion name the very file that
-    // was sent.
     failed = !sendFile(localPath, remotePath);
     --attemptsLeft;
     if (!failed || attemptsLeft == 0) break;
@@ -39,13 +39,14 @@ void Job::upload() {
   form_.Label3.setText(kDone);
   log_.appendSuccess(localPath, remotePath);
   if (form_.Chkbrisi.ticked()) platform::deleteLocalFile(localPath);
-  view_.yield();
-  view_.yield();
+  view_.yieldBeforeWait();
+  view_.yieldBeforeWait();
 }
 
 void Job::download() {
   std::string remotePath = form_.textDIR.text() + form_.Textimedat.text();
   std::string localPath = form_.textLDIR.text() + form_.Textimedat.text();
+  if (leaveOutAtItsTurn(localPath)) return;
   form_.TransferStart = clock_.secondsSinceMidnight();
   form_.Label3.setText(kDownloading);
   mFTP.SetFTPDirectory("/");
@@ -67,19 +68,27 @@ void Job::download() {
       platform::syncLocalFile(localPath) == platform::ErrorCode::Success) {
     mFTP.DeleteFTPFile(remotePath);
   }
-  view_.yield();
-  view_.yield();
+  view_.yieldBeforeWait();
+  view_.yieldBeforeWait();
+}
+
+// The queue was checked when it was built; a local file may have been put in its place since
+// (a FIFO would hold the job for ever, a link could send it anywhere).
+bool Job::leaveOutAtItsTurn(const std::string& localPath) {
+  const char* status = localFileStatus(localPath);
+  if (status == nullptr) return false;
+  showLeftOut(form_.Textimedat.text(), status);
+  return true;
 }
 
 // With publishing by rename ("zacasno=1") the file arrives under a hidden name in its folder and
 // takes its own name only once it is verified whole, for servers whose consumers take whatever
-// appears. The paths come back trimmed, as the client hands them back.
+// appears. The temporary's name is fresh for each attempt: no other run's upload can meet it.
 bool Job::sendFile(std::string& localPath, std::string& remotePath) {
   if (!publishByRename_) return mFTP.FTPUploadFile(localPath, remotePath);
-  remotePath = settings::trimSpaces(remotePath);
   const auto slash = remotePath.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "" : remotePath.substr(0, slash + 1);
-  std::string temporary = folder + platform::partFileName(remotePath.substr(folder.size()));
+  std::string temporary = folder + platform::newPartFileName();
   if (!mFTP.FTPUploadFile(localPath, temporary)) return false;
   if (mFTP.RenameFTPFile(temporary, remotePath)) return true;
   mFTP.DeleteFTPFile(temporary);
@@ -93,11 +102,11 @@ void Job::prepareNextAttempt(const char* status) {
   clock_.sleep(std::chrono::milliseconds(1000));
   mFTP.CloseConnection();
   mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword);
-  view_.yield();
+  view_.yieldBeforeWait();
   mFTP.SetFTPDirectory("/");
   clock_.sleep(std::chrono::milliseconds(1000));
   form_.Label3.setText(status);
-  view_.yield();
+  view_.yieldBeforeWait();
 }
 
 // After the third failure: the error in the status line, the failure line in the log, a pause
@@ -106,6 +115,7 @@ void Job::endAfterFailure(const std::string& status, const std::string& source,
                           const std::string& target) {
   form_.Label3.setText(status + mFTP.GetLastErrorMessage());
   log_.appendFailure(source, target, mFTP.GetLastErrorMessage());
+  view_.yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(5000));
   programEnd_.endProgram(platform::ExitStatus::FileFailed);
 }

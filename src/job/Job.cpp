@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "job/LeaveOut.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/inet/ServerAddress.h"
 #include "settings/Filled.h"
@@ -30,20 +31,6 @@ std::string serverDescription(const std::string& server) {
   if (!address) return server;
   const bool v6 = address->host.find(':') != std::string::npos;
   return (v6 ? "[" + address->host + "]" : address->host) + ":" + std::to_string(address->port);
-}
-
-// A text of several lines (a server's reply) as one line.
-std::string oneLine(const std::string& text) {
-  std::string line;
-  for (const char c : text) {
-    if (c != '\r' && c != '\n') {
-      line += c;
-    } else if (!line.empty() && line.back() != ' ') {
-      line += ' ';
-    }
-  }
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  return line;
 }
 
 }  // namespace
@@ -89,10 +76,10 @@ void Job::Form_Activate() {
     if (IsFilled(ReadIni(first, "FTPURL", form_.IniPath))) {
       switchToSection(first);
       job = command;
-      view_.yield();
+      view_.yieldBeforeWait();
     }
   }
-  view_.yield();
+  view_.yieldBeforeWait();
   RunJob(job);
 }
 
@@ -131,17 +118,18 @@ void Job::RunJob(const std::string& job) {
   if (connected) {
     if (IsFilled(job)) ftpprenos(job);
     runStoredCommands();
-    view_.yield();
+    view_.yieldBeforeWait();
   } else {
     reportStartFailure();
   }
-  view_.yield();
+  view_.yieldBeforeWait();
   mFTP.CloseConnection();
   view_.yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(5000));
   startFollowUpPrograms();
-  programEnd_.endProgram(connected ? platform::ExitStatus::Completed
-                                   : platform::ExitStatus::ConnectionFailed);
+  programEnd_.endProgram(!connected       ? platform::ExitStatus::ConnectionFailed
+                         : listingFailed_ ? platform::ExitStatus::ListingFailed
+                                          : platform::ExitStatus::Completed);
 }
 
 // Two runs of one job (the same settings file and section) would send the same files twice and
@@ -159,11 +147,12 @@ void Job::lockJob() {
 
 // Nothing is transferred and nothing logged, but an unattended run must leave a trace of why:
 // the status line shows the connection's error, and the error stream names the server.
+// A view that prints the status line on the error stream prints this one there already.
 void Job::reportStartFailure() {
-  const std::string error = mFTP.GetLastErrorMessage();
-  form_.Label3.setText("Status napaka: " + error);
-  view_.notice("Povezave s strežnikom " + serverDescription(form_.textURL.text()) +
-               " ni bilo mogoče odpreti: " + oneLine(error));
+  const std::string line = "Povezave s strežnikom " + serverDescription(form_.textURL.text()) +
+                           " ni bilo mogoče odpreti: " + oneLine(mFTP.GetLastErrorMessage());
+  form_.Label3.setText("Status napaka: " + line);
+  if (!view_.printsStatusLines()) view_.notice(line);
 }
 
 void Job::runStoredCommands() {

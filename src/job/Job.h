@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ftp/cFTP.h"
+#include "job/NameQueue.h"
 #include "job/TransferLog.h"
 #include "platform/Clock.h"
 #include "platform/FileInfo.h"
@@ -74,9 +75,12 @@ class Job {
     const char* status;
   };
   std::vector<OwnFile> ownFiles() const;
-  bool leaveOutOwnFile(const std::vector<OwnFile>& own, const std::string& name);
-  bool leaveOut(const std::vector<OwnFile>& own, const std::string& name);
-  std::string downloadableNames(std::string listing);
+  const char* ownFileStatus(const std::vector<OwnFile>& own, const std::string& name) const;
+  std::vector<std::string> transferableNames(std::vector<std::string> candidates, bool download);
+  void showLeftOut(const std::string& name, const char* status);
+  bool leaveOutAtItsTurn(const std::string& localPath);
+  void showQueue();
+  void reportListingFailure(const std::string& listed);
   bool sendFile(std::string& localPath, std::string& remotePath);
   void prepareNextAttempt(const char* status);
   [[noreturn]] void endAfterFailure(const std::string& status, const std::string& source,
@@ -89,6 +93,8 @@ class Job {
   JobEnvironment environment_;
   TransferLog log_;
   platform::JobLock lock_;
+  NameQueue queue_;               // the names of the command under way (Tdir shows them)
+  bool listingFailed_ = false;    // a remote listing failed: the job ends with its own status
   bool publishByRename_ = false;  // the section's "zacasno=1"
 };
 

@@ -1,16 +1,16 @@
 // One transfer command: the mask, the direction, the delete flag and the queue of names.
 #include <algorithm>
 #include <cctype>
+#include <climits>
 
 #include "job/Job.h"
+#include "job/LeaveOut.h"
 #include "platform/LocalDirectory.h"
-#include "platform/LocalFile.h"
-#include "settings/Filled.h"
+#include "platform/PartFile.h"
 #include "settings/PopToken.h"
 
 namespace skyhaul::job {
 
-using settings::IsFilled;
 using settings::PopToken;
 
 namespace {
@@ -21,39 +21,11 @@ std::string upperCase(std::string text) {
   return text;
 }
 
-bool isControl(char c) {
-  const auto code = static_cast<unsigned char>(c);
-  return code < 0x20 || code == 0x7F;
-}
-
-bool holdsControl(const std::string& name) {
-  return std::any_of(name.begin(), name.end(), isControl);
-}
-
-// The name as a status line may show it: every control character written as \xHH, so that
-// nothing from a name reaches the terminal or the log as a command of its own.
-std::string escaped(const std::string& name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  for (const char c : name) {
-    if (!isControl(c)) {
-      text += c;
-      continue;
-    }
-    const auto code = static_cast<unsigned char>(c);
-    text.append("\\x").append(1, kHex[code >> 4]).append(1, kHex[code & 0xF]);
-  }
-  return text;
-}
-
 // The folder the local copies of a command are written to.
 std::string folderOf(const std::string& prefix) {
   const auto slash = (prefix + "x").find_last_of('/');
   return slash == std::string::npos ? "." : slash == 0 ? "/" : prefix.substr(0, slash);
 }
-
-constexpr const char* kControlStatus =
-    "Status: izpuščena: ime vsebuje kontrolne znake, ki jih prenos ne more nositi.";
 
 }  // namespace
 
@@ -75,46 +47,39 @@ std::vector<Job::OwnFile> Job::ownFiles() const {
   return own;
 }
 
-// True (after the status line) when the local path of `name` is one of the program's own files.
-bool Job::leaveOutOwnFile(const std::vector<OwnFile>& own, const std::string& name) {
+// The status line of a name that stays where it is; the name is shown with its control
+// characters escaped.
+void Job::showLeftOut(const std::string& name, const char* status) {
+  form_.Textimedat.setText(escapedName(name));
+  form_.Label3.setText(status);
+}
+
+// The reason the local file `name` names (the very file that would be read or written, links
+// followed) is one of the program's own, or nullptr.
+const char* Job::ownFileStatus(const std::vector<OwnFile>& own, const std::string& name) const {
   platform::FileIdentity identity;
-  if (!platform::identifyFile(form_.textLDIR.text() + name, identity)) return false;
+  if (!platform::identifyFile(form_.textLDIR.text() + name, identity)) return nullptr;
   for (const OwnFile& file : own) {
-    if (file.identity != identity) continue;
-    form_.Textimedat.setText(name);
-    form_.Label3.setText(file.status);
-    return true;
+    if (file.identity == identity) return file.status;
   }
-  return false;
+  return nullptr;
 }
 
-// True (after the status line) when `name` must stay where it is: it holds a control character,
-// which the FTP commands, the terminal and the log cannot carry, or it is one of the program's
-// own files.
-bool Job::leaveOut(const std::vector<OwnFile>& own, const std::string& name) {
-  if (holdsControl(name)) {
-    form_.Textimedat.setText(escaped(name));
-    form_.Label3.setText(kControlStatus);
-    return true;
-  }
-  return leaveOutOwnFile(own, name);
-}
-
-// The listing without the names the download must not take: each such name's stretch of the
-// list is cut out, so that the names left are read exactly as before.
-std::string Job::downloadableNames(std::string listing) {
+// The names of `candidates` that may move, in their order; each one left out gets its status
+// line.
+std::vector<std::string> Job::transferableNames(std::vector<std::string> candidates,
+                                                bool download) {
   const auto own = ownFiles();
-  std::string kept;
-  while (!listing.empty()) {
-    const std::string before = listing;
-    const std::string name = PopToken(listing);
-    const std::string stretch = before.substr(0, before.size() - listing.size());
-    std::string written = stretch;  // as listed, without the separator after it
-    while (!written.empty() && (written.back() == ',' || written.back() == ' ')) {
-      written.pop_back();
-    }
-    if (!(holdsControl(stretch) ? leaveOut(own, written) : leaveOutOwnFile(own, name))) {
-      kept += stretch;
+  std::vector<std::string> kept;
+  kept.reserve(candidates.size());
+  for (auto& name : candidates) {
+    const char* status = nameStatus(name, download);
+    if (status == nullptr) status = localFileStatus(form_.textLDIR.text() + name);
+    if (status == nullptr) status = ownFileStatus(own, name);
+    if (status == nullptr) {
+      kept.push_back(std::move(name));
+    } else {
+      showLeftOut(name, status);
     }
   }
   return kept;
@@ -134,37 +99,48 @@ void Job::ftpprenos(std::string ukaz) {
 void Job::downloadQueue() {
   // What an earlier run could not finish goes first: a killed download left its temporary.
   platform::removeLeftoverPartFiles(folderOf(form_.textLDIR.text()));
-  std::string listing;
-  if (!mFTP.GetFTPFileNames(form_.textDIR.text() + form_.Text1.text(), listing)) {
-    form_.Label3.setText(mFTP.GetLastErrorMessage());
-  }
-  form_.Tdir.setText(downloadableNames(listing));
-  std::string queue = form_.Tdir.text();
-  while (IsFilled(queue)) {
-    form_.Textimedat.setText(PopToken(queue));
+  const std::string listed = form_.textDIR.text() + form_.Text1.text();
+  std::vector<std::string> names;
+  if (!mFTP.GetFTPFileNames(listed, names)) reportListingFailure(listed);
+  queue_.assign(transferableNames(std::move(names), true));
+  showQueue();
+  while (!queue_.empty()) {
+    form_.Textimedat.setText(queue_.pop());
     download();
-    form_.Tdir.setText(queue);
-    view_.yield();
+    showQueue();
+    view_.yieldBeforeWait();
   }
 }
 
 // The whole queue is built before the first file is sent.
 void Job::uploadQueue() {
-  const auto own = ownFiles();
-  std::string queue;
-  for (const auto& name : platform::listMatchingFiles(form_.textLDIR.text() + form_.Text1.text())) {
-    if (leaveOut(own, name) || !IsFilled(name)) continue;
-    if (!queue.empty()) queue += ',';
-    queue += name;
-  }
-  form_.Tdir.setText(queue);
+  queue_.assign(transferableNames(
+      platform::listMatchingFiles(form_.textLDIR.text() + form_.Text1.text()), false));
+  showQueue();
   for (;;) {
-    view_.yield();
-    if (!IsFilled(queue)) break;
-    form_.Textimedat.setText(PopToken(queue));
+    view_.yieldBeforeWait();
+    if (queue_.empty()) break;
+    form_.Textimedat.setText(queue_.pop());
     upload();
-    form_.Tdir.setText(queue);
+    showQueue();
   }
+}
+
+void Job::showQueue() {
+  queue_.show();
+  form_.Tdir.follow(queue_);
+}
+
+// Nothing to transfer, yet not nothing to report: the job goes on with its other commands and
+// ends with its own status. The listing may have cost the connection, so it is opened anew.
+void Job::reportListingFailure(const std::string& listed) {
+  listingFailed_ = true;
+  form_.Textimedat.setText(escapedName(listed));
+  form_.Label3.setText("Status napaka: " + oneLine(mFTP.GetLastErrorMessage()));
+  view_.yieldBeforeWait();
+  mFTP.CloseConnection();
+  mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword);
+  mFTP.SetFTPDirectory("/");
 }
 
 }  // namespace skyhaul::job

@@ -68,6 +68,8 @@ const char* textOf(ErrorCode code) {
       return "Strežnik ni shranil vseh poslanih bajtov.";
     case ErrorCode::FtpStoredSizeUnknown:
       return "Strežnik ni sporočil velikosti shranjene datoteke.";
+    case ErrorCode::FtpFolderMissing:
+      return "Mape na strežniku ni ali je ni mogoče brati.";
   }
   return nullptr;
 }

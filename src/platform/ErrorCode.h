@@ -38,7 +38,8 @@ enum class ErrorCode : int {
   FtpListingTooLong = 12115,      // a listing beyond any folder this program is meant for
   FtpStoredSizeMismatch = 12116,  // after an upload the server reports another size
   FtpStoredSizeUnknown = 12117,   // after an upload the server would not tell the size
-  TlsHandshakeFailed = 12157,      // no TLS with the server (refused, broken, or versions)
+  FtpFolderMissing = 12118,       // the folder to list does not exist or may not be read
+  TlsHandshakeFailed = 12157,     // no TLS with the server (refused, broken, or versions)
 };
 
 // The Slovenian text of a code; "" for Success.

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,15 +18,38 @@ bool statIdentity(const std::string& path, FileIdentity& identity) {
   return true;
 }
 
+std::string folderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
+
+bool isForeignLink(const std::string& path) {
+  constexpr int kMaxLinks = 40;  // as the kernel's own bound on a chain
+  std::string at = path;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    struct stat info {};
+    if (::lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
+    if (info.st_uid != ::geteuid() && info.st_uid != 0) return true;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(at.c_str(), target.data(), target.size());
+    if (length < 0) return false;
+    target.resize(static_cast<std::size_t>(length));
+    at = target.starts_with('/') ? target : folderOf(at) + "/" + target;
+  }
+  return false;  // a loop: opening it fails
+}
+
+bool isOtherThanRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
 
 bool identifyFile(const std::string& path, FileIdentity& identity) {
   if (statIdentity(path, identity)) return true;
   const auto slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "."
-                             : slash == 0               ? "/"
-                                                        : path.substr(0, slash);
-  if (!statIdentity(folder, identity)) return false;
+  if (!statIdentity(folderOf(path), identity)) return false;
   identity.name = slash == std::string::npos ? path : path.substr(slash + 1);
   return true;
 }

@@ -33,6 +33,15 @@ bool pathExists(const std::string& path);
 // absolute as it stands.
 std::string realPath(const std::string& path);
 
+// Whether `path` is a symbolic link, or a chain of them, that someone other than this user or
+// root made. Such a link in a shared folder could send a transfer to any file of this user, so
+// it is never followed (the kernel's protected_symlinks rule, in every folder).
+bool isForeignLink(const std::string& path);
+
+// Whether `path` names something other than a regular file (a folder, a FIFO, a device), links
+// followed; false when nothing is there.
+bool isOtherThanRegularFile(const std::string& path);
+
 // Whether the current user may read `path`, a regular file.
 bool isReadableFile(const std::string& path);
 

@@ -1,6 +1,7 @@
 #include "platform/JobLock.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,10 +30,56 @@ std::uint64_t fnv1a(const std::string& text) {
   return hash;
 }
 
+std::string absoluteSetting(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value == '/' ? value : "";
+}
+
+std::string homeFolder() {
+  std::string home = absoluteSetting("HOME");
+  if (!home.empty()) return home;
+  const passwd* user = ::getpwuid(::geteuid());
+  if (user != nullptr && user->pw_dir != nullptr && *user->pw_dir == '/') return user->pw_dir;
+  throw SystemError("Domače mape uporabnika ni mogoče najti (HOME ni nastavljen)");
+}
+
+// The folder and every missing one above it, each of them only for this user.
+void makeFolders(const std::string& path) {
+  for (auto slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      throwSystemError("Mape za zaklepe \"" + folder + "\" ni mogoče narediti", errno);
+    }
+    if (slash == std::string::npos) return;
+  }
+}
+
+// A lock where another user can write could be taken, replaced or faked by that user.
+void checkOwnFolder(const std::string& folder) {
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0) {
+    throwSystemError("Mape za zaklepe \"" + folder + "\" ni mogoče pregledati", errno);
+  }
+  if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+      (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    throw SystemError("Mapa za zaklepe \"" + folder +
+                      "\" ni mapa, ki bi bila v lasti tega uporabnika in samo njemu zapisljiva; "
+                      "popravite jo (chmod 700) ali jo odstranite");
+  }
+}
+
+// $XDG_RUNTIME_DIR, else a folder of the user's own state ($XDG_STATE_HOME, else
+// ~/.local/state), which cron leaves to its jobs.
 std::string lockFolder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime == '/') return runtime;
-  return "/tmp";
+  std::string folder = absoluteSetting("XDG_RUNTIME_DIR");
+  if (folder.empty()) {
+    std::string state = absoluteSetting("XDG_STATE_HOME");
+    if (state.empty()) state = homeFolder() + "/.local/state";
+    folder = state + "/skyhaul";
+    makeFolders(folder);
+  }
+  checkOwnFolder(folder);
+  return folder;
 }
 
 long readHolder(int fd) {
@@ -64,15 +111,16 @@ std::string JobLock::pathFor(const std::string& key) {
 JobLock::Outcome JobLock::acquire(const std::string& key, long& holder) {
   const std::string path = pathFor(key);
   const std::string what = "Zaklepa posla \"" + path + "\" ni mogoče odpreti";
-  constexpr int kFlags = O_CREAT | O_NOFOLLOW | O_CLOEXEC;
-  int fd = ::open(path.c_str(), O_RDWR | kFlags, 0644);
-  // Another user's lock file can still be locked through a descriptor open for reading.
-  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | kFlags, 0644);
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) throwSystemError(what, errno);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
     throw SystemError(what + ": to ni navadna datoteka");
+  }
+  if (info.st_uid != ::geteuid()) {
+    ::close(fd);
+    throw SystemError(what + ": datoteka ni v lasti tega uporabnika; odstranite jo");
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;

@@ -12,9 +12,12 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "platform/ErrorCode.h"
+#include "platform/FileInfo.h"
+#include "platform/PartFile.h"
 
 namespace skyhaul::platform {
 
@@ -30,6 +33,7 @@ ErrorCode codeFromErrno(int errorNumber) {
     case EROFS:
     case EISDIR:
     case ETXTBSY:
+    case ENXIO:  // a FIFO that nobody reads
       return ErrorCode::AccessDenied;
     case ENOSPC:
     case EDQUOT:
@@ -41,8 +45,6 @@ ErrorCode codeFromErrno(int errorNumber) {
 }
 
 namespace {
-
-constexpr std::string_view kPartSuffix = ".skyhaul-part";
 
 ErrorCode errnoCode() { return codeFromErrno(errno); }
 
@@ -60,42 +62,9 @@ std::string followedLinks(const std::string& path) {
   return path;
 }
 
-std::string baseName(const std::string& path) {
+std::string folderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string siblingPath(const std::string& path, const std::string& name) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
-}
-
-bool sameFile(int fd, const std::string& path) {
-  struct stat open {};
-  struct stat named {};
-  return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
-         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
-}
-
-// Opens the temporary, locked and empty. A clean-up may remove it between the open and the
-// lock; the name is then opened again.
-int openLockedPart(const std::string& partPath, ErrorCode& error) {
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const int fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      error = errnoCode();
-      return -1;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      ::close(fd);
-      error = ErrorCode::SharingViolation;
-      return -1;
-    }
-    if (sameFile(fd, partPath) && ::ftruncate(fd, 0) == 0) return fd;
-    ::close(fd);
-  }
-  error = ErrorCode::WriteFault;
-  return -1;
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
 }  // namespace
@@ -104,7 +73,9 @@ LocalFile::~LocalFile() { discard(); }
 
 bool LocalFile::openForReading(const std::string& path) {
   close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (isForeignLink(path)) return failWith(ErrorCode::AccessDenied);
+  // Not blocking: a FIFO put in the file's place would otherwise wait for a writer for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return failWith(errnoCode());
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -131,24 +102,25 @@ bool LocalFile::unchangedSinceOpened(const std::string& path) const {
 
 bool LocalFile::openForWriting(const std::string& path) {
   close();
-  // A link is followed to the file it names, which is what gets replaced. What is no regular
-  // file (a device such as /dev/null) cannot be replaced and is written as it is.
+  // A link of this user's is followed to the file it names, which is what gets replaced; one
+  // somebody else made is not.
+  if (isForeignLink(path)) return failWith(ErrorCode::AccessDenied);
   const std::string target = followedLinks(path);
   struct stat info {};
   const bool exists = ::stat(target.c_str(), &info) == 0;
   int fd = -1;
+  partPath_.clear();
   if (exists && !S_ISREG(info.st_mode)) {
-    fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) return failWith(errnoCode());
-    partPath_.clear();
+    fd = openDevice(target);
+    if (fd < 0) return false;
   } else {
     // A file that may not be written is not replaced either.
     if (exists && ::access(target.c_str(), W_OK) != 0) return failWith(errnoCode());
-    partPath_ = siblingPath(target, partFileName(baseName(target)));
     ErrorCode error = ErrorCode::Success;
-    fd = openLockedPart(partPath_, error);
+    const std::optional<mode_t> mode =
+        exists ? std::optional<mode_t>(info.st_mode) : std::optional<mode_t>();
+    fd = createPartFile(folderOf(target), mode, partPath_, error);
     if (fd < 0) return failWith(error);
-    if (exists) ::fchmod(fd, info.st_mode & 07777);  // the new version keeps the old one's mode
   }
   fd_ = fd;
   path_ = target;
@@ -159,6 +131,24 @@ bool LocalFile::openForWriting(const std::string& path) {
   buffer_.resize(kBufferSize);
   begin_ = end_ = 0;
   return true;
+}
+
+// A device (such as /dev/null) cannot be replaced and is written as it is. A FIFO or a socket
+// is no file at all, and opening one could wait for a reader for ever.
+int LocalFile::openDevice(const std::string& target) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    failWith(errnoCode());
+    return -1;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) ||
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    failWith(ErrorCode::AccessDenied);
+    return -1;
+  }
+  return fd;
 }
 
 bool LocalFile::fill() {
@@ -271,7 +261,7 @@ namespace {
 // fsync of one path opened read-only; a file system that cannot sync (EINVAL) has nothing to wait
 // for.
 ErrorCode syncPath(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
   if (fd < 0) return errnoCode();
   const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
   const int error = errno;
@@ -288,25 +278,6 @@ ErrorCode syncLocalFile(const std::string& path) {
                                                         : path.substr(0, slash);
   const ErrorCode file = syncPath(path, 0);
   return file != ErrorCode::Success ? file : syncPath(folder, O_DIRECTORY);
-}
-
-std::string partFileName(const std::string& name) { return "." + name + std::string(kPartSuffix); }
-
-void removeLeftoverPartFiles(const std::string& folder) {
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
-                                                &::closedir);
-  if (!dir) return;
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (!name.starts_with('.') || !name.ends_with(kPartSuffix)) continue;
-    const std::string path = prefix + std::string(name);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;
-    // Locked by nobody: the run that wrote it is gone.
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && sameFile(fd, path)) ::unlink(path.c_str());
-    ::close(fd);
-  }
 }
 
 }  // namespace skyhaul::platform

@@ -25,15 +25,16 @@ class LocalFile {
   LocalFile(const LocalFile&) = delete;
   LocalFile& operator=(const LocalFile&) = delete;
 
-  // Opens an existing regular file for reading.
+  // Opens an existing regular file for reading; a link somebody else made is not followed.
   bool openForReading(const std::string& path);
   // Whether `path` still names the file opened for reading, unchanged since it was opened
   // (the same file, size and modification time): nothing was appended, rewritten or put in
   // its place meanwhile. Also after close().
   bool unchangedSinceOpened(const std::string& path) const;
-  // Starts a new version of `path`, written under a hidden temporary name in its folder
-  // (partFileName) and locked while written: `path` itself changes only in close(), all at
-  // once. A temporary that another run is writing fails with SharingViolation.
+  // Starts a new version of `path`, written under a fresh hidden temporary in its folder
+  // (PartFile.h) and locked while written: `path` itself changes only in close(), all at once.
+  // Only a regular file, or none, is replaced; a device is written as it is, a FIFO or a
+  // socket refused; a link somebody else made is not followed.
   bool openForWriting(const std::string& path);
   bool isOpen() const { return fd_ >= 0; }
   // What the last failure was.
@@ -67,6 +68,7 @@ class LocalFile {
   void discard();
 
  private:
+  int openDevice(const std::string& target);
   bool fill();
   bool readAcrossFills(void* data, std::size_t size, std::size_t& bytesRead);
   bool writeAcrossFlushes(const void* data, std::size_t size);
@@ -101,12 +103,5 @@ class LocalFile {
 // Waits until the file's data and its name in its folder are on the disk, so that the file
 // outlives a power cut. The code of what failed when that cannot be made sure.
 ErrorCode syncLocalFile(const std::string& path);
-
-// The hidden name a new version of the file `name` is written under: "." + name + ".skyhaul-part".
-std::string partFileName(const std::string& name);
-
-// Removes the temporaries that runs which ended before their download was complete (killed,
-// or closed by the user) left in `folder`; one another run is still writing is left alone.
-void removeLeftoverPartFiles(const std::string& folder);
 
 }  // namespace skyhaul::platform

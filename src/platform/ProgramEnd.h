@@ -12,7 +12,8 @@ enum class ExitStatus {
   ClosedByUser = 3,      // "Zapri" or the window closed through its frame
   ConnectionFailed = 4,  // the connection could not be opened at the start of the job
   AlreadyRunning = 5,    // another run of the same job is under way; nothing was done
-  UsageError = 64,      // an unknown option or one without its value (EX_USAGE)
+  ListingFailed = 6,     // the job ran to its end, but a remote listing failed
+  UsageError = 64,       // an unknown option or one without its value (EX_USAGE)
 };
 
 class ProgramEnd {

@@ -18,6 +18,18 @@ void appendPart(std::string& line, const std::string& part) {
   line += part;
 }
 
+// A server's reply in the status line has line ends of its own: on the console it is one line.
+void appendOneLine(std::string& line, const std::string& text) {
+  for (const char c : text) {
+    if (c != '\r' && c != '\n') {
+      line += c;
+    } else if (!line.empty() && line.back() != ' ') {
+      line += ' ';
+    }
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+}
+
 }  // namespace
 
 ConsoleView::ConsoleView(FrmUpdate& form, std::istream& input, std::ostream& errors,
@@ -101,7 +113,8 @@ void ConsoleView::printStatus() {
   std::string line;
   line.reserve(file.size() + form_.Label3.text().size() + 3);
   if (!file.empty()) line.append(file).append(": ");
-  line.append(form_.Label3.text()).append("\n");
+  appendOneLine(line, form_.Label3.text());
+  line.append("\n");
   errors_ << line << std::flush;
 }
 

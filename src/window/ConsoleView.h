@@ -43,6 +43,7 @@ class ConsoleView final : public View {
   void reportUnhandledError(const std::string& message) override;
   // Prints the line as it is.
   void notice(const std::string& line) override;
+  bool printsStatusLines() const override { return true; }
 
  private:
   void printStatus();

@@ -17,8 +17,9 @@ class View : public FieldListener {
   // Processes pending window events: repaints and runs the handlers of user actions that
   // arrived meanwhile ("Zapri" ends the program from here).
   virtual void yield() = 0;
-  // The yield right before a blocking wait: unlike a paced yield, it always shows what the
-  // fields hold now, so that the window does not stand still on an older state for the wait.
+  // The yield right before a blocking wait, and the job's own yields between its steps: unlike
+  // a transfer's paced yields, it always shows what the fields hold now, so that the window
+  // never stands still on an older state.
   virtual void yieldBeforeWait() { yield(); }
   virtual bool isMinimized() const = 0;
   // A modal input box; returns the text typed, or "" when cancelled.
@@ -28,6 +29,9 @@ class View : public FieldListener {
   // One line a person must act on (a warning, the reason nothing was done), printed on the
   // error stream whatever the view, also in a run that is otherwise quiet.
   virtual void notice(const std::string& line) = 0;
+  // Whether every status line a person must act on reaches the error stream already, so that
+  // a notice saying the same would print it twice.
+  virtual bool printsStatusLines() const { return false; }
 };
 
 }  // namespace skyhaul::window

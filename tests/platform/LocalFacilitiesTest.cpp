@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <pthread.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <clocale>
@@ -15,6 +16,7 @@
 #include "platform/ErrorCode.h"
 #include "platform/LocalDirectory.h"
 #include "platform/LocalFile.h"
+#include "platform/PartFile.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/SystemError.h"
 #include "support/TempDir.h"
@@ -181,64 +183,85 @@ TEST(LocalFile, FailuresCarryTheirCodes) {
   EXPECT_EQ(file.error(), platform::ErrorCode::DiskFull);
 }
 
-// Yesterday's file stays whole until the new copy is complete, whatever happens before that.
+std::vector<std::string> partFilesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> parts;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (platform::isPartFileName(name)) parts.push_back(name);
+  }
+  return parts;
+}
+
+// Yesterday's file stays whole until the new copy is complete, whatever happens before that;
+// the copy is written under a fresh name that keeps the file's mode from the start.
 TEST(LocalFile, ANewVersionTakesTheFilesPlaceOnlyWhenClosed) {
   TempDir dir;
-  const std::string path = dir.prefix() + "report.csv";
+  const std::string path = dir.prefix() + std::string(250, 'r');  // its temporary still fits
   writeFile(path, "yesterday");
-  std::filesystem::permissions(
-      path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-  const auto part = dir.path() / ".report.csv.skyhaul-part";
+  const auto ownerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+  std::filesystem::permissions(path, ownerOnly);
   {
     platform::LocalFile unfinished;
     ASSERT_TRUE(unfinished.openForWriting(path));
     ASSERT_TRUE(unfinished.write("tod", 3));
-    EXPECT_TRUE(std::filesystem::exists(part));
-    platform::LocalFile rival;  // another run writing the same file meanwhile
-    EXPECT_FALSE(rival.openForWriting(path));
-    EXPECT_EQ(rival.error(), platform::ErrorCode::SharingViolation);
+    const auto parts = partFilesIn(dir.path());
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(std::filesystem::status(dir.path() / parts[0]).permissions(), ownerOnly);
   }  // dropped, as after a failed attempt
   EXPECT_EQ(readFile(path), "yesterday");
-  EXPECT_FALSE(std::filesystem::exists(part));
+  EXPECT_TRUE(partFilesIn(dir.path()).empty());
   platform::LocalFile file;
   ASSERT_TRUE(file.openForWriting(path));
   ASSERT_TRUE(file.write("today", 5));
   EXPECT_EQ(readFile(path), "yesterday");
   ASSERT_TRUE(file.close());
   EXPECT_EQ(readFile(path), "today");
-  EXPECT_FALSE(std::filesystem::exists(part));
-  EXPECT_EQ(std::filesystem::status(path).permissions(),
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_TRUE(partFilesIn(dir.path()).empty());
+  EXPECT_EQ(std::filesystem::status(path).permissions(), ownerOnly);
 }
 
-TEST(LocalFile, ALinkIsFollowedAndADeviceWrittenAsItIs) {
+// The user's own link is followed to the file it names, and a device is written as it is; a
+// FIFO, which would hold the writer for ever, is neither written nor replaced.
+TEST(LocalFile, ALinkIsFollowedADeviceWrittenAndAFifoRefused) {
   TempDir dir;
   TempDir elsewhere;
   writeFile(elsewhere.path() / "target", "old");
   std::filesystem::create_symlink(elsewhere.path() / "target", dir.path() / "link");
-  std::filesystem::create_symlink("/dev/null", dir.path() / "nothing");
-  for (const char* name : {"link", "nothing"}) {
-    platform::LocalFile file;
-    ASSERT_TRUE(file.openForWriting(dir.prefix() + name)) << name;
-    ASSERT_TRUE(file.write("new", 3));
-    ASSERT_TRUE(file.close());
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / name)) << name;
-  }
+  std::filesystem::create_symlink("/dev/null", dir.path() / "device");
+  ASSERT_EQ(::mkfifo((dir.prefix() + "fifo").c_str(), 0600), 0);
+  platform::LocalFile file;
+  ASSERT_TRUE(file.openForWriting(dir.prefix() + "link"));
+  ASSERT_TRUE(file.write("new", 3));
+  ASSERT_TRUE(file.close());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "link"));
   EXPECT_EQ(readFile(elsewhere.path() / "target"), "new");
+  ASSERT_TRUE(file.openForWriting(dir.prefix() + "device"));
+  ASSERT_TRUE(file.write("new", 3));
+  ASSERT_TRUE(file.close());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "device"));
+  EXPECT_FALSE(file.openForWriting(dir.prefix() + "fifo"));
+  EXPECT_EQ(file.error(), platform::ErrorCode::AccessDenied);
+  EXPECT_FALSE(file.openForReading(dir.prefix() + "fifo"));
+  EXPECT_TRUE(partFilesIn(dir.path()).empty());
 }
 
 // A run that was killed leaves its temporary; the next one takes it away, but never one that a
-// run still writes.
+// run still writes, nor anything it cannot prove to be one of its own.
 TEST(LocalFile, LeftoverTemporariesAreRemovedButNotOneInUse) {
   TempDir dir;
-  writeFile(dir.path() / ".gone.txt.skyhaul-part", "half");
-  writeFile(dir.path() / ".kept.txt", "a hidden file of the user's");
+  const std::string gone = platform::newPartFileName();
+  const std::string linked = platform::newPartFileName();
+  writeFile(dir.path() / gone, "half");
+  writeFile(dir.path() / linked, "a second name makes it no temporary of ours");
+  std::filesystem::create_hard_link(dir.path() / linked, dir.path() / "kept.bin");
+  writeFile(dir.path() / ".x.skyhaul-part", "a name of another form");
   platform::LocalFile writing;
   ASSERT_TRUE(writing.openForWriting(dir.prefix() + "busy.txt"));
   platform::removeLeftoverPartFiles(dir.path().string());
-  EXPECT_FALSE(std::filesystem::exists(dir.path() / ".gone.txt.skyhaul-part"));
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / ".kept.txt"));
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / ".busy.txt.skyhaul-part"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / gone));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / linked));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / ".x.skyhaul-part"));
+  EXPECT_EQ(partFilesIn(dir.path()).size(), 2u);  // the linked one and the busy one
   ASSERT_TRUE(writing.close());
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "busy.txt"));
 }

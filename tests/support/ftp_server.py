@@ -9,6 +9,7 @@ first N times (counted per server process) and is spent after that.
 
   refuse:CMD:CODE            answer CMD with CODE instead of running it
   refuse-complete:STOR:CODE  take all the data, then give CODE as the final reply, drop the file
+  refuse-kept:STOR:CODE      the same, but the file stays as stored (a server that keeps it)
   drop-control:CMD:BYTES     after BYTES data bytes of RETR/STOR, cut data and control
   reset-data:CMD:BYTES       after BYTES data bytes, reset the data connection
   stall:CMD                  never answer CMD
@@ -38,6 +39,9 @@ first N times (counted per server process) and is spent after that.
   vanished:NAME              the file NAME (bare name) stays in LIST and MLSD, but SIZE, MLST,
                              RETR and DELE of it answer "550 No such file or directory."
   echo-password:CODE         answer PASS with "CODE Password <the password> not accepted."
+  telnet-iac                 command lines are read as a Telnet stream, as proftpd does: a
+                             doubled 0xFF is one data byte, a lone 0xFF and the byte after it
+                             are a Telnet command and dropped (use with byte-names)
   active-intruder:ADDRESS    on PORT or EPRT, first connect to the client's port from ADDRESS
                              (e.g. 127.0.0.2), send "intruder data\\r\\n" and hold that
                              connection open 3 s; then go on as usual
@@ -115,7 +119,7 @@ class Fault:
         self.kind = kind
         self.command = None
         self.argument = rest
-        if kind in ("refuse", "refuse-complete", "drop-control", "reset-data", "stall-data",
+        if kind in ("refuse", "refuse-complete", "refuse-kept", "drop-control", "reset-data", "stall-data",
                     "trickle", "trickle-data"):
             command, _, self.argument = rest.partition(":")
             self.command = command.upper()
@@ -127,7 +131,7 @@ class Fault:
             self.command = "STOR"
         elif kind not in ("pasv-address", "list-fail", "no-mlst", "no-size", "list-format",
                           "refuse-connect", "byte-names", "endless-list", "vanished",
-                          "active-intruder"):
+                          "active-intruder", "telnet-iac"):
             raise ValueError("unknown fault: " + self.text)
         if kind in ("trickle", "trickle-data"):
             self.seconds = float(self.argument)
@@ -187,6 +191,21 @@ class Recorder:
 
     def write(self, connection, line):
         self.file.write(b"%d %s\n" % (connection, line))
+
+
+def telnet_data(line):
+    """The data bytes of a Telnet line: 0xFF 0xFF is 0xFF, 0xFF and any other byte go."""
+    data = bytearray()
+    i = 0
+    while i < len(line):
+        if line[i] == 0xFF:
+            if i + 1 < len(line) and line[i + 1] == 0xFF:
+                data.append(0xFF)
+            i += 2
+            continue
+        data.append(line[i])
+        i += 1
+    return bytes(data)
 
 
 def reset_socket(sock):
@@ -304,7 +323,8 @@ class FaultDTPHandler(DTPHandler):
         fault = self.data_fault()
         if not self._closed and fault is not None and fault.kind == "endless-list":
             self._resp = ()
-        refused = (not self._closed and fault is not None and fault.kind == "refuse-complete"
+        refused = (not self._closed and fault is not None
+                   and fault.kind in ("refuse-complete", "refuse-kept")
                    and self.receive and self.transfer_finished)
         if not refused:
             super().close()
@@ -312,7 +332,9 @@ class FaultDTPHandler(DTPHandler):
         self.cmd_channel.data_fault = None
         self._resp = ("%s Transfer refused by the test server." % fault.argument, logging.info)
         # Gone before the reply leaves, so a client that reads the reply finds no file.
-        if self.file_obj is not None:
+        if self.file_obj is not None and fault.kind == "refuse-kept":
+            self.file_obj.close()
+        elif self.file_obj is not None:
             self.file_obj.close()
             try:
                 os.remove(self.file_obj.name)
@@ -388,6 +410,8 @@ class FaultHandler(FTPHandler):
             self.recorder.write(self.number, line)
         # Read once per command line, for the trickle here and the rest in pre_process_command.
         self.line_faults = self.faults.current()
+        if any(f.kind == "telnet-iac" for f in self.line_faults):
+            self._in_buffer = [telnet_data(line)]
         command = line.split(b" ")[0].decode("ascii", "replace").upper()
         self.choose_trickle(self.line_faults, command)
         super().found_terminator()
@@ -459,7 +483,7 @@ class FaultHandler(FTPHandler):
             return cmd in ("LIST", "MLSD")
         if fault.kind == "trickle-data":
             return fault.command == cmd and cmd in ("RETR", "LIST", "MLSD", "NLST")
-        return fault.kind in ("refuse-complete", "drop-control", "reset-data", "stall-data",
+        return fault.kind in ("refuse-complete", "refuse-kept", "drop-control", "reset-data", "stall-data",
                               "stor-keep") and fault.command == cmd
 
     def command_fault(self, faults, cmd, arg):

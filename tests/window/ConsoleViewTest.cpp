@@ -150,7 +150,8 @@ TEST_F(ConsoleViewTest, OpenMeterLineIsEndedWhenTheViewGoes) {
   EXPECT_EQ(errors.str().find("Status"), std::string::npos);
 }
 
-// Nobody watches a run without a terminal: only what a person must act on is printed.
+// Nobody watches a run without a terminal: only what a person must act on is printed, each
+// status one line, whatever line ends a server's reply in it had.
 TEST_F(ConsoleViewTest, AQuietViewPrintsOnlyWhatNeedsActing) {
   ConsoleView view(form, input, errors, false, false, &std::chrono::steady_clock::now, true);
   form.Textimedat.setText("a.txt");
@@ -162,8 +163,8 @@ TEST_F(ConsoleViewTest, AQuietViewPrintsOnlyWhatNeedsActing) {
   view.notice("Opozorilo: nastavitev ni.");
   view.reportUnhandledError("dnevnika ni mogoče pisati");
   EXPECT_EQ(errors.str(),
-            "a.txt: 553 Could not create file.\r\n\n"
-            "a.txt: Status napaka:553 Could not create file.\r\n\n"
+            "a.txt: 553 Could not create file.\n"
+            "a.txt: Status napaka:553 Could not create file.\n"
             "Opozorilo: nastavitev ni.\n"
             "Napaka: dnevnika ni mogoče pisati\n");
 }

@@ -9,6 +9,28 @@ namespace {
 // A reply larger than this is not an FTP server talking.
 constexpr std::size_t kMaxReplyBytes = 1 << 20;
 constexpr int kServiceClosing = 421;
+// Telnet's "interpret as command": the control connection is a Telnet stream, where a data
+// byte 0xFF travels doubled (a lone one starts a command, which some servers act on).
+constexpr char kIac = '\xFF';
+
+std::string withIacDoubled(const std::string& command) {
+  std::string line;
+  line.reserve(command.size() + 2);
+  for (const char c : command) {
+    line += c;
+    if (c == kIac) line += kIac;
+  }
+  return line;
+}
+
+void undoubleIac(std::string& line) {
+  std::size_t out = 0;
+  for (std::size_t in = 0; in < line.size(); ++in, ++out) {
+    line[out] = line[in];
+    if (line[in] == kIac && in + 1 < line.size() && line[in + 1] == kIac) ++in;
+  }
+  line.resize(out);
+}
 
 }  // namespace
 
@@ -31,7 +53,7 @@ Status Control::dropWith(ErrorCode code) {
 Status Control::send(const std::string& command) {
   if (command.find_first_of("\r\n") != std::string::npos) return ErrorCode::InvalidParameter;
   if (!isAlive()) return ErrorCode::InternetConnectionAborted;
-  const std::string line = command + "\r\n";
+  const std::string line = withIacDoubled(command) + "\r\n";
   const Status sent = channel_.sendAll(line.data(), line.size(), timeouts_.reply);
   return sent ? sent : dropWith(sent.code());
 }
@@ -44,6 +66,7 @@ Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
   while (true) {
     while (takeLine(pending_, line)) {
       replyBytes += line.size();
+      undoubleIac(line);
       if (!assembler_.addLine(line)) continue;
       reply = assembler_.take();
       lastReply_ = reply;

@@ -46,6 +46,7 @@ struct FindData {
   std::string fileName;  // bare name as the server sent it, bytes unchanged
   std::int64_t fileSize = 0;
   bool isDirectory = false;
+  bool isLink = false;  // listed as a symbolic link: whether it names a file is not known
 };
 
 // Bounds on every wait of the library. Tests shorten them.

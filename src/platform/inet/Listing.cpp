@@ -27,9 +27,21 @@ std::optional<FindData> parseLine(std::string_view line, bool mlsd) {
   return mlsd ? parseMlsdLine(line) : parseListLine(line);
 }
 
+// Lines are taken from the front of what arrived by position, so that a listing costs time in
+// proportion to its length however many entries it has.
+void parseLines(std::string& pending, bool mlsd, std::vector<FindData>& entries) {
+  std::size_t start = 0;
+  for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n', start)) {
+    std::string_view line(pending.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (auto entry = parseLine(line, mlsd)) entries.push_back(std::move(*entry));
+    start = end + 1;
+  }
+  pending.erase(0, start);
+}
+
 Status readListing(DataStream& stream, bool mlsd, std::vector<FindData>& entries) {
   std::string pending;
-  std::string line;
   std::array<char, 16384> chunk;
   std::size_t total = 0;
   Status outcome;
@@ -42,9 +54,7 @@ Status readListing(DataStream& stream, bool mlsd, std::vector<FindData>& entries
       return ErrorCode::FtpListingTooLong;
     }
     pending.append(chunk.data(), got);  // bytes that came before a failure count too
-    while (takeLine(pending, line)) {
-      if (auto entry = parseLine(line, mlsd)) entries.push_back(std::move(*entry));
-    }
+    parseLines(pending, mlsd, entries);
     if (!outcome || got == 0) break;
   }
   // A last line without its line end counts only when the data ended properly.
@@ -65,7 +75,7 @@ Status fetchListing(Connection& connection, const std::string& directory,
   if (const Status started = startTransfer(connection, command, stream); !started) {
     const bool missing = started.code() == ErrorCode::InternetExtendedError &&
                          isMissingDirectory(connection.control().lastReply().code, mlsd);
-    return missing ? ErrorCode::NoMoreFiles : started;
+    return missing ? ErrorCode::FtpFolderMissing : started;
   }
   const Status read = readListing(*stream, mlsd, entries);
   stream->finish();

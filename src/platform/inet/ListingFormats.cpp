@@ -109,6 +109,7 @@ std::optional<FindData> parseMlsdLine(std::string_view line) {
       const std::string type = lower(value);
       if (type == "cdir" || type == "pdir") return std::nullopt;
       entry.isDirectory = type == "dir";
+      entry.isLink = type.starts_with("os.unix=slink") || type.starts_with("os.unix=symlink");
     } else if (key == "size" || key == "sizd") {
       entry.fileSize = readSize(value).value_or(0);
     }
@@ -143,6 +144,7 @@ std::optional<FindData> parseUnixListLine(std::string_view line) {
     FindData entry;
     entry.fileSize = readSize(word(i - 1)).value_or(0);
     entry.isDirectory = line[0] == 'd';
+    entry.isLink = line[0] == 'l';
     std::string_view name = line.substr(words[i + 2].end + 1);
     if (line[0] == 'l') name = name.substr(0, name.find(" -> "));
     if (name.empty()) return std::nullopt;

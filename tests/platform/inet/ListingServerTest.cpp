@@ -126,8 +126,11 @@ TEST_P(Listing, SubdirectoryIsAnEntryLikeAFile) {
   EXPECT_TRUE(sub.entries[0].isDirectory);
 }
 
-TEST_P(Listing, MissingDirectoryGivesNoMoreFiles) {
-  EXPECT_TRUE(findAll(connection(), "nodir/*.txt").none);
+// Not an empty folder: the caller must learn that nothing could be listed.
+TEST_P(Listing, MissingDirectoryIsAFailureOfItsOwn) {
+  FindData entry;
+  EXPECT_EQ(connection().findFirstFile("nodir/*.txt", entry), nullptr);
+  EXPECT_EQ(lastError(), ErrorCode::FtpFolderMissing);
 }
 
 TEST_P(Listing, TransferWorksRightAfterAListing) {
