@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "faults/ConcurrentCases.h"
+#include "platform/PartFile.h"
 
 namespace skyhaul::test {
 namespace {
@@ -23,6 +25,26 @@ bool waitForFile(const std::filesystem::path& path, std::chrono::seconds limit =
     std::this_thread::sleep_for(5ms);
   }
   return true;
+}
+
+// The program's temporaries in `folder`.
+std::vector<std::filesystem::path> partFiles(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> parts;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (platform::isPartFileName(entry.path().filename().string())) parts.push_back(entry.path());
+  }
+  return parts;
+}
+
+// Waits (bounded) until `folder` holds a temporary, and names it.
+std::optional<std::filesystem::path> waitForPartFile(const std::filesystem::path& folder,
+                                                     std::chrono::seconds limit = 20s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (auto parts = partFiles(folder); parts.empty(); parts = partFiles(folder)) {
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(5ms);
+  }
+  return partFiles(folder).front();
 }
 
 // The first attempt sends what the file held when it was opened; what it holds by the end is
@@ -83,11 +105,10 @@ TEST(DataSafety, AKilledDownloadLeavesOnlyATemporaryThatTheNextRunRemoves) {
   RunOptions patient;
   patient.environment = {"SKYHAUL_TIMEOUT=60"};
   auto run = scene.start({"k.bin,DOWN"}, patient);
-  const auto part = scene.localFile(".k.bin.skyhaul-part");
-  ASSERT_TRUE(waitForFile(part)) << run->errors();
+  ASSERT_TRUE(waitForPartFile(scene.local.path())) << run->errors();
   run->kill();
   EXPECT_FALSE(std::filesystem::exists(scene.localFile("k.bin")));
-  writeFile(scene.localFile(".older.bin.skyhaul-part"), "from a run before");
+  writeFile(scene.localFile(platform::newPartFileName()), "from a run before");
 
   scene.server.setFaults({});
   const RunOutcome next = scene.start({"k.bin,DOWN"})->finish();
@@ -144,12 +165,12 @@ TEST(DataSafety, AnUploadPublishedByRenameAppearsOnlyWhole) {
   scene.writeSettings("zacasno=1\n");
   writeFile(scene.localFile("pub.bin"), patternBytes(kLarge, 8));
   auto run = scene.start({"pub.bin,UP,DEL"});
-  ASSERT_TRUE(waitForFile(scene.remote(".pub.bin.skyhaul-part"))) << run->errors();
+  ASSERT_TRUE(waitForPartFile(scene.server.root() / "in")) << run->errors();
   EXPECT_FALSE(std::filesystem::exists(scene.remote("pub.bin")));
   const RunOutcome outcome = run->finish();
   EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
   EXPECT_TRUE(readFile(scene.remote("pub.bin")) == patternBytes(kLarge, 8));
-  EXPECT_FALSE(std::filesystem::exists(scene.remote(".pub.bin.skyhaul-part")));
+  EXPECT_TRUE(partFiles(scene.server.root() / "in").empty());
   EXPECT_FALSE(std::filesystem::exists(scene.localFile("pub.bin")));
   ASSERT_EQ(scene.logLines().size(), 1u);
   EXPECT_TRUE(

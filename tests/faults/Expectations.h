@@ -19,6 +19,7 @@ inline constexpr int kFileFailed = 1;
 inline constexpr int kUnhandledError = 2;
 inline constexpr int kConnectionFailed = 4;
 inline constexpr int kAlreadyRunning = 5;
+inline constexpr int kListingFailed = 6;
 
 // Status texts of the per-file steps.
 inline constexpr const char* kUploading = "Status: prenos na strežnik...";

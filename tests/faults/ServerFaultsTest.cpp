@@ -193,22 +193,31 @@ Case listingCut(const std::string& name, const std::string& fault) {
   return c;
 }
 
-// A listing that never ends, or trickles, fails within its bounds: nothing is fetched, the
-// status line says why, the job goes on to its end, and the memory stays small.
-Case listingFails(const std::string& name, const std::string& fault, const char* mark) {
+// A listing that is refused, never ends, stalls or trickles, or a folder that is not there,
+// fails within its bounds: nothing is fetched, the status line names the listing and says why,
+// the job goes on over a new connection to its end, which tells the scheduler (exit 6), and the
+// memory stays small.
+Case listingFails(const std::string& name, const std::vector<std::string>& faults, const char* mark,
+                  const std::string& mask = "*.txt") {
   Case c;
   c.name = name;
-  c.prepare = [fault](Scene& scene) {
-    scene.writeSettings("prenos1=next.txt,UP\n");
+  c.prepare = [faults, mask](Scene& scene) {
+    scene.writeSettings("prenos1=next.txt,UP\n" + scene.markerFollowUp());
     writeFile(scene.remote("a.txt"), "listed");
     writeFile(scene.localFile("next.txt"), "the next command");
-    scene.server.setFaults({fault});
-    return std::vector<std::string>{"*.txt,DOWN,DEL"};
+    scene.server.setFaults(faults);
+    return std::vector<std::string>{mask + ",DOWN,DEL"};
   };
-  c.check = [mark](Scene& scene, const RunOutcome& outcome) {
-    EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
-    EXPECT_NE(outcome.errors.find(mark), std::string::npos) << outcome.errors;
+  c.check = [mark, mask](Scene& scene, const RunOutcome& outcome) {
+    EXPECT_EQ(outcome.exitStatus, kListingFailed) << outcome.errors;
+    const auto statuses = statusesOf(outcome.errors, scene.remotePath(mask));
+    ASSERT_EQ(statuses.size(), 1u) << outcome.errors;
+    EXPECT_TRUE(statuses[0].starts_with("Status napaka: ")) << statuses[0];
+    EXPECT_NE(statuses[0].find(mark), std::string::npos) << outcome.errors;
+    EXPECT_EQ(outcome.errors.find('\r'), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(scene.remote("a.txt")));
     EXPECT_TRUE(std::filesystem::exists(scene.remote("next.txt")));
+    EXPECT_TRUE(appears(scene.markerPath()));
     EXPECT_LT(outcome.peakMemoryKiB, kSmallMemoryKiB);
   };
   c.options.environment = {"SKYHAUL_TIMEOUT=2"};
@@ -248,8 +257,11 @@ TEST(ServerFaults, TheJobGoesOn) {
   runConcurrently(
       {deleteRefused, listingCut("ListingCutOnce", "list-fail:600:times=1"),
        listingCut("ListingCutEveryTime", "list-fail:600"),
-       listingFails("EndlessListing", "endless-list", "Seznam datotek na strežniku je predolg."),
-       listingFails("ListingTrickles", "trickle-data:MLSD:0.5", kTimedOut)});
+       listingFails("EndlessListing", {"endless-list"}, "Seznam datotek na strežniku je predolg."),
+       listingFails("ListingTrickles", {"trickle-data:MLSD:0.5"}, kTimedOut),
+       listingFails("ListingStalls", {"stall:MLSD"}, kTimedOut),
+       listingFails("ListingRefused", {"refuse:MLSD:425", "refuse:LIST:425"}, "425"),
+       listingFails("NoSuchFolder", {}, "No such directory", "nope/*.txt")});
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <functional>
 
 #include "platform/SystemError.h"
 #include "support/TempDir.h"
@@ -71,6 +74,55 @@ TEST_F(JobLockTest, ALockFileThatIsNoPlainFileIsAnError) {
   long holder = 0;
   EXPECT_THROW(lock.acquire("linked", holder), platform::SystemError);
   EXPECT_THROW(lock.acquire("folder", holder), platform::SystemError);
+}
+
+// Runs `body` in a child process as the user nobody (root opens any file, so only another user
+// meets the folder's and the lock file's owners); its exit code.
+int asNobody(const std::function<int()>& body) {
+  constexpr uid_t kNobody = 65534;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(100);
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Without $XDG_RUNTIME_DIR (under cron) the lock lives in a folder of the user's own, which
+// nobody else can fill beforehand; a lock file there that is not the user's is refused.
+TEST(JobLockFolder, TheUsersOwnFolderAndNoOtherUsersFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+  TempDir home;
+  ASSERT_EQ(::chown(home.path().c_str(), 65534, 65534), 0);
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ::unsetenv("XDG_STATE_HOME");
+  ::setenv("HOME", home.path().c_str(), 1);
+  const std::string folder = home.prefix() + ".local/state/skyhaul";
+  EXPECT_EQ(asNobody([&] {
+              JobLock lock;
+              long holder = 0;
+              if (lock.acquire("k", holder) != JobLock::Outcome::Acquired) return 1;
+              if (JobLock::pathFor("k").rfind(folder + "/", 0) != 0) return 2;
+              struct stat info {};
+              if (::stat(folder.c_str(), &info) != 0 || (info.st_mode & 07777) != 0700) return 3;
+              writeFile(home.path() / "planted", JobLock::pathFor("planted"));
+              return 0;
+            }),
+            0);
+  writeFile(readFile(home.path() / "planted"), "1\n");  // root's file in nobody's folder
+  EXPECT_EQ(asNobody([] {
+              JobLock lock;
+              long holder = 0;
+              try {
+                lock.acquire("planted", holder);
+              } catch (const platform::SystemError&) {
+                return 0;
+              }
+              return 1;
+            }),
+            0);
 }
 
 }  // namespace
