@@ -15,6 +15,7 @@
 #include <string>
 
 #include "SkyhaulVersion.h"
+#include "form/FrmUpdate.h"
 #include "job/CommandLine.h"
 #include "job/Job.h"
 #include "platform/Clock.h"
@@ -24,7 +25,6 @@
 #include "platform/inet/InternetLibrary.h"
 #include "window/ClientEvents.h"
 #include "window/ConsoleView.h"
-#include "window/FrmUpdate.h"
 #include "window/ProgressDisplay.h"
 #ifdef SKYHAUL_HAVE_QT
 #include "window/qt/DisplayProbe.h"
@@ -67,7 +67,7 @@ bool wantsEveryStatusLine() {
   return value != nullptr && *value != '\0' && std::string(value) != "0";
 }
 
-std::unique_ptr<window::View> makeConsoleView(window::FrmUpdate& form) {
+std::unique_ptr<form::View> makeConsoleView(form::FrmUpdate& form) {
   const bool errorsIsTerminal = platform::isTerminal(2);
   return std::make_unique<window::ConsoleView>(form, std::cin, std::cerr, platform::isTerminal(0),
                                                errorsIsTerminal, &std::chrono::steady_clock::now,
@@ -77,7 +77,7 @@ std::unique_ptr<window::View> makeConsoleView(window::FrmUpdate& form) {
 
 // A display that does not answer must not end the program (Qt aborts then): the job runs in
 // the terminal instead, and says so.
-std::unique_ptr<window::View> makeView(window::FrmUpdate& form, int argc, char** argv) {
+std::unique_ptr<form::View> makeView(form::FrmUpdate& form, int argc, char** argv) {
   if (!wantsWindow()) return makeConsoleView(form);
 #ifdef SKYHAUL_HAVE_QT
   const window::DisplayChoice display = window::probeDisplay();
@@ -107,8 +107,8 @@ int main(int argc, char** argv) {
   applyTimeoutSetting();
   platform::SystemClock clock;
   platform::ProcessEnd programEnd;
-  window::FrmUpdate form(programEnd);
-  std::unique_ptr<window::View> view = makeView(form, argc, argv);
+  form::FrmUpdate form(programEnd);
+  std::unique_ptr<form::View> view = makeView(form, argc, argv);
   window::ProgressDisplay progress(form, *view, clock);
   window::ClientEvents events(form, *view, progress);
   try {

@@ -48,7 +48,7 @@ std::string oneLine(const std::string& text) {
 
 }  // namespace
 
-Job::Job(window::FrmUpdate& form, window::View& view, platform::Clock& clock,
+Job::Job(form::FrmUpdate& form, form::View& view, platform::Clock& clock,
          platform::ProgramEnd& programEnd, JobEnvironment environment)
     : mFTP(clock),
       form_(form),

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "window/Fields.h"
+#include "form/Fields.h"
 
-namespace skyhaul::window {
+namespace skyhaul::form {
 
 class View : public FieldListener {
  public:
@@ -30,4 +30,4 @@ class View : public FieldListener {
   virtual void notice(const std::string& line) = 0;
 };
 
-}  // namespace skyhaul::window
+}  // namespace skyhaul::form
