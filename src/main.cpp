@@ -26,10 +26,7 @@
 #include "window/ClientEvents.h"
 #include "window/ConsoleView.h"
 #include "window/ProgressDisplay.h"
-#ifdef SKYHAUL_HAVE_QT
-#include "window/qt/DisplayProbe.h"
-#include "window/qt/QtView.h"
-#endif
+#include "window/WindowModule.h"
 
 namespace {
 
@@ -75,19 +72,13 @@ std::unique_ptr<form::View> makeConsoleView(form::FrmUpdate& form) {
                                                [] { return platform::terminalColumns(2); });
 }
 
-// A display that does not answer must not end the program (Qt aborts then): the job runs in
-// the terminal instead, and says so.
+// A display that does not answer must not end the program (Qt aborts then), nor may a window
+// module that is missing or does not load: the job runs in the terminal instead, and says so.
 std::unique_ptr<form::View> makeView(form::FrmUpdate& form, int argc, char** argv) {
   if (!wantsWindow()) return makeConsoleView(form);
-#ifdef SKYHAUL_HAVE_QT
-  const window::DisplayChoice display = window::probeDisplay();
-  if (display.usable) return std::make_unique<window::QtView>(form, argc, argv, display.platform);
-  std::cerr << "Okna ni mogoče odpreti (" << display.problem << "); Skyhaul teče v terminalu.\n";
-#else
-  (void)argc;
-  (void)argv;
-  std::cerr << "Okno ni na voljo; Skyhaul teče v terminalu.\n";
-#endif
+  std::string problem;
+  if (auto window = window::openWindow(form, argc, argv, problem)) return window;
+  std::cerr << "Okna ni mogoče odpreti (" << problem << "); Skyhaul teče v terminalu.\n";
   return makeConsoleView(form);
 }
 
