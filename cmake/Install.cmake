@@ -30,7 +30,6 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_PACKAGE_NAME skyhaul)
 set(CPACK_PACKAGE_VENDOR "Skyhaul")
 set(CPACK_PACKAGE_CONTACT "Skyhaul developers <skyhaul@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "unattended FTP batch transfer tool for a scheduler")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -40,8 +39,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # the program's, the window package on the module's (Qt, xcb).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_SKYHAUL_PACKAGE_NAME skyhaul)
-set(CPACK_DEBIAN_SKYHAUL_DESCRIPTION
-  "Started by cron or a systemd timer with a job command such as *.txt,UP,DEL, Skyhaul\n\
+# Each description's first line is its package's summary.
+set(CPACK_DEBIAN_SKYHAUL_DESCRIPTION "unattended FTP batch transfer tool for a scheduler\n\
+Started by cron or a systemd timer with a job command such as *.txt,UP,DEL, Skyhaul\n\
 connects to one FTP server, uploads or downloads every matching file (three attempts\n\
 per file), logs each one, runs stored commands and follow-up programs and ends with an\n\
 exit status the scheduler can read. It prints status lines on the terminal; the\n\
@@ -50,7 +50,7 @@ set(CPACK_DEBIAN_OKNO_PACKAGE_NAME skyhaul-okno)
 set(CPACK_DEBIAN_OKNO_PACKAGE_SECTION x11)
 # Qt's platform plugins (xcb, wayland, offscreen) are no shared-library dependency of the module.
 set(CPACK_DEBIAN_OKNO_PACKAGE_DEPENDS "skyhaul (= ${PROJECT_VERSION}), qt6-qpa-plugins")
-set(CPACK_COMPONENT_OKNO_DESCRIPTION "window for the Skyhaul FTP batch transfer tool\n\
+set(CPACK_DEBIAN_OKNO_DESCRIPTION "window for the Skyhaul FTP batch transfer tool\n\
 The Qt window of Skyhaul: when there is a display (or SKYHAUL_UI=window), skyhaul\n\
 shows the queue, the file under way, a status line and the progress in a window\n\
 instead of the terminal.")
