@@ -16,6 +16,7 @@
 #include <string>
 
 #include "SkyhaulVersion.h"
+#include "form/FrmUpdate.h"
 #include "job/CommandLine.h"
 #include "job/Job.h"
 #include "platform/Clock.h"
@@ -25,12 +26,8 @@
 #include "platform/inet/InternetLibrary.h"
 #include "window/ClientEvents.h"
 #include "window/ConsoleView.h"
-#include "window/FrmUpdate.h"
 #include "window/ProgressDisplay.h"
-#ifdef SKYHAUL_HAVE_QT
-#include "window/qt/DisplayProbe.h"
-#include "window/qt/QtView.h"
-#endif
+#include "window/WindowModule.h"
 
 namespace {
 
@@ -68,7 +65,7 @@ bool wantsEveryStatusLine() {
   return value != nullptr && *value != '\0' && std::string(value) != "0";
 }
 
-std::unique_ptr<window::View> makeConsoleView(window::FrmUpdate& form) {
+std::unique_ptr<form::View> makeConsoleView(form::FrmUpdate& form) {
   const bool errorsIsTerminal = platform::isTerminal(2);
   return std::make_unique<window::ConsoleView>(form, std::cin, std::cerr, platform::isTerminal(0),
                                                errorsIsTerminal, &std::chrono::steady_clock::now,
@@ -76,19 +73,13 @@ std::unique_ptr<window::View> makeConsoleView(window::FrmUpdate& form) {
                                                [] { return platform::terminalColumns(2); });
 }
 
-// A display that does not answer must not end the program (Qt aborts then): the job runs in
-// the terminal instead, and says so.
-std::unique_ptr<window::View> makeView(window::FrmUpdate& form, int argc, char** argv) {
+// A display that does not answer must not end the program (Qt aborts then), nor may a window
+// module that is missing or does not load: the job runs in the terminal instead, and says so.
+std::unique_ptr<form::View> makeView(form::FrmUpdate& form, int argc, char** argv) {
   if (!wantsWindow()) return makeConsoleView(form);
-#ifdef SKYHAUL_HAVE_QT
-  const window::DisplayChoice display = window::probeDisplay();
-  if (display.usable) return std::make_unique<window::QtView>(form, argc, argv, display.platform);
-  std::cerr << "Okna ni mogoče odpreti (" << display.problem << "); Skyhaul teče v terminalu.\n";
-#else
-  (void)argc;
-  (void)argv;
-  std::cerr << "Okno ni na voljo; Skyhaul teče v terminalu.\n";
-#endif
+  std::string problem;
+  if (auto window = window::openWindow(form, argc, argv, problem)) return window;
+  std::cerr << "Okna ni mogoče odpreti (" << problem << "); Skyhaul teče v terminalu.\n";
   return makeConsoleView(form);
 }
 
@@ -108,8 +99,8 @@ int main(int argc, char** argv) {
   applyTimeoutSetting();
   platform::SystemClock clock;
   platform::ProcessEnd programEnd;
-  window::FrmUpdate form(programEnd);
-  std::unique_ptr<window::View> view = makeView(form, argc, argv);
+  form::FrmUpdate form(programEnd);
+  std::unique_ptr<form::View> view = makeView(form, argc, argv);
   window::ProgressDisplay progress(form, *view, clock);
   window::ClientEvents events(form, *view, progress);
   try {

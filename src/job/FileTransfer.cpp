@@ -2,21 +2,21 @@
 // deletion of the source.
 #include <chrono>
 
+#include "form/StatusLine.h"
 #include "job/Job.h"
 #include "job/LeaveOut.h"
 #include "platform/LocalDirectory.h"
 #include "platform/LocalFile.h"
 #include "platform/PartFile.h"
-#include "window/StatusLine.h"
 
 namespace skyhaul::job {
 
 namespace {
 
 constexpr int kAttempts = 3;
-using window::kDone;
-using window::kDownloading;
-using window::kUploading;
+using form::kDone;
+using form::kDownloading;
+using form::kUploading;
 
 }  // namespace
 

@@ -35,7 +35,7 @@ std::string serverDescription(const std::string& server) {
 
 }  // namespace
 
-Job::Job(window::FrmUpdate& form, window::View& view, platform::Clock& clock,
+Job::Job(form::FrmUpdate& form, form::View& view, platform::Clock& clock,
          platform::ProgramEnd& programEnd, JobEnvironment environment)
     : mFTP(clock),
       form_(form),

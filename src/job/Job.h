@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "form/FrmUpdate.h"
+#include "form/View.h"
 #include "ftp/cFTP.h"
 #include "job/NameQueue.h"
 #include "job/TransferLog.h"
@@ -15,8 +17,6 @@
 #include "platform/FileInfo.h"
 #include "platform/JobLock.h"
 #include "platform/ProgramEnd.h"
-#include "window/FrmUpdate.h"
-#include "window/View.h"
 
 namespace skyhaul::job {
 
@@ -35,7 +35,7 @@ struct JobEnvironment {
 
 class Job {
  public:
-  Job(window::FrmUpdate& form, window::View& view, platform::Clock& clock,
+  Job(form::FrmUpdate& form, form::View& view, platform::Clock& clock,
       platform::ProgramEnd& programEnd, JobEnvironment environment);
   Job(const Job&) = delete;
   Job& operator=(const Job&) = delete;
@@ -86,8 +86,8 @@ class Job {
   [[noreturn]] void endAfterFailure(const std::string& status, const std::string& source,
                                     const std::string& target);
 
-  window::FrmUpdate& form_;
-  window::View& view_;
+  form::FrmUpdate& form_;
+  form::View& view_;
   platform::Clock& clock_;
   platform::ProgramEnd& programEnd_;
   JobEnvironment environment_;

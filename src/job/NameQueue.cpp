@@ -12,7 +12,7 @@ void NameQueue::assign(std::vector<std::string> names) {
 // A copy: the field shows the name until the next show().
 std::string NameQueue::pop() { return names_.at(next_++); }
 
-void NameQueue::writeText(window::FieldId /*field*/, std::string& text) const {
+void NameQueue::writeText(form::FieldId /*field*/, std::string& text) const {
   for (std::size_t i = shown_; i < names_.size(); ++i) {
     if (i > shown_) text += ',';
     text += names_[i];

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "window/Fields.h"
+#include "form/Fields.h"
 
 namespace skyhaul::job {
 
-class NameQueue final : public window::TextSource {
+class NameQueue final : public form::TextSource {
  public:
   void assign(std::vector<std::string> names);
   bool empty() const { return next_ == names_.size(); }
@@ -20,7 +20,7 @@ class NameQueue final : public window::TextSource {
   std::string pop();
   // From now on the field shows the names that are still in the queue.
   void show() { shown_ = next_; }
-  void writeText(window::FieldId field, std::string& text) const override;
+  void writeText(form::FieldId field, std::string& text) const override;
 
  private:
   std::vector<std::string> names_;

@@ -6,16 +6,16 @@
 #include <cstdint>
 #include <string>
 
+#include "form/FrmUpdate.h"
+#include "form/View.h"
 #include "ftp/cFTPEvents.h"
-#include "window/FrmUpdate.h"
 #include "window/ProgressDisplay.h"
-#include "window/View.h"
 
 namespace skyhaul::window {
 
 class ClientEvents final : public ftp::cFTPEvents {
  public:
-  ClientEvents(FrmUpdate& form, View& view, ProgressDisplay& progress)
+  ClientEvents(form::FrmUpdate& form, form::View& view, ProgressDisplay& progress)
       : form_(form), view_(view), progress_(progress) {}
 
   void FileTransferProgress(const std::int64_t& lCurrentBytes,
@@ -27,8 +27,8 @@ class ClientEvents final : public ftp::cFTPEvents {
   void setLabel11(const std::string& text) override { form_.Label11.setText(text); }
 
  private:
-  FrmUpdate& form_;
-  View& view_;
+  form::FrmUpdate& form_;
+  form::View& view_;
   ProgressDisplay& progress_;
 };
 

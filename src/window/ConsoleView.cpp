@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "window/StatusLine.h"
+#include "form/StatusLine.h"
 #include "window/TerminalText.h"
 
 namespace skyhaul::window {
@@ -32,7 +32,7 @@ void appendOneLine(std::string& line, const std::string& text) {
 
 }  // namespace
 
-ConsoleView::ConsoleView(FrmUpdate& form, std::istream& input, std::ostream& errors,
+ConsoleView::ConsoleView(form::FrmUpdate& form, std::istream& input, std::ostream& errors,
                          bool inputIsTerminal, bool errorsIsTerminal, SteadyNow now, bool quiet,
                          Columns columns)
     : form_(form),
@@ -51,18 +51,18 @@ ConsoleView::~ConsoleView() {
   endMeterLine();
 }
 
-void ConsoleView::fieldChanged(FieldId field) {
+void ConsoleView::fieldChanged(form::FieldId field) {
   switch (field) {
-    case FieldId::Label3:
+    case form::FieldId::Label3:
       printStatus();
       break;
-    case FieldId::Textimedat:
+    case form::FieldId::Textimedat:
       endMeterLine();
       break;
-    case FieldId::Label7:
-    case FieldId::Label9:
-    case FieldId::Label10:
-    case FieldId::Label11:
+    case form::FieldId::Label7:
+    case form::FieldId::Label9:
+    case form::FieldId::Label10:
+    case form::FieldId::Label11:
       meterChanged_ = meterEnabled_;
       break;
     default:
@@ -107,7 +107,7 @@ void ConsoleView::notice(const std::string& line) {
 // One write per line: the error stream is unbuffered, and a job of many small files prints two
 // status lines per file.
 void ConsoleView::printStatus() {
-  if (quiet_ && isRoutineStatus(form_.Label3.text())) return;
+  if (quiet_ && form::isRoutineStatus(form_.Label3.text())) return;
   endMeterLine();
   const std::string& file = form_.Textimedat.text();
   std::string line;

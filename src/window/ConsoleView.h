@@ -9,12 +9,12 @@
 #include <ostream>
 #include <string>
 
-#include "window/FrmUpdate.h"
-#include "window/View.h"
+#include "form/FrmUpdate.h"
+#include "form/View.h"
 
 namespace skyhaul::window {
 
-class ConsoleView final : public View {
+class ConsoleView final : public form::View {
  public:
   using SteadyNow = std::function<std::chrono::steady_clock::time_point()>;
   // The terminal's width in columns now; 0 when it cannot tell.
@@ -23,15 +23,16 @@ class ConsoleView final : public View {
   // Listens to the fields of `form` until destroyed. The meter is drawn only when `errors` is
   // a terminal, cut to `columns`; the prompt is asked only when `input` is one. `now` paces the
   // meter. A `quiet` view prints only the status lines that are not routine progress.
-  ConsoleView(FrmUpdate& form, std::istream& input, std::ostream& errors, bool inputIsTerminal,
-              bool errorsIsTerminal, SteadyNow now = &std::chrono::steady_clock::now,
-              bool quiet = false, Columns columns = {});
+  ConsoleView(form::FrmUpdate& form, std::istream& input, std::ostream& errors,
+              bool inputIsTerminal, bool errorsIsTerminal,
+              SteadyNow now = &std::chrono::steady_clock::now, bool quiet = false,
+              Columns columns = {});
   ~ConsoleView() override;
   ConsoleView(const ConsoleView&) = delete;
   ConsoleView& operator=(const ConsoleView&) = delete;
 
   // Prints each change of the status line, with the current file name; notes meter changes.
-  void fieldChanged(FieldId field) override;
+  void fieldChanged(form::FieldId field) override;
   // Redraws the meter when it changed and its last drawing is about a tenth of a second old.
   void yield() override;
   // Draws a changed meter at once: the wait that follows would leave an older state on screen.
@@ -50,7 +51,7 @@ class ConsoleView final : public View {
   void drawMeter();
   void endMeterLine();
 
-  FrmUpdate& form_;
+  form::FrmUpdate& form_;
   std::istream& input_;
   std::ostream& errors_;
   bool inputIsTerminal_;

@@ -84,11 +84,11 @@ std::string percentage(float previousPosition, float maximum) {
 
 }  // namespace
 
-ProgressDisplay::ProgressDisplay(FrmUpdate& form, View& view, platform::Clock& clock)
+ProgressDisplay::ProgressDisplay(form::FrmUpdate& form, form::View& view, platform::Clock& clock)
     : form_(form), view_(view), clock_(clock) {}
 
 ProgressDisplay::~ProgressDisplay() {
-  for (const TextField* field :
+  for (const form::TextField* field :
        {&form_.Label7, &form_.Label9, &form_.Label10, &form_.Label11, &form_.Caption}) {
     (void)field->text();
   }
@@ -101,7 +101,7 @@ void ProgressDisplay::mFTP_FileTransferProgress(const std::int64_t& lCurrentByte
                                                 const std::int64_t& lTotalBytes) {
   keepSeparator();
   updateRate(lCurrentBytes);
-  ProgressBar& bar = form_.PB;
+  form::ProgressBar& bar = form_.PB;
   bar.setMax(static_cast<float>(lTotalBytes));
   bar.setMin(0.0F);
   const float previousPosition = bar.value();  // made a whole number when Label9 is written
@@ -149,7 +149,7 @@ void ProgressDisplay::updateRate(std::int64_t currentBytes) {
 }
 
 void ProgressDisplay::showKilobytes() {
-  const ProgressBar& bar = form_.PB;
+  const form::ProgressBar& bar = form_.PB;
   if (!isWholeNumber(bar.value()) || !isWholeNumber(bar.max())) return;
   kilobytes_ = {bar.value(), bar.max()};
   form_.Label7.follow(*this);
@@ -181,32 +181,32 @@ void ProgressDisplay::showTimeLeft() {
   form_.Label11.follow(*this);
 }
 
-void ProgressDisplay::writeText(FieldId field, std::string& text) const {
+void ProgressDisplay::writeText(form::FieldId field, std::string& text) const {
   switch (field) {
-    case FieldId::PB:
+    case form::FieldId::PB:
       text.append(generalText(hover_.position, separator_))
           .append(" Bytes od ")
           .append(generalText(hover_.maximum, separator_))
           .append(" Bytes Prenešeno ");
       break;
-    case FieldId::Label7:
+    case form::FieldId::Label7:
       text.append(kilobytes(kilobytes_.position))
           .append(" KB od ")
           .append(kilobytes(kilobytes_.maximum))
           .append(" KB Prenešeno");
       break;
-    case FieldId::Label9:
+    case form::FieldId::Label9:
       text.append(percentage(percentage_.position, percentage_.maximum)).append("%");
       break;
-    case FieldId::Caption:
+    case form::FieldId::Caption:
       text.append("FTP prenos ")
           .append(percentage(caption_.position, caption_.maximum))
           .append("%");
       break;
-    case FieldId::Label10:
+    case form::FieldId::Label10:
       text.append(rateText(rate_, separator_)).append(" Kbps");
       break;
-    case FieldId::Label11:
+    case form::FieldId::Label11:
       text.append("Do konca še: ")
           .append(ConvertTime(static_cast<float>(std::floor(secondsLeft_)), separator_));
       break;

@@ -7,16 +7,16 @@
 #include <cstdint>
 #include <string>
 
+#include "form/Fields.h"
+#include "form/FrmUpdate.h"
+#include "form/View.h"
 #include "platform/Clock.h"
-#include "window/Fields.h"
-#include "window/FrmUpdate.h"
-#include "window/View.h"
 
 namespace skyhaul::window {
 
-class ProgressDisplay final : private TextSource {
+class ProgressDisplay final : private form::TextSource {
  public:
-  ProgressDisplay(FrmUpdate& form, View& view, platform::Clock& clock);
+  ProgressDisplay(form::FrmUpdate& form, form::View& view, platform::Clock& clock);
   // Writes the texts still waiting for a read, as the fields outlive the display.
   ~ProgressDisplay();
   ProgressDisplay(const ProgressDisplay&) = delete;
@@ -36,15 +36,15 @@ class ProgressDisplay final : private TextSource {
     float maximum = 0.0F;
   };
 
-  void writeText(FieldId field, std::string& text) const override;
+  void writeText(form::FieldId field, std::string& text) const override;
   void keepSeparator();
   void updateRate(std::int64_t currentBytes);
   void showKilobytes();
   void showPercentage(float previousPosition);
   void showTimeLeft();
 
-  FrmUpdate& form_;
-  View& view_;
+  form::FrmUpdate& form_;
+  form::View& view_;
   platform::Clock& clock_;
   // What the texts are written from, each as its step last left it. Every text waiting for a
   // read was set with `separator_`: a change of the separator writes them first.

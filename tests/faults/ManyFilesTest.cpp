@@ -10,6 +10,8 @@
 #include <iostream>
 #include <optional>
 
+#include "form/FrmUpdate.h"
+#include "form/View.h"
 #include "job/Job.h"
 #include "platform/inet/InternetLibrary.h"
 #include "support/FakeClock.h"
@@ -17,9 +19,7 @@
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
 #include "window/ClientEvents.h"
-#include "window/FrmUpdate.h"
 #include "window/ProgressDisplay.h"
-#include "window/View.h"
 
 namespace skyhaul::test {
 namespace {
@@ -27,16 +27,16 @@ namespace {
 constexpr int kFiles = 10000;
 
 // Keeps the first queue the job shows: the whole list of names, before any file is sent.
-class QueueView final : public window::View {
+class QueueView final : public form::View {
  public:
-  explicit QueueView(window::FrmUpdate& form) : form_(form) {}
+  explicit QueueView(form::FrmUpdate& form) : form_(form) {}
   void yield() override {}
   bool isMinimized() const override { return false; }
   std::string inputBox(const std::string&, const std::string&) override { return {}; }
   void reportUnhandledError(const std::string& message) override { error = message; }
   void notice(const std::string& /*line*/) override {}
-  void fieldChanged(window::FieldId field) override {
-    if (field == window::FieldId::Tdir && !queueSeen) {
+  void fieldChanged(form::FieldId field) override {
+    if (field == form::FieldId::Tdir && !queueSeen) {
       firstQueue = form_.Tdir.text();
       queueSeen = true;
     }
@@ -47,7 +47,7 @@ class QueueView final : public window::View {
   std::string error;
 
  private:
-  window::FrmUpdate& form_;
+  form::FrmUpdate& form_;
 };
 
 std::string fileName(int i) {
@@ -70,7 +70,7 @@ TEST(ManyFiles, TenThousandLocalFilesAllQueuedAndMoved) {
       {std::chrono::seconds(10), std::chrono::seconds(10), std::chrono::seconds(10)});
   FakeClock clock;
   FakeProgramEnd programEnd;
-  window::FrmUpdate form(programEnd);
+  form::FrmUpdate form(programEnd);
   QueueView view(form);
   form.attach(&view);
   job::Job job(form, view, clock, programEnd, {program.path().string(), "*.dat,UP,DEL"});

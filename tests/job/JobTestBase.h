@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "form/FrmUpdate.h"
+#include "form/View.h"
 #include "job/Job.h"
 #include "platform/SystemError.h"
 #include "platform/inet/InternetLibrary.h"
@@ -21,15 +23,13 @@
 #include "support/TempDir.h"
 #include "support/TestFtpServer.h"
 #include "window/ClientEvents.h"
-#include "window/FrmUpdate.h"
 #include "window/ProgressDisplay.h"
-#include "window/View.h"
 
 namespace skyhaul::test {
 
-class RecordingView final : public window::View {
+class RecordingView final : public form::View {
  public:
-  explicit RecordingView(window::FrmUpdate& form) : form_(form) {}
+  explicit RecordingView(form::FrmUpdate& form) : form_(form) {}
   void yield() override { ++yields; }
   bool isMinimized() const override { return false; }
   std::string inputBox(const std::string& prompt, const std::string& title) override {
@@ -38,8 +38,8 @@ class RecordingView final : public window::View {
   }
   void reportUnhandledError(const std::string& message) override { errors.push_back(message); }
   void notice(const std::string& line) override { notices.push_back(line); }
-  void fieldChanged(window::FieldId field) override {
-    if (field == window::FieldId::Label3) statuses.push_back(form_.Label3.text());
+  void fieldChanged(form::FieldId field) override {
+    if (field == form::FieldId::Label3) statuses.push_back(form_.Label3.text());
   }
 
   std::string answer;
@@ -50,7 +50,7 @@ class RecordingView final : public window::View {
   int yields = 0;
 
  private:
-  window::FrmUpdate& form_;
+  form::FrmUpdate& form_;
 };
 
 // How a run ended: through the end of the program, or through an error nothing handled.
@@ -105,7 +105,7 @@ class JobTest : public ::testing::Test {
   TempDir runtime;  // the user's runtime folder
   FakeClock clock;
   FakeProgramEnd programEnd;
-  window::FrmUpdate form{programEnd};
+  form::FrmUpdate form{programEnd};
   RecordingView view{form};
   window::ProgressDisplay progress{form, view, clock};
   window::ClientEvents events{form, view, progress};  // joined as main joins them

@@ -1,12 +1,22 @@
 #include "support/ProgramFolder.h"
 
 #include <stdexcept>
+#include <string_view>
 
 namespace skyhaul::test {
 
 ProgramFolder::ProgramFolder() {
   std::filesystem::copy_file(SKYHAUL_BINARY, binary());
   std::filesystem::permissions(binary(), std::filesystem::perms::owner_all);
+  if (hasWindowModule()) {
+    std::filesystem::copy_file(SKYHAUL_WINDOW_MODULE, path() / windowModuleName());
+  }
+}
+
+bool ProgramFolder::hasWindowModule() { return !std::string_view(SKYHAUL_WINDOW_MODULE).empty(); }
+
+std::string ProgramFolder::windowModuleName() {
+  return std::filesystem::path(SKYHAUL_WINDOW_MODULE).filename().string();
 }
 
 void ProgramFolder::writeIni(const std::string& text) const {

@@ -1,6 +1,7 @@
 #pragma once
 // The program as a job finds it installed: a folder of its own holding a copy of the built
-// binary beside its ftpjob.ini, and the user's runtime folder where its job locks live.
+// binary beside its ftpjob.ini (and the window module, when the build made one), and the user's
+// runtime folder where its job locks live.
 
 #include <filesystem>
 #include <memory>
@@ -14,13 +15,17 @@ namespace skyhaul::test {
 
 class ProgramFolder {
  public:
-  // Copies the built binary; throws std::filesystem::filesystem_error when it is not there.
+  // Copies the built binary and window module; throws std::filesystem::filesystem_error when
+  // one is not there.
   ProgramFolder();
   ProgramFolder(const ProgramFolder&) = delete;
   ProgramFolder& operator=(const ProgramFolder&) = delete;
 
   const std::filesystem::path& path() const { return folder_.path(); }
   std::filesystem::path binary() const { return path() / "skyhaul"; }
+  // Whether the build made the window module, and its file's name beside the binary.
+  static bool hasWindowModule();
+  static std::string windowModuleName();
   // Writes ftpjob.ini beside the copy.
   void writeIni(const std::string& text) const;
 

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
+#include "form/FrmUpdate.h"
 #include "support/FakeClock.h"
-#include "window/FrmUpdate.h"
 #include "window/ProgressDisplay.h"
 #include "window/TerminalText.h"
 
@@ -34,7 +34,7 @@ class ConsoleViewTest : public ::testing::Test {
   }
 
   FakeProgramEnd programEnd;
-  FrmUpdate form{programEnd};
+  form::FrmUpdate form{programEnd};
   std::istringstream input;
   std::ostringstream errors;
   std::chrono::steady_clock::time_point now{};

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "WindowDoubles.h"
+#include "form/FrmUpdate.h"
 #include "support/CommaLocale.h"
 #include "support/FakeClock.h"
 #include "window/ConvertTime.h"
-#include "window/FrmUpdate.h"
 #include "window/NumberText.h"
 #include "window/ProgressDisplay.h"
 
@@ -38,7 +38,7 @@ using test::FakeProgramEnd;
 // whose listener is told of its changes; the rate is no field.
 struct Shown {
   const char* name;
-  std::optional<FieldId> field;
+  std::optional<form::FieldId> field;
   std::string text;
 };
 
@@ -51,20 +51,20 @@ std::string exactly(float value) {
 // Label7, Label9, Label10, Label11.
 using Labels = std::array<std::string, 4>;
 
-std::vector<Shown> shownBy(const ProgressBar& bar, const Labels& labels, const std::string& caption,
-                           float transferRate) {
-  return {{"PB", FieldId::PB,
+std::vector<Shown> shownBy(const form::ProgressBar& bar, const Labels& labels,
+                           const std::string& caption, float transferRate) {
+  return {{"PB", form::FieldId::PB,
            exactly(bar.min()) + ".." + exactly(bar.max()) + " at " + exactly(bar.value())},
-          {"PB hover text", FieldId::PB, bar.toolTipText()},
-          {"Label7", FieldId::Label7, labels[0]},
-          {"Label9", FieldId::Label9, labels[1]},
-          {"Label10", FieldId::Label10, labels[2]},
-          {"Label11", FieldId::Label11, labels[3]},
-          {"Caption", FieldId::Caption, caption},
+          {"PB hover text", form::FieldId::PB, bar.toolTipText()},
+          {"Label7", form::FieldId::Label7, labels[0]},
+          {"Label9", form::FieldId::Label9, labels[1]},
+          {"Label10", form::FieldId::Label10, labels[2]},
+          {"Label11", form::FieldId::Label11, labels[3]},
+          {"Caption", form::FieldId::Caption, caption},
           {"TransferRate", std::nullopt, exactly(transferRate)}};
 }
 
-std::vector<Shown> shownBy(const FrmUpdate& form) {
+std::vector<Shown> shownBy(const form::FrmUpdate& form) {
   return shownBy(form.PB,
                  {form.Label7.text(), form.Label9.text(), form.Label10.text(), form.Label11.text()},
                  form.Caption.text(), form.TransferRate);
@@ -90,7 +90,7 @@ std::optional<float> single(double value) {
 // would have written as it was.
 class EagerDisplay {
  public:
-  explicit EagerDisplay(const FrmUpdate& initial)
+  explicit EagerDisplay(const form::FrmUpdate& initial)
       : labels_{initial.Label7.text(), initial.Label9.text(), initial.Label10.text(),
                 initial.Label11.text()},
         caption_(initial.Caption.text()),
@@ -157,7 +157,7 @@ class EagerDisplay {
     if (whole) labels_[3] = "Do konca še: " + ConvertTime(*whole, separator);
   }
 
-  ProgressBar bar_{FieldId::PB};
+  form::ProgressBar bar_{form::FieldId::PB};
   Labels labels_;
   std::string caption_;
   float transferRate_;
@@ -302,7 +302,7 @@ class RandomTransfers {
   std::uint64_t seed_;
   std::mt19937_64 random_;
   FakeProgramEnd programEnd_;
-  FrmUpdate form_{programEnd_};
+  form::FrmUpdate form_{programEnd_};
   FakeView view_;
   FakeClock clock_;
   ProgressDisplay display_{form_, view_, clock_};

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "WindowDoubles.h"
+#include "form/FrmUpdate.h"
 #include "support/CommaLocale.h"
 #include "support/FakeClock.h"
-#include "window/FrmUpdate.h"
 #include "window/NumberText.h"
 
 namespace skyhaul::window {
@@ -77,7 +77,7 @@ class ProgressDisplayTest : public ::testing::Test {
   }
 
   FakeProgramEnd programEnd;
-  FrmUpdate form{programEnd};
+  form::FrmUpdate form{programEnd};
   FakeView view;
   FakeClock clock;
   ProgressDisplay display{form, view, clock};
@@ -222,8 +222,8 @@ TEST_F(ProgressDisplayTest, NoMaximumKeepsPercentageAndCaption) {
   form.TransferStart = 36003.0F;
   event(36004.0, 0, 0);
   EXPECT_EQ(form.Caption.text(), "FTP prenos 0%");
-  EXPECT_EQ(std::count(view.changes.begin(), view.changes.end(), FieldId::Caption), 0);
-  EXPECT_EQ(std::count(view.changes.begin(), view.changes.end(), FieldId::Label9), 1);
+  EXPECT_EQ(std::count(view.changes.begin(), view.changes.end(), form::FieldId::Caption), 0);
+  EXPECT_EQ(std::count(view.changes.begin(), view.changes.end(), form::FieldId::Label9), 1);
   EXPECT_EQ(form.Label9.text(), "100%");
   EXPECT_EQ(form.Label7.text(), "0 KB od 0 KB Prenešeno");
 }
@@ -231,7 +231,7 @@ TEST_F(ProgressDisplayTest, NoMaximumKeepsPercentageAndCaption) {
 TEST_F(ProgressDisplayTest, CaptionChangesOnlyWhileMinimised) {
   event(36002.0, 500, 1000);
   event(36003.0, 700, 1000);
-  EXPECT_EQ(form.Caption.text(), kInitialCaption);
+  EXPECT_EQ(form.Caption.text(), form::kInitialCaption);
   view.minimized = true;
   event(36004.0, 900, 1000);
   EXPECT_EQ(form.Caption.text(), "FTP prenos 70%");

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "window/View.h"
+#include "form/View.h"
 
 namespace skyhaul::window {
 
-class FakeView final : public View {
+class FakeView final : public form::View {
  public:
   void yield() override {
     ++yields;
@@ -23,12 +23,12 @@ class FakeView final : public View {
   }
   void reportUnhandledError(const std::string& message) override { errors.push_back(message); }
   void notice(const std::string& line) override { notices.push_back(line); }
-  void fieldChanged(FieldId field) override { changes.push_back(field); }
+  void fieldChanged(form::FieldId field) override { changes.push_back(field); }
 
   int yields = 0;
   bool minimized = false;
   std::function<void(int)> onYield;  // called with the number of the yield, from 1
-  std::vector<FieldId> changes;
+  std::vector<form::FieldId> changes;
   std::vector<std::string> errors;
   std::vector<std::string> notices;
 };

@@ -26,7 +26,7 @@ static void registerWindowResources() {
 namespace skyhaul::window {
 namespace {
 
-constexpr std::size_t at(FieldId field) { return static_cast<std::size_t>(field); }
+constexpr std::size_t at(form::FieldId field) { return static_cast<std::size_t>(field); }
 
 // The progress and status texts stand out in navy bold serif.
 constexpr const char* kStatusFontFamily = "Times New Roman";
@@ -45,7 +45,7 @@ QIcon makeWindowIcon() {
 
 }  // namespace
 
-MainWindow::MainWindow(FrmUpdate& form) : form_(form) {
+MainWindow::MainWindow(form::FrmUpdate& form) : form_(form) {
   setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
   setWindowIcon(makeWindowIcon());
   indexFields();
@@ -54,11 +54,11 @@ MainWindow::MainWindow(FrmUpdate& form) : form_(form) {
   styleStatusLabels();
   orderFocus();
   connectEdits();
-  for (std::size_t i = 0; i < kFieldCount; ++i) refresh(static_cast<FieldId>(i));
+  for (std::size_t i = 0; i < kFieldCount; ++i) refresh(static_cast<form::FieldId>(i));
 }
 
 void MainWindow::indexFields() {
-  const std::initializer_list<std::pair<TextField*, QWidget*>> texts{
+  const std::initializer_list<std::pair<form::TextField*, QWidget*>> texts{
       {&form_.textURL, &textURL_}, {&form_.textDIR, &textDIR_},  {&form_.textLDIR, &textLDIR_},
       {&form_.Text1, &text1_},     {&form_.Tdir, &tdir_},        {&form_.Textimedat, &textimedat_},
       {&form_.Label3, &label3_},   {&form_.Label11, &label11_},  {&form_.Label7, &label7_},
@@ -69,8 +69,8 @@ void MainWindow::indexFields() {
     texts_[at(field->id())] = field;
     widgets_[at(field->id())] = widget;
   }
-  widgets_[at(FieldId::Chkbrisi)] = &chkbrisi_;
-  widgets_[at(FieldId::PB)] = &pb_;
+  widgets_[at(form::FieldId::Chkbrisi)] = &chkbrisi_;
+  widgets_[at(form::FieldId::PB)] = &pb_;
 }
 
 void MainWindow::placeWidgets() {
@@ -97,7 +97,7 @@ void MainWindow::configureWidgets() {
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   }
-  chkbrisi_.setText(QString::fromUtf8(FrmUpdate::kChkbrisiCaption));
+  chkbrisi_.setText(QString::fromUtf8(form::FrmUpdate::kChkbrisiCaption));
   pb_.setRange(0, kBarSteps);
   pb_.setTextVisible(false);
 }
@@ -140,7 +140,7 @@ void MainWindow::orderFocus() {
 void MainWindow::connectEdits() {
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     if (auto* edit = qobject_cast<QLineEdit*>(widgets_[i])) {
-      TextField* field = texts_[i];
+      form::TextField* field = texts_[i];
       connect(edit, &QLineEdit::textEdited, this,
               [field](const QString& text) { field->setTypedText(text.toStdString()); });
     }
@@ -153,19 +153,19 @@ void MainWindow::connectEdits() {
   connect(&command3_, &QPushButton::clicked, this, [this] { closeRequested_ = true; });
 }
 
-void MainWindow::refresh(FieldId field) {
+void MainWindow::refresh(form::FieldId field) {
   const QScopedValueRollback guard(refreshing_, true);
   switch (field) {
-    case FieldId::Tdir:
+    case form::FieldId::Tdir:
       showQueue();
       break;
-    case FieldId::Chkbrisi:
+    case form::FieldId::Chkbrisi:
       chkbrisi_.setChecked(form_.Chkbrisi.ticked());
       break;
-    case FieldId::PB:
+    case form::FieldId::PB:
       showBar();
       break;
-    case FieldId::Caption:
+    case form::FieldId::Caption:
       setWindowTitle(QString::fromStdString(form_.Caption.text()));
       break;
     default:
@@ -174,7 +174,7 @@ void MainWindow::refresh(FieldId field) {
   }
 }
 
-void MainWindow::showText(FieldId field) {
+void MainWindow::showText(form::FieldId field) {
   const QString text = QString::fromStdString(texts_[at(field)]->text());
   QWidget* widget = widgets_[at(field)];
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) {

@@ -13,19 +13,19 @@
 #include <array>
 #include <cstddef>
 
-#include "window/FrmUpdate.h"
+#include "form/FrmUpdate.h"
 
 namespace skyhaul::window {
 
-inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(FieldId::Command3) + 1;
+inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(form::FieldId::Command3) + 1;
 
 class MainWindow final : public QWidget {
  public:
   // Builds every widget and shows the fields' current values in them.
-  explicit MainWindow(FrmUpdate& form);
+  explicit MainWindow(form::FrmUpdate& form);
 
   // Shows one field's current value in its widget.
-  void refresh(FieldId field);
+  void refresh(form::FieldId field);
   // True once after "Zapri" was clicked or the window was asked to close.
   bool takeCloseRequest();
 
@@ -40,11 +40,11 @@ class MainWindow final : public QWidget {
   void styleStatusLabels();
   void orderFocus();
   void connectEdits();
-  void showText(FieldId field);
+  void showText(form::FieldId field);
   void showQueue();
   void showBar();
 
-  FrmUpdate& form_;
+  form::FrmUpdate& form_;
   bool closeRequested_ = false;
   bool refreshing_ = false;  // changes made while refreshing are the program's, not the user's
 
@@ -67,8 +67,8 @@ class MainWindow final : public QWidget {
   QProgressBar pb_{this};
   QLabel label9_{this};
 
-  std::array<QWidget*, kFieldCount> widgets_{};  // by field; none for the caption
-  std::array<TextField*, kFieldCount> texts_{};  // the text-holding fields
+  std::array<QWidget*, kFieldCount> widgets_{};        // by field; none for the caption
+  std::array<form::TextField*, kFieldCount> texts_{};  // the text-holding fields
 };
 
 }  // namespace skyhaul::window

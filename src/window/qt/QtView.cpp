@@ -56,7 +56,7 @@ std::chrono::steady_clock::time_point coarseNow() {
 }  // namespace
 
 struct QtView::Impl {
-  Impl(FrmUpdate& form, std::vector<std::string> arguments)
+  Impl(form::FrmUpdate& form, std::vector<std::string> arguments)
       : words(std::move(arguments)),
         argv(pointersTo(words)),
         argc(static_cast<int>(words.size())),
@@ -75,7 +75,7 @@ struct QtView::Impl {
     for (std::size_t i = 0; i < kFieldCount; ++i) {
       if (!changed[i]) continue;
       changed[i] = false;
-      window.refresh(static_cast<FieldId>(i));
+      window.refresh(static_cast<form::FieldId>(i));
     }
     anyChanged = false;
   }
@@ -91,7 +91,7 @@ struct QtView::Impl {
   bool anyChanged = false;
 };
 
-QtView::QtView(FrmUpdate& form, int argc, char** argv, const std::string& platform)
+QtView::QtView(form::FrmUpdate& form, int argc, char** argv, const std::string& platform)
     : form_(form), impl_(std::make_unique<Impl>(form, qtArguments(argc, argv, platform))) {
   form_.attach(this);
 }
@@ -106,7 +106,7 @@ void QtView::show() {
 
 QWidget& QtView::window() { return impl_->window; }
 
-void QtView::fieldChanged(FieldId field) {
+void QtView::fieldChanged(form::FieldId field) {
   impl_->changed[static_cast<std::size_t>(field)] = true;
   impl_->anyChanged = true;
 }

@@ -5,19 +5,19 @@
 #include <memory>
 #include <string>
 
-#include "window/FrmUpdate.h"
-#include "window/View.h"
+#include "form/FrmUpdate.h"
+#include "form/View.h"
 
 class QWidget;
 
 namespace skyhaul::window {
 
-class QtView final : public View {
+class QtView final : public form::View {
  public:
   // Creates the Qt application (unless the process already has one) on `platform` ("" for Qt's
   // own choice) and the window, showing the fields' current contents, and attaches itself to
   // `form` for their later changes. `argv` must outlive the view.
-  QtView(FrmUpdate& form, int argc, char** argv, const std::string& platform = {});
+  QtView(form::FrmUpdate& form, int argc, char** argv, const std::string& platform = {});
   // Detaches from `form` and closes the window.
   ~QtView() override;
   QtView(const QtView&) = delete;
@@ -43,13 +43,13 @@ class QtView final : public View {
   // Prints the line on the error stream: a scheduler reads that, not the window.
   void notice(const std::string& line) override;
   // Only marks the field for the next refresh: the job changes fields millions of times.
-  void fieldChanged(FieldId field) override;
+  void fieldChanged(form::FieldId field) override;
 
  private:
   struct Impl;
   void endProgramIfCloseRequested();
 
-  FrmUpdate& form_;
+  form::FrmUpdate& form_;
   std::unique_ptr<Impl> impl_;
 };
 

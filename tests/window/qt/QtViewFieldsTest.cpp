@@ -18,8 +18,8 @@
 namespace skyhaul::test {
 namespace {
 
-using window::FrmUpdate;
-using window::TextField;
+using form::FrmUpdate;
+using form::TextField;
 
 QString q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -70,7 +70,7 @@ TEST_F(QtViewTest, ShowsTheInitialContentsOfTheFields) {
 TEST(QtViewStart, ShowsWhatTheFieldsHoldWhenTheViewIsCreated) {
   QtArguments arguments;
   FakeProgramEnd programEnd;
-  FrmUpdate form(programEnd);
+  form::FrmUpdate form(programEnd);
   form.textURL.setText("ftp.example.org");
   form.Tdir.setText("a.txt,b.txt");
   form.Chkbrisi.setValue(1);
@@ -85,7 +85,7 @@ TEST(QtViewStart, ShowsWhatTheFieldsHoldWhenTheViewIsCreated) {
 }
 
 TEST_F(QtViewTest, ShowsEveryTextFieldAfterTheJobChangesIt) {
-  const std::vector<std::pair<TextField*, const char*>> fields{
+  const std::vector<std::pair<form::TextField*, const char*>> fields{
       {&form_.textURL, "textURL"},   {&form_.textDIR, "textDIR"}, {&form_.textLDIR, "textLDIR"},
       {&form_.Text1, "Text1"},       {&form_.Tdir, "Tdir"},       {&form_.Textimedat, "Textimedat"},
       {&form_.Label3, "Label3"},     {&form_.Label11, "Label11"}, {&form_.Label7, "Label7"},
@@ -153,12 +153,12 @@ TEST_F(QtViewTest, TextsOfAnyLengthAreShownWhole) {
 
 TEST_F(QtViewTest, TypedTextReachesTheFieldAtOnce) {
   for (const auto& [field, name] :
-       std::vector<std::pair<TextField*, const char*>>{{&form_.textURL, "textURL"},
-                                                       {&form_.textDIR, "textDIR"},
-                                                       {&form_.textLDIR, "textLDIR"},
-                                                       {&form_.Text1, "Text1"},
-                                                       {&form_.Textimedat, "Textimedat"},
-                                                       {&form_.Tdir, "Tdir"}}) {
+       std::vector<std::pair<form::TextField*, const char*>>{{&form_.textURL, "textURL"},
+                                                             {&form_.textDIR, "textDIR"},
+                                                             {&form_.textLDIR, "textLDIR"},
+                                                             {&form_.Text1, "Text1"},
+                                                             {&form_.Textimedat, "Textimedat"},
+                                                             {&form_.Tdir, "Tdir"}}) {
     QWidget& box = widget<QWidget>(name);
     QTest::sendKeyEvent(QTest::Click, &box, Qt::Key_unknown, QString::fromUtf8("š"),
                         Qt::NoModifier);
@@ -204,7 +204,7 @@ TEST(QtViewLocaleDeathTest, LeavesTheProcessLocaleAsItWas) {
     std::setlocale(LC_ALL, "C");
     QtArguments arguments;
     FakeProgramEnd programEnd;
-    FrmUpdate form(programEnd);
+    form::FrmUpdate form(programEnd);
     window::QtView view(form, arguments.argc, arguments.argv);
     const std::string locale = std::setlocale(LC_ALL, nullptr);
     std::fprintf(stderr, "locale %s\n", locale.c_str());

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include "form/FrmUpdate.h"
 #include "support/FakeClock.h"
-#include "window/FrmUpdate.h"
 #include "window/qt/QtView.h"
 
 namespace skyhaul::test {
@@ -52,7 +52,7 @@ class QtViewTest : public ::testing::Test {
 
   QtArguments arguments_;
   FakeProgramEnd programEnd_;
-  window::FrmUpdate form_{programEnd_};
+  form::FrmUpdate form_{programEnd_};
   window::QtView view_{form_, arguments_.argc, arguments_.argv};
 };
 

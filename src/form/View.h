@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "window/Fields.h"
+#include "form/Fields.h"
 
-namespace skyhaul::window {
+namespace skyhaul::form {
 
 class View : public FieldListener {
  public:
@@ -34,4 +34,4 @@ class View : public FieldListener {
   virtual bool printsStatusLines() const { return false; }
 };
 
-}  // namespace skyhaul::window
+}  // namespace skyhaul::form

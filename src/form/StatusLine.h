@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace skyhaul::window {
+namespace skyhaul::form {
 
 inline constexpr const char* kUploading = "Status: prenos na strežnik...";
 inline constexpr const char* kDownloading = "Status: prenos iz strežnika...";
@@ -14,4 +14,4 @@ inline bool isRoutineStatus(std::string_view text) {
   return text == kUploading || text == kDownloading || text == kDone || text == "Status:";
 }
 
-}  // namespace skyhaul::window
+}  // namespace skyhaul::form

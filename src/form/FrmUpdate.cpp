@@ -1,6 +1,6 @@
-#include "window/FrmUpdate.h"
+#include "form/FrmUpdate.h"
 
-namespace skyhaul::window {
+namespace skyhaul::form {
 
 FrmUpdate::FrmUpdate(platform::ProgramEnd& programEnd) : programEnd_(programEnd) {}
 
@@ -15,4 +15,4 @@ void FrmUpdate::attach(FieldListener* listener) {
   }
 }
 
-}  // namespace skyhaul::window
+}  // namespace skyhaul::form

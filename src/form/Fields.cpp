@@ -1,8 +1,8 @@
-#include "window/Fields.h"
+#include "form/Fields.h"
 
 #include <stdexcept>
 
-namespace skyhaul::window {
+namespace skyhaul::form {
 
 // Marked fresh only once written: a write that fails leaves the source to try again.
 void SourcedText::write(FieldId field) const {
@@ -38,4 +38,4 @@ void ProgressBar::setValue(float value) {
   changed();
 }
 
-}  // namespace skyhaul::window
+}  // namespace skyhaul::form

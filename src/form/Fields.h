@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-namespace skyhaul::window {
+namespace skyhaul::form {
 
 // clang-format off
 enum class FieldId {
@@ -150,4 +150,4 @@ class ProgressBar : public Field {
   SourcedText toolTip_{""};
 };
 
-}  // namespace skyhaul::window
+}  // namespace skyhaul::form
