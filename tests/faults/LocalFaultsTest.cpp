@@ -116,10 +116,6 @@ TEST(LocalFaults, UnwritableOrUnreadableFiles) {
   RunOptions limited;
   limited.fileSizeLimit = 8192;
   runConcurrently({
-      unwritableDownload("DownloadIntoAFullDisk", kDiskFull,
-                         [](Scene& scene) {
-                           std::filesystem::create_symlink("/dev/full", scene.localFile("f.bin"));
-                         }),
       unwritableDownload(
           "DownloadOverTheFileSizeLimit", kDiskFull, [](Scene&) {}, limited),
       unwritableDownload(
