@@ -102,6 +102,8 @@ class Report:
             self.build_tmpfs()
         if self.has("vsftpd.tls.down.curl"):
             self.build_tls()
+        if self.has("vsftpd.listing.first.skyhaul"):
+            self.build_listing()
 
     @staticmethod
     def large_met(ratio):
@@ -181,6 +183,13 @@ class Report:
         self.add(f"Window (Xvfb) vs console view, {self.large_mib} MiB download, MB/s",
                  {"vsftpd": (f"{window:.0f}", f"console {console:.0f}", ratio)}, ">= 0.9",
                  "yes" if ratio >= 0.9 else "no")
+
+    def build_listing(self):
+        wall = self.median("vsftpd.listing.first.skyhaul", lambda r: r["wall"])
+        cpu = self.median("vsftpd.listing.first.skyhaul", lambda r: r["cpu"])
+        self.add("230,000-entry listing to the first transfer, s (CPU s)",
+                 {"vsftpd": (f"{wall:.2f} ({cpu:.2f})", "", None)}, "a few seconds (<= 5)",
+                 "yes" if wall <= 5 else "no")
 
     def markdown(self):
         header = ["Measure"]

@@ -14,7 +14,7 @@
 #   SKYHAUL_BINARY=build-x/skyhaul bench/run.sh   # an already built program
 #   PARTS="large window" RESULTS=/tmp/r.md bench/run.sh   # some measures only (a partial table)
 #
-# PARTS names any of: large small memory window tmpfs tls (all by default).
+# PARTS names any of: large small memory window tmpfs tls listing (all by default).
 # Needs root for apt-get, for vsftpd (which switches to the ftp user for anonymous logins), for
 # mounting the tmpfs and for the FTPS user (made for the run, removed at its end).
 set -euo pipefail
@@ -27,7 +27,7 @@ RUNS="${RUNS:-5}"
 SMALL_FILES="${SMALL_FILES:-200}"
 LARGE_MIB="${LARGE_MIB:-256}"
 RESULTS="${RESULTS:-$repo/bench/RESULTS.md}"
-PARTS="${PARTS:-large small memory window tmpfs tls}"
+PARTS="${PARTS:-large small memory window tmpfs tls listing}"
 
 install_packages vsftpd lftp curl xvfb python3 python3-pyftpdlib procps openssl passwd
 find_skyhaul
@@ -55,7 +55,7 @@ has_part() { [[ " $PARTS " == *" $1 "* ]]; }
 
 # ---- data -------------------------------------------------------------------------------------
 echo "== Preparing data in $work" >&2
-mkdir -p "$work/data/small" "$work/program" "$work/run" "$work/down/small"
+mkdir -p "$work/data/small" "$work/program" "$work/run" "$work/down/small" "$work/down/many"
 head -c "$((LARGE_MIB * 1024 * 1024))" /dev/urandom >"$work/data/large.bin"
 head -c $((1024 * 1024)) /dev/urandom >"$work/data/one.bin"
 for i in $(seq -w 1 "$SMALL_FILES"); do
@@ -82,6 +82,13 @@ fill_server_root() {
   mkdir -p "$root/pub/small" "$root/pub/up/small"
   cp "$work/data/large.bin" "$work/data/one.bin" "$root/pub/"
   cp "$work/data/small/"*.dat "$root/pub/small/"
+  if has_part listing; then
+    # 230,000 entries of about 123 bytes in a LIST line: under the listing's bounds.
+    mkdir -p "$root/pub/many"
+    (cd "$root/pub/many" && /usr/bin/python3 -c '
+for i in range(230000):
+    open("m%s%06d.csv" % ("x" * 59, i), "w").close()')
+  fi
   chmod 755 "$root" && chmod -R a+rX "$root/pub"
   chown -R "$owner" "$root/pub/up"
 }
@@ -191,7 +198,7 @@ cp "$SKYHAUL_BINARY" "$work/program/skyhaul"
   for server in vsftpd pyftpd; do
     if [ "$server" = vsftpd ]; then port=$vsftpd_port user=anonymous pass=bench@; else
       port=$pyftpd_port user=ftpjob pass=pelmun; fi
-    parts=("down:/pub/:$work/down/" "up:/pub/up/:$work/data/"
+    parts=("down:/pub/:$work/down/" "up:/pub/up/:$work/data/" "many:/pub/many/:$work/down/many/"
       "smalldown:/pub/small/:$work/down/small/" "smallup:/pub/up/small/:$work/data/small/")
     if has_part tmpfs; then parts+=("tmpfsdown:/pub/:$tmpfs/down/" "tmpfsup:/pub/up/:$tmpfs/data/"); fi
     for part in "${parts[@]}"; do
@@ -378,6 +385,12 @@ both_servers() {  # both_servers ROUND WHAT: RUNS runs of ROUND, each against bo
   done
 }
 
+listing_round() {  # a listing of 230,000 entries to the first transfer
+  rm -f "$work/down/many/"*.csv
+  measure "vsftpd.listing.first.skyhaul" "$repo/bench/first-transfer.sh" "$work/run" \
+    "$work/program/skyhaul" "vsftpd_many,*.csv,DOWN"
+}
+
 load_before="$(uptime)"
 if has_part large; then both_servers large_round "large files"; fi
 if has_part small; then both_servers small_round "small files"; fi
@@ -400,6 +413,12 @@ if has_part tls; then
   for run in $(seq "$RUNS"); do
     echo "== Run $run of $RUNS: large file over FTPS ($tls_protocol)" >&2
     tls_round
+  done
+fi
+if has_part listing; then
+  for run in $(seq 3); do
+    echo "== Run $run of 3: 230,000 entries to the first transfer" >&2
+    listing_round
   done
 fi
 load_after="$(uptime)"

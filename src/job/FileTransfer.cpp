@@ -27,6 +27,7 @@ void Job::upload() {
   form_.TransferStart = clock_.secondsSinceMidnight();
   form_.Label3.setText(kUploading);
   mFTP.SetFTPDirectory("/");
+  view_.yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(100));
   bool failed = false;
   for (int attemptsLeft = kAttempts;;) {

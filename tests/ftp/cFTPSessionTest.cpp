@@ -64,6 +64,29 @@ TEST_F(cFTPTest, ConnectFailuresNameTheSourceCodeAndMessage) {
             libraryText("InternetConnect", platform::ErrorCode::InternetCannotConnect));
 }
 
+// Only the replies to USER and PASS can quote the password: a later reply that happens to hold
+// the same word stays whole.
+FtpServerOptions withPassword(const char* password) {
+  FtpServerOptions options;
+  options.password = password;
+  return options;
+}
+
+class cFTPPasswordTest : public cFTPTest {
+ protected:
+  cFTPPasswordTest() : cFTPTest(withPassword("server")) {}
+};
+
+TEST_F(cFTPPasswordTest, OnlyTheLoginsRepliesAreMasked) {
+  server.setFaults({"echo-password:530"});
+  EXPECT_FALSE(ftp->OpenConnection(server.address(), kFtpUser, "server"));
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "530 Password **** not accepted.\r\n");
+  server.setFaults({"refuse:MKD:553"});
+  ASSERT_TRUE(ftp->OpenConnection(server.address(), kFtpUser, "server"));
+  EXPECT_FALSE(ftp->CreateFTPDirectory("d"));
+  EXPECT_EQ(ftp->GetLastErrorMessage(), "553 Refused by the test server.\r\n");
+}
+
 TEST_F(cFTPTest, ARefusedLoginReportsTheServersReply) {
   EXPECT_FALSE(ftp->OpenConnection(server.address(), kFtpUser, "wrong"));
   EXPECT_EQ(ftp->GetLastErrorMessage().substr(0, 4), "530 ") << ftp->GetLastErrorMessage();

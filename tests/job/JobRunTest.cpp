@@ -196,6 +196,11 @@ TEST_P(ThirdFailure, EndsTheProgramAfterTheFailureLineAndRunsNothingElse) {
   EXPECT_EQ(error.substr(0, 4), "550 ");
   EXPECT_EQ(view.statuses, (std::vector<std::string>{c.working, error, c.working, error, c.working,
                                                      c.finalPrefix + error}));
+  // The window shows each of them, the last during the final wait: no step is left to the
+  // pacing of a transfer's yields.
+  std::vector<std::string> shown = {"Status:"};  // the window's first state
+  shown.insert(shown.end(), view.statuses.begin(), view.statuses.end());
+  EXPECT_EQ(view.shown, shown);
   // One failure line, the last thing written, ending with the error text unchanged.
   const bool up = std::string(c.name) == "Upload";
   const std::string localPath = local.prefix() + "a.txt";

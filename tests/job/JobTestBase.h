@@ -31,6 +31,11 @@ class RecordingView final : public form::View {
  public:
   explicit RecordingView(form::FrmUpdate& form) : form_(form) {}
   void yield() override { ++yields; }
+  // An unpaced yield shows what the fields hold: the status line a window would show now.
+  void yieldBeforeWait() override {
+    ++yields;
+    if (shown.empty() || shown.back() != form_.Label3.text()) shown.push_back(form_.Label3.text());
+  }
   bool isMinimized() const override { return false; }
   std::string inputBox(const std::string& prompt, const std::string& title) override {
     prompts.push_back(prompt + "|" + title);
@@ -45,6 +50,7 @@ class RecordingView final : public form::View {
   std::string answer;
   std::vector<std::string> prompts;
   std::vector<std::string> statuses;
+  std::vector<std::string> shown;  // the status line at each unpaced yield, repeats dropped
   std::vector<std::string> errors;
   std::vector<std::string> notices;
   int yields = 0;

@@ -117,6 +117,7 @@ void TestFtpServer::spawn() {
                                    "--record",
                                    record_.string()};
   if (options_.ipv6) args.emplace_back("--ipv6");
+  if (!options_.password.empty()) args.insert(args.end(), {"--password", options_.password});
   const auto tls = tlsArguments(options_);
   args.insert(args.end(), tls.begin(), tls.end());
   std::vector<char*> argv;

@@ -26,6 +26,7 @@ struct FtpServerOptions {
   std::filesystem::path tlsKey{};   // its key; empty: server.key (with an empty tlsCert)
   std::string tlsMin{};             // lowest TLS version allowed, "1.2" or "1.3"; empty: 1.2
   std::string tlsMax{};             // highest, "1.2" or "1.3"; empty: 1.3
+  std::string password{};           // the account's password; empty: kFtpPassword
 };
 
 // The account the server knows.

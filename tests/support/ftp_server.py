@@ -47,6 +47,7 @@ first N times (counted per server process) and is spent after that.
                              connection open 3 s; then go on as usual
 
 Options: --root DIR (the account's "/", required), --port N (0 picks a free one), --ipv6,
+--password WORD (instead of pelmun),
 --fault LINE (repeatable), --control FILE, --verbose (log every command on standard error),
 --record FILE and the TLS options below.
 
@@ -698,6 +699,7 @@ def parse_arguments():
     parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
     parser.add_argument("--ipv6", action="store_true", help="listen on ::1")
     parser.add_argument("--fault", action="append", default=[], help="a fault line")
+    parser.add_argument("--password", default=PASSWORD, help="the account's password")
     parser.add_argument("--control", help="a file of fault lines, one a line")
     parser.add_argument("--verbose", action="store_true", help="log every command")
     parser.add_argument("--record", help="append every command line received to this file")
@@ -717,7 +719,7 @@ def main():
     logging.basicConfig(level=logging.DEBUG if arguments.verbose else logging.ERROR,
                         format="ftp_server: %(message)s")
     authorizer = DummyAuthorizer()
-    authorizer.add_user(USER, PASSWORD, arguments.root, perm="elradfmwMT")
+    authorizer.add_user(USER, arguments.password, arguments.root, perm="elradfmwMT")
     FaultHandler.authorizer = authorizer
     FaultHandler.faults = FaultBook(arguments.fault, arguments.control)
     if arguments.record:
