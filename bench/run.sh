@@ -192,6 +192,10 @@ if has_part tls; then start_tls_server; fi
 
 # ---- the program and its settings -------------------------------------------------------------
 cp "$SKYHAUL_BINARY" "$work/program/skyhaul"
+# The window part needs the window module, which the program looks for beside itself.
+if [ -f "$(dirname "$SKYHAUL_BINARY")/skyhaul-okno.so" ]; then
+  cp "$(dirname "$SKYHAUL_BINARY")/skyhaul-okno.so" "$work/program/"
+fi
 {
   echo "[PROGRAM]"
   echo "IZBRANO=vsftpd_down"

@@ -51,6 +51,8 @@ done
 export DISPLAY=":$display"
 
 cp "$binary" "$work/program/skyhaul"
+# The window is a module the program looks for beside itself.
+cp "$(dirname "$binary")/skyhaul-okno.so" "$work/program/"
 cat > "$work/program/ftpjob.ini" <<INI
 [PROGRAM]
 IZBRANO=slika
