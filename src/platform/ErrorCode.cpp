@@ -70,6 +70,14 @@ const char* textOf(ErrorCode code) {
       return "Strežnik ni sporočil velikosti shranjene datoteke.";
     case ErrorCode::FtpFolderMissing:
       return "Mape na strežniku ni ali je ni mogoče brati.";
+    case ErrorCode::FtpDigestNotOffered:
+      return "Strežnik ne izračuna kontrolne vsote te vrste.";
+    case ErrorCode::FtpDigestRefused:
+      return "Strežnik ni izračunal kontrolne vsote datoteke.";
+    case ErrorCode::FtpDigestMalformed:
+      return "Strežnik je kontrolno vsoto sporočil v nepravilni obliki.";
+    case ErrorCode::FtpDigestMismatch:
+      return "Kontrolna vsota datoteke na strežniku se ne ujema s preneseno.";
   }
   return nullptr;
 }

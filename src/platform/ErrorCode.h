@@ -39,6 +39,10 @@ enum class ErrorCode : int {
   FtpStoredSizeMismatch = 12116,  // after an upload the server reports another size
   FtpStoredSizeUnknown = 12117,   // after an upload the server would not tell the size
   FtpFolderMissing = 12118,       // the folder to list does not exist or may not be read
+  FtpDigestNotOffered = 12119,    // the server computes no digest of that algorithm
+  FtpDigestRefused = 12120,       // the server would not compute the digest it offers
+  FtpDigestMalformed = 12121,     // a digest reply of the wrong form, algorithm or range
+  FtpDigestMismatch = 12122,      // the server's digest of its copy differs from ours
   TlsHandshakeFailed = 12157,     // no TLS with the server (refused, broken, or versions)
 };
 

@@ -45,6 +45,19 @@ first N times (counted per server process) and is spent after that.
   active-intruder:ADDRESS    on PORT or EPRT, first connect to the client's port from ADDRESS
                              (e.g. 127.0.0.2), send "intruder data\\r\\n" and hold that
                              connection open 3 s; then go on as usual
+  digests:LIST               offer the digest commands of LIST (comma-separated), announced in
+                             FEAT: HASH (with OPTS HASH and RANG, as draft-bryan-ftpext-hash:
+                             FEAT "HASH SHA-256*;SHA-1;MD5;CRC32" starring the one selected,
+                             "OPTS HASH <algo>" answered "200 <algo>", "RANG <first> <last>"
+                             (inclusive, "RANG 1 0" resets) answered 350 and spent by the next
+                             HASH, "HASH <path>" answered "213 <ALGO> <start>-<end> <hex> <path>"
+                             with an exclusive end, as proftpd and SFTPGo give it), and any of
+                             XSHA256, XSHA1, XMD5, XCRC ("<cmd> <path> [<start> <end>]", end
+                             exclusive, answered "250 <hex>": upper case, as proftpd's
+                             mod_digest; XCRC 8 digits)
+  digest-wrong               every digest is answered in its usual form, with a wrong value
+  digest-slow:SECONDS        a digest command first sends "213-Computing..." (250- for the X
+                             commands) once a second for SECONDS (a float), then its reply
 
 Options: --root DIR (the account's "/", required), --port N (0 picks a free one), --ipv6,
 --password WORD (instead of pelmun),
@@ -72,6 +85,7 @@ each ticket once never runs out.
 
 import argparse
 import ctypes
+import hashlib
 import itertools
 import logging
 import os
@@ -83,6 +97,7 @@ import struct
 import sys
 import time
 import warnings
+import zlib
 
 warnings.filterwarnings("ignore", category=DeprecationWarning)
 
@@ -132,9 +147,10 @@ class Fault:
             self.command = "STOR"
         elif kind not in ("pasv-address", "list-fail", "no-mlst", "no-size", "list-format",
                           "refuse-connect", "byte-names", "endless-list", "vanished",
-                          "active-intruder", "telnet-iac"):
+                          "active-intruder", "telnet-iac", "digests", "digest-wrong",
+                          "digest-slow"):
             raise ValueError("unknown fault: " + self.text)
-        if kind in ("trickle", "trickle-data"):
+        if kind in ("trickle", "trickle-data", "digest-slow"):
             self.seconds = float(self.argument)
 
     def limit(self):
@@ -244,6 +260,37 @@ class KeptFile:
 
     def __getattr__(self, name):
         return getattr(self.file, name)
+
+
+# The digests of the HASH command, strongest first, and the X commands naming one each.
+DIGESTS = ("SHA-256", "SHA-1", "MD5", "CRC32")
+X_DIGESTS = {"XSHA256": "SHA-256", "XSHA1": "SHA-1", "XMD5": "MD5", "XCRC": "CRC32"}
+
+
+def file_digest(path, algorithm, start, end):
+    """The lower-case hex digest of bytes start..end-1 of the file (end None: to its end)."""
+    crc = 0
+    hasher = None if algorithm == "CRC32" else hashlib.new(
+        {"SHA-256": "sha256", "SHA-1": "sha1", "MD5": "md5"}[algorithm])
+    with open(path, "rb") as file:
+        file.seek(start)
+        left = None if end is None else max(end - start, 0)
+        while left is None or left > 0:
+            block = file.read(65536 if left is None else min(65536, left))
+            if not block:
+                break
+            if left is not None:
+                left -= len(block)
+            if hasher is None:
+                crc = zlib.crc32(block, crc)
+            else:
+                hasher.update(block)
+    return "%08x" % crc if hasher is None else hasher.hexdigest()
+
+
+def wrong_digest(hex_digest):
+    """Another value of the same form: every digit moved on by one."""
+    return "".join("0123456789abcdef"[(int(c, 16) + 1) % 16] for c in hex_digest)
 
 
 class FaultDTPHandler(DTPHandler):
@@ -458,6 +505,8 @@ class FaultHandler(FTPHandler):
             self.data_fault = self.faults.take(faults, lambda f: self.is_data_fault(f, cmd))
         if self.command_fault(faults, cmd, arg):
             return
+        if self.digest_command(faults, cmd, arg):
+            return
         if ("no-mlst" in kinds and cmd in ("MLSD", "MLST")) or ("no-size" in kinds and
                                                                  cmd == "SIZE"):
             self.respond('500 Command "%s" not understood.' % cmd)
@@ -561,7 +610,133 @@ class FaultHandler(FTPHandler):
         # Held open a while: the client sees a live connection, not one already closed.
         self.ioloop.call_later(3.0, intruder.close)
 
+    hash_algorithm = "SHA-256"  # the one OPTS HASH selected
+    hash_range = None  # (start, end exclusive) from RANG, spent by the next HASH
+
+    @staticmethod
+    def digests_offered(faults):
+        offered = set()
+        for fault in faults:
+            if fault.kind == "digests":
+                offered |= {name.strip().upper() for name in fault.argument.split(",")}
+        return offered
+
+    def digest_command(self, faults, cmd, arg):
+        """Answers a digest command the faults offer; True if it did."""
+        offered = self.digests_offered(faults)
+        hashing = "HASH" in offered
+        if cmd == "OPTS" and arg.upper().startswith("HASH") and hashing:
+            handler = self.opts_hash
+        elif cmd in ("HASH", "RANG") and hashing:
+            handler = self.hash_command if cmd == "HASH" else self.rang_command
+        elif cmd in X_DIGESTS and cmd in offered:
+            handler = self.x_digest_command
+        else:
+            return False
+        if not self.authenticated:
+            self.respond("530 Log in with USER and PASS first.")
+        else:
+            handler(faults, cmd, arg)
+        return True
+
+    def opts_hash(self, faults, cmd, arg):
+        wanted = arg[4:].strip().upper()
+        if wanted and wanted not in DIGESTS:
+            self.respond("501 Unknown algorithm.")
+            return
+        if wanted:
+            self.hash_algorithm = wanted
+        self.respond("200 %s" % self.hash_algorithm)
+
+    def rang_command(self, faults, cmd, arg):
+        try:
+            first, last = (int(word) for word in arg.split())
+        except ValueError:
+            self.respond("501 Syntax: RANG <start> <end>.")
+            return
+        if (first, last) == (1, 0):
+            self.hash_range = None
+            self.respond("350 Range reset.")
+        elif first < 0 or last < first:
+            self.respond("501 Invalid range.")
+        else:
+            self.hash_range = (first, last + 1)
+            self.respond("350 Restarting at %d. Ending at %d." % (first, last))
+
+    def digest_file(self, path):
+        """The file system path of `path` when it is a file the account may read, else None."""
+        real = self.fs.ftp2fs(path)
+        if not self.fs.validpath(real) or not self.fs.isfile(real):
+            self.respond("550 No such file or directory.")
+            return None
+        return real
+
+    def hash_command(self, faults, cmd, arg):
+        start, end = self.hash_range or (0, None)
+        self.hash_range = None
+        real = self.digest_file(arg)
+        if real is None:
+            return
+        size = os.path.getsize(real)
+        if start > size:
+            self.respond("501 Invalid range.")
+            return
+        end = size if end is None else min(end, size)
+        value = self.digest_value(faults, real, self.hash_algorithm, start, end)
+        final = "213 %s %d-%d %s %s" % (self.hash_algorithm, start, end, value, arg)
+        self.send_digest(faults, 213, final)
+
+    def x_digest_command(self, faults, cmd, arg):
+        words = arg.split(" ")
+        start, end = 0, None
+        if len(words) >= 3 and words[-1].isdigit() and words[-2].isdigit():
+            start, end = int(words[-2]), int(words[-1])
+            words = words[:-2]
+        real = self.digest_file(" ".join(words))
+        if real is None:
+            return
+        value = self.digest_value(faults, real, X_DIGESTS[cmd], start, end)
+        self.send_digest(faults, 250, "250 %s" % value.upper())
+
+    def digest_value(self, faults, real, algorithm, start, end):
+        value = file_digest(real, algorithm, start, end)
+        if any(f.kind == "digest-wrong" for f in faults):
+            return wrong_digest(value)
+        return value
+
+    def send_digest(self, faults, code, final):
+        slow = next((f for f in faults if f.kind == "digest-slow"), None)
+        self.send_computing(code, final, slow.seconds if slow is not None else 0.0)
+
+    def send_computing(self, code, final, seconds):
+        """"CODE-Computing..." once a second while `seconds` last, then the final reply."""
+        if self._closed:
+            return
+        if seconds <= 0:
+            self.respond(final)
+            return
+        self.push("%d-Computing digest...\r\n" % code)
+        self.ioloop.call_later(min(1.0, seconds), self.send_computing, code, final,
+                               seconds - 1.0, _errback=self.handle_error)
+
+    def digest_features(self):
+        offered = self.digests_offered(self.faults.current())
+        features = sorted(offered & set(X_DIGESTS))
+        if "HASH" in offered:
+            features.append("HASH " + ";".join(
+                name + ("*" if name == self.hash_algorithm else "") for name in DIGESTS))
+            features.append("RANG")
+        return features
+
     def ftp_FEAT(self, line):
+        announced = self._extra_feats
+        self._extra_feats = announced + self.digest_features()
+        try:
+            self.features_without_hidden(line)
+        finally:
+            self._extra_feats = announced
+
+    def features_without_hidden(self, line):
         kinds = {fault.kind for fault in self.faults.current()}
         hidden = set()
         if "no-mlst" in kinds:

@@ -5,6 +5,7 @@
 // to.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/inet/Control.h"
@@ -42,6 +43,12 @@ class Connection {
   // Whether the transfer started last still owes its final reply.
   bool finalReplyPending() const { return finalReplyPending_; }
   void setFinalReplyPending(bool pending) { finalReplyPending_ = pending; }
+  // The algorithm HASH computes on this connection: the last OPTS HASH accepted, else the one
+  // FEAT starred.
+  std::optional<platform::DigestAlgorithm> hashSelected() const {
+    return hashSelected_ ? hashSelected_ : features_.hashSelected;
+  }
+  void setHashSelected(platform::DigestAlgorithm algorithm) { hashSelected_ = algorithm; }
 
   // FtpTransferInProgress while a remote file is open, InternetConnectionAborted once dead.
   Status checkReady() const;
@@ -73,6 +80,7 @@ class Connection {
   char typeSent_ = 0;
   bool finalReplyPending_ = false;
   Features features_;
+  std::optional<platform::DigestAlgorithm> hashSelected_;
 };
 
 }  // namespace skyhaul::inet

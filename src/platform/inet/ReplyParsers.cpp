@@ -1,6 +1,7 @@
 #include "platform/inet/ReplyParsers.h"
 
 #include "platform/inet/Characters.h"
+#include "platform/inet/DigestReplies.h"
 
 #include <cctype>
 #include <charconv>
@@ -99,6 +100,16 @@ Features parseFeatReply(std::string_view text) {
     if (word == "MLST" || word == "MLSD") features.mlst = true;
     if (word == "UTF8") features.utf8 = true;
     if (word == "SIZE") features.size = true;
+    if (word == "HASH") {
+      auto hash = parseHashFeature(line.substr(word.size()));
+      features.hashAlgorithms = std::move(hash.algorithms);
+      features.hashSelected = hash.selected;
+    }
+    if (word == "RANG") features.rang = true;
+    if (word == "XSHA256") features.xsha256 = true;
+    if (word == "XSHA1") features.xsha1 = true;
+    if (word == "XMD5") features.xmd5 = true;
+    if (word == "XCRC") features.xcrc = true;
   }
   return features;
 }

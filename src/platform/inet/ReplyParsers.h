@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/Digest.h"
 
 namespace skyhaul::inet {
 
@@ -31,6 +34,15 @@ struct Features {
   bool mlst = false;  // MLST (and with it MLSD)
   bool size = false;  // SIZE
   bool utf8 = false;
+  // The digests the server computes: HASH's algorithms (the starred one in force at first),
+  // RANG to limit HASH to a range, and the X commands of one algorithm each.
+  std::vector<platform::DigestAlgorithm> hashAlgorithms;
+  std::optional<platform::DigestAlgorithm> hashSelected;
+  bool rang = false;
+  bool xsha256 = false;
+  bool xsha1 = false;
+  bool xmd5 = false;
+  bool xcrc = false;
 };
 Features parseFeatReply(std::string_view text);
 
