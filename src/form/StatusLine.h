@@ -10,8 +10,14 @@ inline constexpr const char* kUploading = "Status: prenos na strežnik...";
 inline constexpr const char* kDownloading = "Status: prenos iz strežnika...";
 inline constexpr const char* kDone = "Status: Prenos je končan.";
 
+// What a finished transfer may add before kDone: the byte a download was taken up again from,
+// the server's digest that confirmed it.
+inline constexpr std::string_view kResumedNote = "Status: nadaljevano od bajta ";
+inline constexpr std::string_view kCheckedNote = "Status: preverjeno s ";
+
 inline bool isRoutineStatus(std::string_view text) {
-  return text == kUploading || text == kDownloading || text == kDone || text == "Status:";
+  return text == kUploading || text == kDownloading || text == kDone || text == "Status:" ||
+         text.starts_with(kResumedNote) || text.starts_with(kCheckedNote);
 }
 
 }  // namespace skyhaul::form

@@ -61,6 +61,7 @@ void cFTP::CloseConnection() { hConnection.reset(); }
 bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
                           const std::string& sPassword) {
   hConnection.reset();
+  server_ = sServer;
   if (!hInternet) {
     RecordErrorMessage(platform::ErrorCode::InvalidHandle, "InternetConnect");
     return false;

@@ -4,12 +4,16 @@
 // its result and records a one-line text, read through GetLastErrorMessage.
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "ftp/cFTPEvents.h"
 #include "platform/Clock.h"
+#include "platform/Digest.h"
 #include "platform/LocalFile.h"
 #include "platform/inet/InternetLibrary.h"
 
@@ -72,6 +76,12 @@ class cFTP {
   void SetTransferBinary();
   void SetModeActive();
   void SetModePassive();
+  // Whether a finished streamed transfer is checked against a digest the server computes of
+  // its copy, where it offers one (HASH, XSHA256, XSHA1, XMD5, XCRC): on unless turned off.
+  void SetDigestChecks(bool bOn);
+  // What the last successful streamed transfer adds to its status line: the byte a download
+  // took up again, the digest that confirmed the file; "" when neither.
+  std::string GetTransferNote() const { return transferNote_; }
   // The certificates an FTPS server is checked against in the connections opened from now on:
   // a PEM file (a private CA, or a server's own certificate), or "" for the system's CAs.
   void SetTrustedCertificates(const std::string& sFile);
@@ -104,10 +114,22 @@ class cFTP {
   bool finishUpload();
   bool verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
                     const std::string& sRemote, std::int64_t sent);
-  bool receiveChunks(platform::LocalFile& local, std::int64_t total);
+  bool receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total);
   bool receiveTextChunks(platform::LocalFile& local, std::int64_t total);
   bool receiveChunk(platform::LocalFile& local, std::size_t size, const char* source);
-  bool finishDownload(platform::LocalFile& local);
+  bool finishDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t total,
+                      const std::string& origin);
+  // Resume and digests (cFTPResume.cpp).
+  std::string resumeOrigin(const std::string& sLocal, const std::string& sRemote,
+                           std::int64_t total);
+  std::int64_t takeUpKeptPart(platform::LocalFile& local, const std::string& sLocal,
+                              const std::string& origin, std::int64_t total);
+  void keepForLater(platform::LocalFile& local, const std::string& origin);
+  void discardOtherParts(const std::string& sLocal);
+  void startDigest();
+  bool digestWritten(platform::LocalFile& local, std::int64_t upTo);
+  bool verifyDigest(const std::string& sRemote, std::int64_t total);
+  void noteResumedAt(std::int64_t offset);
 
   std::unique_ptr<inet::InternetSession> hInternet;
   std::unique_ptr<inet::FtpConnection> hConnection;
@@ -115,6 +137,14 @@ class cFTP {
   int lTransferType = kTransferTypeAscii;
   int lConnectFlags = kConnectFlagsActive;
   std::string sLastError;
+  std::string server_;  // of the last OpenConnection: part of what a kept temporary records
+  bool digestChecks_ = true;
+  std::optional<platform::StreamDigest> digest_;  // of the transfer under way, when checked
+  std::string transferNote_;
+  // Temporaries of downloads that may be taken up again, by what they record; the folders
+  // already looked through for those an earlier run kept.
+  std::map<std::string, std::string> keptParts_;
+  std::set<std::string> searchedFolders_;
 
   platform::Clock& clock_;
   cFTPEvents* events_ = nullptr;

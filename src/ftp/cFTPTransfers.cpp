@@ -30,6 +30,7 @@ platform::ErrorCode readLocalChunk(platform::LocalFile& local, char* data, std::
 
 bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   if (!trimNames(sLocal, sRemote)) return false;
+  transferNote_.clear();
   // The source is opened before the remote file exists, so an unreadable source leaves nothing
   // behind on the server.
   platform::LocalFile local;
@@ -43,6 +44,7 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
     return false;
   }
   const std::int64_t total = local.size();
+  startDigest();
   if (!sendChunks(local, sRemote, total)) return false;
   raiseProgress(total, total);
   local.close();
@@ -79,9 +81,10 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
         break;
     }
   }
-  if (code == platform::ErrorCode::Success) return true;
-  RecordErrorMessage(code, "VerifyUpload",
-                     code == platform::ErrorCode::FtpStoredSizeMismatch ? detail : "");
+  if (code == platform::ErrorCode::Success && verifyDigest(sRemote, sent)) return true;
+  if (code != platform::ErrorCode::Success)
+    RecordErrorMessage(code, "VerifyUpload",
+                       code == platform::ErrorCode::FtpStoredSizeMismatch ? detail : "");
   // What the server holds is not the source: nobody may take it for the file.
   hConnection->deleteFile(sRemote);
   return false;
@@ -100,6 +103,7 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
       DeleteFTPFile(sRemote);
       return false;
     }
+    if (digest_) digest_->update(chunk.data(), chunk.size());
     if (!hFile->write(chunk.data(), chunk.size())) {
       RecordErrorMessage(failure(), "InternetWriteFile");
       hFile.reset();
@@ -115,6 +119,7 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
     const auto rest = static_cast<std::size_t>(total - sent);
     const auto read = readLocalChunk(local, chunk.data(), rest);
     const bool readWhole = read == platform::ErrorCode::Success;
+    if (readWhole && digest_) digest_->update(chunk.data(), rest);
     if (!readWhole || !hFile->write(chunk.data(), rest)) {
       if (readWhole) RecordErrorMessage(failure(), "InternetWriteFile2");
       if (!readWhole) RecordErrorMessage(read, "ReadLocalFile");
@@ -140,45 +145,60 @@ bool cFTP::finishUpload() {
 
 bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   if (!trimNames(sLocal, sRemote)) return false;
+  transferNote_.clear();
   const std::int64_t total = GetFTPFileSize(sRemote);
   // A file gone since it was listed gets a text of its own, never an older failure's.
   if (total == -1) RecordErrorMessage(platform::ErrorCode::FileNotFound, "FtpFindFirstFile");
   yield();
   if (total < 0) return false;
-  if (connected()) hFile = hConnection->openFile(sRemote, inet::FileAccess::Read, transferType());
+  // A part an earlier attempt or run kept is taken up again; the new bytes start after it.
+  const std::string origin = resumeOrigin(sLocal, sRemote, total);
+  platform::LocalFile local;
+  const std::int64_t offset = takeUpKeptPart(local, sLocal, origin, total);
+  startDigest();
+  if (offset > 0 && digest_ && !digestWritten(local, offset)) {
+    recordLocalError(local, "ReadLocalFile");
+    local.discard();
+    return false;
+  }
+  if (connected()) {
+    hFile = hConnection->openFile(sRemote, inet::FileAccess::Read, transferType(), offset);
+  }
   const platform::ErrorCode openError = failure();  // before the yield, which may run anything
   yield();
   if (!hFile) {
     RecordErrorMessage(openError, "FtpOpenFile:GetFile");
+    if (offset > 0) keepForLater(local, origin);
     return false;
   }
-  platform::LocalFile local;
-  if (!local.openForWriting(sLocal)) {
+  if (offset == 0 && !local.openForWriting(sLocal)) {
     recordLocalError(local, "OpenLocalFile");
     hFile.reset();
     return false;
   }
+  if (offset == 0 && !origin.empty()) (void)local.recordOrigin(origin);
+  if (offset > 0) noteResumedAt(offset);
   yield();
   const bool received = lTransferType == kTransferTypeAscii ? receiveTextChunks(local, total)
-                                                            : receiveChunks(local, total);
+                                                            : receiveChunks(local, offset, total);
   if (!received) {
-    local.discard();
     hFile.reset();
+    keepForLater(local, origin);
     return false;
   }
   raiseProgress(total, total);
   yield(2);
-  return finishDownload(local);
+  return finishDownload(local, sRemote, total, origin);
 }
 
-bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t total) {
-  std::int64_t received = 0;
-  for (std::int64_t k = 0; k < total / kChunkSize; ++k) {
+// From `from` on (where a kept part ends), in chunks of 255 bytes and one shorter last chunk,
+// with a progress event that counts the whole file after each.
+bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total) {
+  std::int64_t received = from;
+  for (; total - received >= kChunkSize; received += kChunkSize) {
     if (!receiveChunk(local, kChunkSize, "InternetReadFile")) return false;
-    yield();
-    received += kChunkSize;
-    yield();
-    raiseProgress(received, total);
+    yield(2);
+    raiseProgress(received + kChunkSize, total);
     yield(2);
   }
   if (received < total) {
@@ -231,15 +251,21 @@ bool cFTP::receiveChunk(platform::LocalFile& local, std::size_t size, const char
     }
     got += part;
   }
-  if (local.write(chunk.data(), size)) return true;
+  if (local.write(chunk.data(), size)) {
+    if (digest_) digest_->update(chunk.data(), size);
+    return true;
+  }
   recordLocalError(local, "WriteLocalFile");
   return false;
 }
 
-// The file is complete only when the data ends where the listing said and the server confirmed
-// the transfer; only then does the new copy take the place of the local file, which until then
-// stays as it was.
-bool cFTP::finishDownload(platform::LocalFile& local) {
+// The file is complete only when the data ends where the listing said, the server confirmed
+// the transfer and, where it computes one, its digest is ours; only then does the new copy take
+// the place of the local file, which until then stays as it was. Data beyond the size, or a
+// digest that differs, means the part is no use to anyone; a missing confirmation leaves it
+// for the next attempt.
+bool cFTP::finishDownload(platform::LocalFile& local, const std::string& sRemote,
+                          std::int64_t total, const std::string& origin) {
   char extra = 0;
   std::size_t more = 0;
   if (!hFile->read(&extra, 1, more) || more != 0) {
@@ -253,6 +279,10 @@ bool cFTP::finishDownload(platform::LocalFile& local) {
   if (!confirmed) RecordErrorMessage(failure(), "InternetCloseHandle");
   hFile.reset();
   if (!confirmed) {
+    keepForLater(local, origin);
+    return false;
+  }
+  if (!verifyDigest(sRemote, total)) {
     local.discard();
     return false;
   }

@@ -37,6 +37,7 @@ void Job::upload() {
     prepareNextAttempt(kUploading);
   }
   if (failed) endAfterFailure("Status napaka:", localPath, remotePath);
+  showTransferNote();
   form_.Label3.setText(kDone);
   log_.appendSuccess(localPath, remotePath);
   if (form_.Chkbrisi.ticked()) platform::deleteLocalFile(localPath);
@@ -61,6 +62,7 @@ void Job::download() {
     prepareNextAttempt(kDownloading);
   }
   if (failed) endAfterFailure("Status napaka: ", remotePath, localPath);
+  showTransferNote();
   form_.Label3.setText(kDone);
   log_.appendSuccess(remotePath, localPath);
   // The source is deleted only once its copy is sure to be on the disk. A remote source that
@@ -71,6 +73,12 @@ void Job::download() {
   }
   view_.yieldBeforeWait();
   view_.yieldBeforeWait();
+}
+
+// A file taken up again part-way, or confirmed by the server's digest, says so.
+void Job::showTransferNote() {
+  const std::string note = mFTP.GetTransferNote();
+  if (!note.empty()) form_.Label3.setText("Status: " + note + ".");
 }
 
 // The queue was checked when it was built; a local file may have been put in its place since

@@ -56,8 +56,7 @@ void Job::Form_Load() {
   form_.textLDIR.setText(ReadIni(section, "localdir", ini));
   form_.FtpUser = orDefault(ReadIni(section, "uporabnik", ini), kDefaultUser);
   form_.FtpPassword = orDefault(ReadIni(section, "geslo", ini), kDefaultPassword);
-  publishByRename_ = ReadIni(section, "zacasno", ini) == "1";
-  mFTP.SetTrustedCertificates(ReadIni(section, "certifikat", ini));
+  applySectionSwitches(section);
   if (!IsFilled(form_.textLDIR.text())) form_.textLDIR.setText(environment_.programDirectory + "/");
   warnAboutSettings();
   mFTP.SetModePassive();
@@ -107,8 +106,16 @@ void Job::switchToSection(const std::string& section) {
   form_.textLDIR.setText(ReadIni(section, "localdir", ini));
   form_.FtpUser = ReadIni(section, "uporabnik", ini);
   form_.FtpPassword = ReadIni(section, "geslo", ini);
+  applySectionSwitches(section);
+}
+
+// The section's keys beyond the design's: publishing by rename, the trusted certificates, and
+// digests, which a server that computes them too slowly may have turned off.
+void Job::applySectionSwitches(const std::string& section) {
+  const std::string& ini = form_.IniPath;
   publishByRename_ = ReadIni(section, "zacasno", ini) == "1";
   mFTP.SetTrustedCertificates(ReadIni(section, "certifikat", ini));
+  mFTP.SetDigestChecks(ReadIni(section, "kontrolnevsote", ini) != "0");
 }
 
 void Job::RunJob(const std::string& job) {

@@ -79,6 +79,8 @@ class Job {
   std::vector<std::string> transferableNames(std::vector<std::string> candidates, bool download);
   void showLeftOut(const std::string& name, const char* status);
   bool leaveOutAtItsTurn(const std::string& localPath);
+  void showTransferNote();
+  void applySectionSwitches(const std::string& section);
   void showQueue();
   void reportListingFailure(const std::string& listed);
   bool sendFile(std::string& localPath, std::string& remotePath);

@@ -97,8 +97,6 @@ void Job::ftpprenos(std::string ukaz) {
 }
 
 void Job::downloadQueue() {
-  // What an earlier run could not finish goes first: a killed download left its temporary.
-  platform::removeLeftoverPartFiles(folderOf(form_.textLDIR.text()));
   const std::string listed = form_.textDIR.text() + form_.Text1.text();
   std::vector<std::string> names;
   if (!mFTP.GetFTPFileNames(listed, names)) reportListingFailure(listed);
@@ -110,6 +108,9 @@ void Job::downloadQueue() {
     showQueue();
     view_.yieldBeforeWait();
   }
+  // What no download took up again goes: a part a killed run left of a file that is no longer
+  // there, or that changed since.
+  platform::removeLeftoverPartFiles(folderOf(form_.textLDIR.text()));
 }
 
 // The whole queue is built before the first file is sent.

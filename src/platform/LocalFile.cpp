@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -241,6 +242,60 @@ void LocalFile::discard() {
   if (writing_ && !partPath_.empty()) ::unlink(partPath_.c_str());
   ::close(fd_);
   release();
+}
+
+std::string LocalFile::keep(const std::string& origin) {
+  if (fd_ < 0 || !writing_ || partPath_.empty()) return {};
+  std::string kept = partPath_;
+  if (!flush() || (::fdatasync(fd_) != 0 && errno != EINVAL)) {
+    discard();
+    return {};
+  }
+  // Without the record (a file system without user attributes) the part still serves this run,
+  // which remembers it; a later run cannot know it, and removes it.
+  (void)::fsetxattr(fd_, kPartOrigin, origin.data(), origin.size(), 0);
+  ::close(fd_);  // the lock goes with it
+  release();
+  return kept;
+}
+
+bool LocalFile::recordOrigin(const std::string& origin) {
+  return fd_ >= 0 && writing_ && !partPath_.empty() &&
+         ::fsetxattr(fd_, kPartOrigin, origin.data(), origin.size(), 0) == 0;
+}
+
+bool LocalFile::resumeWriting(const std::string& path, const std::string& partPath) {
+  close();
+  if (isForeignLink(path)) return failWith(ErrorCode::AccessDenied);
+  const int fd = ::open(partPath.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return failWith(errnoCode());
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+      info.st_nlink != 1 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+      ::lseek(fd, 0, SEEK_END) != info.st_size) {
+    ::close(fd);
+    return failWith(ErrorCode::SharingViolation);
+  }
+  fd_ = fd;
+  path_ = followedLinks(path);
+  partPath_ = partPath;
+  writing_ = true;
+  size_ = 0;
+  written_ = info.st_size;
+  writtenBack_ = info.st_size;
+  buffer_.resize(kBufferSize);
+  begin_ = end_ = 0;
+  return true;
+}
+
+bool LocalFile::readWritten(std::int64_t offset, void* data, std::size_t size,
+                            std::size_t& bytesRead) {
+  bytesRead = 0;
+  if (fd_ < 0 || !writing_ || !flush()) return failWith(ErrorCode::InvalidHandle);
+  const ssize_t got = ::pread(fd_, data, size, offset);
+  if (got < 0) return failWith(ErrorCode::ReadFault);
+  bytesRead = static_cast<std::size_t>(got);
+  return true;
 }
 
 bool LocalFile::failWith(ErrorCode code) {

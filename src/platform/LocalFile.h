@@ -66,6 +66,22 @@ class LocalFile {
   bool close();
   // Writing: drops the new version, leaving the file as it was. Reading: closes.
   void discard();
+  // Writing: leaves the new version's temporary in its folder as far as it got, on the disk and
+  // no longer locked, so that a later attempt or run may take it up again (resumeWriting);
+  // `origin` is recorded with it where the file system allows (an extended attribute) to say
+  // what it is part of. Its path, or "" when it could not be kept (it is gone then).
+  std::string keep(const std::string& origin);
+  // Writing: records `origin` with the temporary from the start, so that even a run killed
+  // outright leaves a part the next run can prove it may take up. Only where the file system
+  // allows (an extended attribute); false otherwise.
+  bool recordOrigin(const std::string& origin);
+  // Takes up the temporary `partPath` that keep() left for `path`: writing goes on at its end.
+  // Only a regular file of this user's with one name, that nobody holds, is taken.
+  bool resumeWriting(const std::string& path, const std::string& partPath);
+  // Writing: the bytes of the new version so far.
+  std::int64_t written() const { return written_ + static_cast<std::int64_t>(end_); }
+  // Writing: reads back `size` bytes of what was written from `offset` on (fewer at its end).
+  bool readWritten(std::int64_t offset, void* data, std::size_t size, std::size_t& bytesRead);
 
  private:
   int openDevice(const std::string& target);

@@ -5,12 +5,14 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 
 #include "platform/LocalFile.h"
@@ -24,6 +26,8 @@ constexpr std::size_t kRandomDigits = 16;
 // A name taken by somebody else between our choice and our create is only bad luck: another
 // choice is made. So many in a row is somebody making every choice fail.
 constexpr int kCreateAttempts = 16;
+// A part no run has taken up for this long is of a file that will not come again.
+constexpr time_t kKeptPartLifetime = 7 * 24 * 60 * 60;
 
 bool isLowerHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
@@ -55,6 +59,12 @@ bool isAbandonedOwnPart(int fd, const std::string& path) {
   struct stat info {};
   return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
          info.st_nlink == 1 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && sameFile(fd, path);
+}
+
+bool isRecentKeptPart(int fd) {
+  struct stat info {};
+  return ::fgetxattr(fd, kPartOrigin, nullptr, 0) > 0 && ::fstat(fd, &info) == 0 &&
+         ::time(nullptr) - info.st_mtime < kKeptPartLifetime;
 }
 
 }  // namespace
@@ -101,6 +111,26 @@ int createPartFile(const std::string& folder, std::optional<mode_t> replaced, st
   return -1;
 }
 
+std::vector<KeptPart> keptPartFiles(const std::string& folder) {
+  std::vector<KeptPart> kept;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
+                                                &::closedir);
+  if (!dir) return kept;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (!isPartFileName(entry->d_name)) continue;
+    const std::string path = inFolder(folder, entry->d_name);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    std::array<char, 8192> origin{};
+    const ssize_t size = ::fgetxattr(fd, kPartOrigin, origin.data(), origin.size());
+    if (size > 0 && isAbandonedOwnPart(fd, path)) {
+      kept.push_back({path, std::string(origin.data(), static_cast<std::size_t>(size))});
+    }
+    ::close(fd);
+  }
+  return kept;
+}
+
 void removeLeftoverPartFiles(const std::string& folder) {
   const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
                                                 &::closedir);
@@ -110,7 +140,7 @@ void removeLeftoverPartFiles(const std::string& folder) {
     const std::string path = inFolder(folder, entry->d_name);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
-    if (isAbandonedOwnPart(fd, path)) ::unlink(path.c_str());
+    if (isAbandonedOwnPart(fd, path) && !isRecentKeptPart(fd)) ::unlink(path.c_str());
     ::close(fd);
   }
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/ErrorCode.h"
 
@@ -27,9 +28,21 @@ bool isPartFileName(std::string_view name);
 int createPartFile(const std::string& folder, std::optional<mode_t> replaced, std::string& path,
                    ErrorCode& error);
 
+// The extended attribute that records what a kept temporary is part of.
+inline constexpr const char* kPartOrigin = "user.skyhaul.origin";
+
+// The temporaries in `folder` that runs of this user kept (LocalFile::keep) and that nobody
+// holds now, each with its recorded origin.
+struct KeptPart {
+  std::string path;
+  std::string origin;
+};
+std::vector<KeptPart> keptPartFiles(const std::string& folder);
+
 // Removes the temporaries in `folder` that runs of this user left when they ended before
 // their file was complete; one that another run still writes, or that is not provably one of
-// ours (another owner, another kind of file, several names), is left alone.
+// ours (another owner, another kind of file, several names), is left alone. So is a part that
+// records its origin, for a later run to take up, unless it has lain untouched for a week.
 void removeLeftoverPartFiles(const std::string& folder);
 
 }  // namespace skyhaul::platform

@@ -72,7 +72,7 @@ bool isFileTransfer(const std::string& command) {
 }  // namespace
 
 Status startTransfer(Connection& connection, const std::string& command,
-                     std::optional<DataStream>& stream) {
+                     std::optional<DataStream>& stream, std::int64_t restartAt) {
   Control& control = connection.control();
   Socket data;
   Socket listening;
@@ -80,6 +80,11 @@ Status startTransfer(Connection& connection, const std::string& command,
       connection.passive() ? openPassive(connection, data) : openActive(connection, listening);
   if (!opened) return opened;
   Reply reply;
+  if (restartAt > 0) {
+    const Status restarted =
+        connection.simpleCommand("REST " + std::to_string(restartAt), 3, &reply);
+    if (!restarted) return restarted;
+  }
   if (const Status sent = control.command(command, reply); !sent) return sent;
   if (!reply.isPreliminary() && !reply.isCompletion()) return ErrorCode::InternetExtendedError;
   // A 2xx straight away (an empty listing on some servers) is the final reply already. A file

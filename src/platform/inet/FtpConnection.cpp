@@ -3,10 +3,12 @@
 
 #include "platform/inet/Connection.h"
 #include "platform/inet/DataConnection.h"
+#include "platform/inet/Digests.h"
 #include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Listing.h"
 #include "platform/inet/Lookup.h"
 #include "platform/inet/RemoteFile.h"
+#include "platform/inet/RemoteStamp.h"
 #include "platform/inet/Report.h"
 #include "platform/inet/WholeFile.h"
 
@@ -20,17 +22,37 @@ FtpConnection::~FtpConnection() {
 }
 
 std::unique_ptr<FtpFile> FtpConnection::openFile(const std::string& remote, FileAccess access,
-                                                 TransferType type) {
+                                                 TransferType type, std::int64_t restartAt) {
   Connection& connection = *connection_;
   Status status = connection.checkReady();
   if (status) status = connection.setType(type);
   std::optional<DataStream> stream;
   const std::string verb = access == FileAccess::Read ? "RETR " : "STOR ";
-  if (status) status = startTransfer(connection, verb + remote, stream);
+  if (status) status = startTransfer(connection, verb + remote, stream, restartAt);
   if (!report(status, connection)) return nullptr;
   connection.setBusy(true);
   return std::make_unique<FtpFile>(
       std::make_unique<RemoteFile>(connection_, std::move(*stream), access));
+}
+
+bool FtpConnection::canRestart() const { return connection_->features().rest; }
+
+bool FtpConnection::modificationTime(const std::string& remote, std::string& stamp) {
+  Status status = connection_->checkReady();
+  if (status) status = askModificationTime(*connection_, remote, stamp);
+  return report(status, *connection_);
+}
+
+std::optional<platform::DigestAlgorithm> FtpConnection::strongestDigest() const {
+  const auto offer = inet::strongestDigest(connection_->features());
+  return offer ? std::optional<platform::DigestAlgorithm>(offer->algorithm) : std::nullopt;
+}
+
+bool FtpConnection::digest(const std::string& remote, platform::DigestAlgorithm algorithm,
+                           std::chrono::milliseconds timeout, std::string& hex) {
+  Status status = connection_->checkReady();
+  if (status) status = askDigest(*connection_, remote, algorithm, std::nullopt, timeout, hex);
+  return report(status, *connection_);
 }
 
 std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const std::string& mask, FindData& first) {

@@ -14,10 +14,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/Digest.h"
 #include "platform/ErrorCode.h"
 #include "platform/LastError.h"
 
@@ -106,9 +108,23 @@ class FtpConnection {
   FtpConnection& operator=(const FtpConnection&) = delete;
 
   // Opens a remote file for a streamed transfer (RETR or STOR over a new data connection, after
-  // TYPE A or TYPE I). Null on failure.
-  std::unique_ptr<FtpFile> openFile(const std::string& remote, FileAccess access,
-                                    TransferType type);
+  // TYPE A or TYPE I); from byte `restartAt` on when that is above 0 (REST first). Null on
+  // failure.
+  std::unique_ptr<FtpFile> openFile(const std::string& remote, FileAccess access, TransferType type,
+                                    std::int64_t restartAt = 0);
+  // Whether the server can start a transfer part-way (REST STREAM in FEAT).
+  bool canRestart() const;
+  // When the file was last modified, as the server writes it (MLST's modify fact, else MDTM);
+  // "" when the server offers neither or will not tell. False only when the connection failed.
+  bool modificationTime(const std::string& remote, std::string& stamp);
+  // The strongest digest the server computes of its files (HASH, XSHA256, XSHA1, XMD5, XCRC);
+  // nothing when it offers none.
+  std::optional<platform::DigestAlgorithm> strongestDigest() const;
+  // The digest of the whole of `remote`, computed by the server within `timeout` (which the
+  // caller scales with the size), as lower-case hexadecimal digits. False, with the last error
+  // set, when it would not or could not tell.
+  bool digest(const std::string& remote, platform::DigestAlgorithm algorithm,
+              std::chrono::milliseconds timeout, std::string& hex);
 
   // Starts a listing of the names that match `mask` (wildcards * and ? in the last path
   // component) and fills `first`. Null with NoMoreFiles when nothing matches, null with another

@@ -100,6 +100,8 @@ Features parseFeatReply(std::string_view text) {
     if (word == "MLST" || word == "MLSD") features.mlst = true;
     if (word == "UTF8") features.utf8 = true;
     if (word == "SIZE") features.size = true;
+    if (word == "MDTM") features.mdtm = true;
+    if (word == "REST") features.rest = true;
     if (word == "HASH") {
       auto hash = parseHashFeature(line.substr(word.size()));
       features.hashAlgorithms = std::move(hash.algorithms);

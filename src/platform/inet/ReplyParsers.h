@@ -33,6 +33,8 @@ std::optional<std::string> parsePwdReply(std::string_view text);
 struct Features {
   bool mlst = false;  // MLST (and with it MLSD)
   bool size = false;  // SIZE
+  bool mdtm = false;  // MDTM
+  bool rest = false;  // REST STREAM: a transfer may start part-way
   bool utf8 = false;
   // The digests the server computes: HASH's algorithms (the starred one in force at first),
   // RANG to limit HASH to a range, and the X commands of one algorithm each.

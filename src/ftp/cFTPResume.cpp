@@ -1,0 +1,136 @@
+// Taking a download up again where an earlier attempt or run left it, and checking finished
+// transfers against a digest the server computes of its copy.
+#include <array>
+#include <chrono>
+
+#include "ftp/cFTP.h"
+#include "platform/FileInfo.h"
+#include "platform/PartFile.h"
+
+namespace skyhaul::ftp {
+
+namespace {
+
+// A server hashes at disk speed or better; this leaves room for a slow one.
+constexpr std::int64_t kDigestBytesPerSecond = 16 * 1024 * 1024;
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void cFTP::SetDigestChecks(bool bOn) { digestChecks_ = bOn; }
+
+// What a temporary must record to be taken up again: the same server, remote file, size and
+// modification time, and the same local file. "" when a part could not be proved to belong to
+// this file (ASCII type changes the bytes; no modification time, or no REST).
+std::string cFTP::resumeOrigin(const std::string& sLocal, const std::string& sRemote,
+                               std::int64_t total) {
+  std::string stamp;
+  if (lTransferType != kTransferTypeBinary || !connected() || !hConnection->canRestart() ||
+      !hConnection->modificationTime(sRemote, stamp) || stamp.empty()) {
+    return {};
+  }
+  return "skyhaul 1\n" + server_ + "\n" + sRemote + "\n" + std::to_string(total) + "\n" + stamp +
+         "\n" + platform::realPath(sLocal);
+}
+
+// The bytes of a kept temporary of this very file that `local` now goes on writing after; 0
+// when there is none (or it is no use), and the download starts from the beginning.
+std::int64_t cFTP::takeUpKeptPart(platform::LocalFile& local, const std::string& sLocal,
+                                  const std::string& origin, std::int64_t total) {
+  if (origin.empty()) return 0;
+  const std::string folder = folderOf(sLocal);
+  if (searchedFolders_.insert(folder).second) {
+    for (const auto& part : platform::keptPartFiles(folder)) {
+      keptParts_.emplace(part.origin, part.path);
+    }
+  }
+  const auto kept = keptParts_.find(origin);
+  if (kept == keptParts_.end()) {
+    discardOtherParts(sLocal);
+    return 0;
+  }
+  const std::string part = kept->second;
+  keptParts_.erase(kept);
+  if (!local.resumeWriting(sLocal, part)) return 0;
+  const std::int64_t offset = local.written();
+  if (offset > 0 && offset < total) return offset;
+  local.discard();
+  return 0;
+}
+
+// A part kept of an earlier state of the file (another size or modification time) is of no
+// use to anyone now: it goes.
+void cFTP::discardOtherParts(const std::string& sLocal) {
+  std::string target(1, '\n');  // appended: GCC 12's -Wrestrict misreads "\n" + ... at -O3
+  target += platform::realPath(sLocal);
+  for (auto part = keptParts_.begin(); part != keptParts_.end();) {
+    if (part->first.ends_with(target)) {
+      platform::LocalFile stale;
+      if (stale.resumeWriting(sLocal, part->second)) stale.discard();
+      part = keptParts_.erase(part);
+    } else {
+      ++part;
+    }
+  }
+}
+
+// A download that failed part-way leaves what it got for the next attempt, unless the local
+// side failed (a full disk is no place to keep it) or nothing proves what it is part of.
+void cFTP::keepForLater(platform::LocalFile& local, const std::string& origin) {
+  if (origin.empty() || local.error() != platform::ErrorCode::Success || local.written() == 0) {
+    local.discard();
+    return;
+  }
+  const std::string part = local.keep(origin);
+  if (!part.empty()) keptParts_[origin] = part;
+}
+
+void cFTP::startDigest() {
+  digest_.reset();
+  if (!digestChecks_ || lTransferType != kTransferTypeBinary || !connected()) return;
+  if (const auto algorithm = hConnection->strongestDigest()) digest_.emplace(*algorithm);
+}
+
+// A file taken up again is checked whole: the part kept is read back into the digest first.
+bool cFTP::digestWritten(platform::LocalFile& local, std::int64_t upTo) {
+  std::array<char, 256 * 1024> block;
+  for (std::int64_t at = 0; at < upTo;) {
+    std::size_t got = 0;
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(block.size(), upTo - at));
+    if (!local.readWritten(at, block.data(), want, got) || got == 0) return false;
+    digest_->update(block.data(), got);
+    at += static_cast<std::int64_t>(got);
+  }
+  return true;
+}
+
+// The copy counts only when the server's digest of what it holds is ours of what moved.
+bool cFTP::verifyDigest(const std::string& sRemote, std::int64_t total) {
+  if (!digest_) return true;
+  const std::string name(platform::digestName(digest_->algorithm()));
+  const auto timeout = inet::defaultTimeouts().reply +
+                       std::chrono::milliseconds(total / kDigestBytesPerSecond * 1000);
+  std::string theirs;
+  if (!hConnection->digest(sRemote, digest_->algorithm(), timeout, theirs)) {
+    RecordErrorMessage(failure(), "VerifyDigest");
+    return false;
+  }
+  if (theirs != digest_->hex()) {
+    RecordErrorMessage(platform::ErrorCode::FtpDigestMismatch, "VerifyDigest", " (" + name + ")");
+    return false;
+  }
+  transferNote_ +=
+      std::string(transferNote_.empty() ? "" : "; ") + "preverjeno s " + name + " strežnika";
+  return true;
+}
+
+void cFTP::noteResumedAt(std::int64_t offset) {
+  transferNote_ = "nadaljevano od bajta " + std::to_string(offset) +
+                  " (datoteka na strežniku ima isto velikost in čas spremembe)";
+}
+
+}  // namespace skyhaul::ftp
