@@ -110,7 +110,8 @@ class cFTP {
   }
   void yield(int times);
   void setLabel11(const std::string& text);
-  bool sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t total);
+  bool sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t from,
+                  std::int64_t total);
   bool finishUpload();
   bool verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
                     const std::string& sRemote, std::int64_t sent);
@@ -129,7 +130,10 @@ class cFTP {
   void startDigest();
   bool digestWritten(platform::LocalFile& local, std::int64_t upTo);
   bool verifyDigest(const std::string& sRemote, std::int64_t total);
-  void noteResumedAt(std::int64_t offset);
+  void noteResumedAt(std::int64_t offset, const char* proof);
+  std::int64_t uploadResumePoint(platform::LocalFile& local, const std::string& sRemote);
+  bool skipSent(platform::LocalFile& local, std::int64_t offset);
+  bool keepUploadForLater(const platform::LocalFile& local, const std::string& sRemote);
 
   std::unique_ptr<inet::InternetSession> hInternet;
   std::unique_ptr<inet::FtpConnection> hConnection;
@@ -145,6 +149,13 @@ class cFTP {
   // already looked through for those an earlier run kept.
   std::map<std::string, std::string> keptParts_;
   std::set<std::string> searchedFolders_;
+  // An upload into one of our temporaries that failed part-way, for the next attempt to finish:
+  // where, and the version of the source it was sending.
+  struct KeptUpload {
+    std::string remote;
+    platform::LocalFile::Version source;
+  };
+  std::optional<KeptUpload> keptUpload_;
 
   platform::Clock& clock_;
   cFTPEvents* events_ = nullptr;

@@ -2,6 +2,7 @@
 // transfers against a digest the server computes of its copy.
 #include <array>
 #include <chrono>
+#include <utility>
 
 #include "ftp/cFTP.h"
 #include "platform/FileInfo.h"
@@ -128,9 +129,49 @@ bool cFTP::verifyDigest(const std::string& sRemote, std::int64_t total) {
   return true;
 }
 
-void cFTP::noteResumedAt(std::int64_t offset) {
-  transferNote_ = "nadaljevano od bajta " + std::to_string(offset) +
-                  " (datoteka na strežniku ima isto velikost in čas spremembe)";
+// Where an upload into our own temporary goes on: after the bytes the server holds of it, when
+// the last attempt sent it part of this very version of the source. Never for a real name.
+std::int64_t cFTP::uploadResumePoint(platform::LocalFile& local, const std::string& sRemote) {
+  const auto kept = std::exchange(keptUpload_, std::nullopt);
+  if (!kept || kept->remote != sRemote || !(kept->source == local.version()) || !connected() ||
+      lTransferType != kTransferTypeBinary || !hConnection->canRestart()) {
+    return 0;
+  }
+  std::int64_t stored = 0;
+  if (hConnection->reportStoredSize(sRemote, stored) != inet::FtpConnection::SizeReport::Reported) {
+    return 0;
+  }
+  return stored > 0 && stored < local.size() ? stored : 0;
+}
+
+// Only an upload into one of our temporaries is ever taken up again: nobody takes that name for
+// the file, and the source must still be the version it was sending.
+bool cFTP::keepUploadForLater(const platform::LocalFile& local, const std::string& sRemote) {
+  if (!platform::isPartFileName(inet::bareName(sRemote)) ||
+      local.error() != platform::ErrorCode::Success) {
+    return false;
+  }
+  keptUpload_ = KeptUpload{sRemote, local.version()};
+  return true;
+}
+
+// The bytes the server already holds are not sent again; a digest still takes them in.
+bool cFTP::skipSent(platform::LocalFile& local, std::int64_t offset) {
+  if (offset == 0) return true;
+  if (!digest_) return local.seek(offset);
+  std::array<char, 256 * 1024> block;
+  for (std::int64_t at = 0; at < offset;) {
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(block.size(), offset - at));
+    std::size_t got = 0;
+    if (!local.read(block.data(), want, got) || got != want) return false;
+    digest_->update(block.data(), got);
+    at += static_cast<std::int64_t>(got);
+  }
+  return true;
+}
+
+void cFTP::noteResumedAt(std::int64_t offset, const char* proof) {
+  transferNote_ = "nadaljevano od bajta " + std::to_string(offset) + " (" + proof + ")";
 }
 
 }  // namespace skyhaul::ftp

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "ftp/cFTP.h"
+#include "platform/PartFile.h"
 #include "settings/TrimSpaces.h"
 
 namespace skyhaul::ftp {
@@ -38,14 +39,26 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
     recordLocalError(local, "OpenLocalFile");
     return false;
   }
-  if (connected()) hFile = hConnection->openFile(sRemote, inet::FileAccess::Write, transferType());
+  const std::int64_t offset = uploadResumePoint(local, sRemote);
+  if (connected()) {
+    hFile = hConnection->openFile(sRemote, inet::FileAccess::Write, transferType(), offset);
+  }
   if (!hFile) {
     RecordErrorMessage(failure(), "FtpOpenFile:PutFile");
     return false;
   }
   const std::int64_t total = local.size();
   startDigest();
-  if (!sendChunks(local, sRemote, total)) return false;
+  if (!skipSent(local, offset)) {
+    recordLocalError(local, "ReadLocalFile");
+    hFile.reset();
+    return false;
+  }
+  if (offset > 0) noteResumedAt(offset, "izvorna datoteka je ista kot ob prekinitvi");
+  if (!sendChunks(local, sRemote, offset, total)) {
+    keepUploadForLater(local, sRemote);
+    return false;
+  }
   raiseProgress(total, total);
   local.close();
   setLabel11("Konec.");
@@ -53,8 +66,9 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   clock_.sleep(std::chrono::milliseconds(1000));
   yield(2);
   if (finishUpload()) return verifyUpload(local, sLocal, sRemote, total);
-  // Refused at its end: whatever the server kept of it is no file anybody may take.
-  if (connected()) hConnection->deleteFile(sRemote);
+  // Refused at its end: whatever the server kept of it is no file anybody may take, unless it
+  // is our own temporary, which the next attempt finishes or writes over.
+  if (!keepUploadForLater(local, sRemote) && connected()) hConnection->deleteFile(sRemote);
   return false;
 }
 
@@ -92,10 +106,11 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
 
 // Sends the full chunks, then the last shorter one. On failure the remote file is closed (and,
 // when it cannot be complete, deleted) and the text recorded.
-bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t total) {
+bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t from,
+                      std::int64_t total) {
   Chunk chunk;
-  std::int64_t sent = 0;
-  for (std::int64_t k = 0; k < total / kChunkSize; ++k) {
+  std::int64_t sent = from;
+  while (total - sent >= kChunkSize) {
     if (const auto read = readLocalChunk(local, chunk.data(), chunk.size());
         read != platform::ErrorCode::Success) {
       RecordErrorMessage(read, "ReadLocalFile");
@@ -177,7 +192,7 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
     return false;
   }
   if (offset == 0 && !origin.empty()) (void)local.recordOrigin(origin);
-  if (offset > 0) noteResumedAt(offset);
+  if (offset > 0) noteResumedAt(offset, "datoteka na strežniku ima isto velikost in čas spremembe");
   yield();
   const bool received = lTransferType == kTransferTypeAscii ? receiveTextChunks(local, total)
                                                             : receiveChunks(local, offset, total);

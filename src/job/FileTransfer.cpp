@@ -24,6 +24,7 @@ void Job::upload() {
   std::string remotePath = form_.textDIR.text() + form_.Textimedat.text();
   std::string localPath = form_.textLDIR.text() + form_.Textimedat.text();
   if (leaveOutAtItsTurn(localPath)) return;
+  uploadPart_.clear();
   form_.TransferStart = clock_.secondsSinceMidnight();
   form_.Label3.setText(kUploading);
   mFTP.SetFTPDirectory("/");
@@ -92,16 +93,21 @@ bool Job::leaveOutAtItsTurn(const std::string& localPath) {
 
 // With publishing by rename ("zacasno=1") the file arrives under a hidden name in its folder and
 // takes its own name only once it is verified whole, for servers whose consumers take whatever
-// appears. The temporary's name is fresh for each attempt: no other run's upload can meet it.
+// appears. The temporary's name is fresh for each file, so no other run's upload can meet it,
+// and kept over the file's attempts, so that one cut part-way is finished by the next.
 bool Job::sendFile(std::string& localPath, std::string& remotePath) {
   if (!publishByRename_) return mFTP.FTPUploadFile(localPath, remotePath);
-  const auto slash = remotePath.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : remotePath.substr(0, slash + 1);
-  std::string temporary = folder + platform::newPartFileName();
+  if (uploadPart_.empty()) {
+    const auto slash = remotePath.find_last_of('/');
+    uploadPart_ = (slash == std::string::npos ? "" : remotePath.substr(0, slash + 1)) +
+                  platform::newPartFileName();
+  }
+  std::string temporary = uploadPart_;
   if (!mFTP.FTPUploadFile(localPath, temporary)) return false;
-  if (mFTP.RenameFTPFile(temporary, remotePath)) return true;
-  mFTP.DeleteFTPFile(temporary);
-  return false;
+  const bool published = mFTP.RenameFTPFile(temporary, remotePath);
+  if (!published) mFTP.DeleteFTPFile(temporary);
+  uploadPart_.clear();
+  return published;
 }
 
 // Shows the error, reconnects with the server as the field reads now, and shows `status` again.

@@ -98,6 +98,7 @@ class Job {
   NameQueue queue_;               // the names of the command under way (Tdir shows them)
   bool listingFailed_ = false;    // a remote listing failed: the job ends with its own status
   bool publishByRename_ = false;  // the section's "zacasno=1"
+  std::string uploadPart_;        // with it: the remote temporary of the file under way
 };
 
 }  // namespace skyhaul::job

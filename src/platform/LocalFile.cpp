@@ -101,6 +101,13 @@ bool LocalFile::unchangedSinceOpened(const std::string& path) const {
          modifiedNs(info) == opened_.modifiedNs;
 }
 
+bool LocalFile::seek(std::int64_t offset) {
+  if (fd_ < 0 || writing_) return failWith(ErrorCode::InvalidHandle);
+  if (::lseek(fd_, offset, SEEK_SET) != offset) return failWith(errnoCode());
+  begin_ = end_ = 0;
+  return true;
+}
+
 bool LocalFile::openForWriting(const std::string& path) {
   close();
   // A link of this user's is followed to the file it names, which is what gets replaced; one

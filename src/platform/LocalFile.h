@@ -20,6 +20,15 @@ ErrorCode codeFromErrno(int errorNumber);
 
 class LocalFile {
  public:
+  // One version of a file: the same file, size and modification time.
+  struct Version {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const Version&) const = default;
+  };
+
   LocalFile() = default;
   ~LocalFile();
   LocalFile(const LocalFile&) = delete;
@@ -31,6 +40,10 @@ class LocalFile {
   // (the same file, size and modification time): nothing was appended, rewritten or put in
   // its place meanwhile. Also after close().
   bool unchangedSinceOpened(const std::string& path) const;
+  // Reading: the version of the file opened.
+  const Version& version() const { return opened_; }
+  // Reading: goes on from byte `offset` (the next read starts there).
+  bool seek(std::int64_t offset);
   // Starts a new version of `path`, written under a fresh hidden temporary in its folder
   // (PartFile.h) and locked while written: `path` itself changes only in close(), all at once.
   // Only a regular file, or none, is replaced; a device is written as it is, a FIFO or a
@@ -102,12 +115,7 @@ class LocalFile {
   bool writing_ = false;
   std::string path_;      // writing: the file the new version replaces
   std::string partPath_;  // writing: where the new version is written
-  struct Opened {
-    dev_t device = 0;
-    ino_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modifiedNs = 0;
-  } opened_;  // reading: the file as it was when opened
+  Version opened_;        // reading: the file as it was when opened
   std::int64_t size_ = 0;
   std::int64_t written_ = 0;      // writing: the bytes handed to the system so far
   std::int64_t writtenBack_ = 0;  // writing: the bytes of those handed on to the disk

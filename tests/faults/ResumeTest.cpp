@@ -91,6 +91,27 @@ Case wrongDigest(const char* name, bool up, const std::string& settings, int exi
   return c;
 }
 
+// With zacasno=1 an upload cut part-way is finished into its own temporary (REST, then STOR);
+// under its real name it would start again.
+Case cutUpload(const char* name, std::vector<std::string> faults) {
+  Case c;
+  c.name = name;
+  c.prepare = [faults](Scene& scene) {
+    scene.writeSettings("zacasno=1\n");
+    writeFile(scene.localFile("up.bin"), patternBytes(kSize, 7));
+    scene.server.setFaults(faults);
+    return std::vector<std::string>{"up.bin,UP,DEL"};
+  };
+  c.check = [](Scene& scene, const RunOutcome& outcome) {
+    EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
+    EXPECT_TRUE(readFile(scene.remote("up.bin")) == patternBytes(kSize, 7));
+    EXPECT_FALSE(std::filesystem::exists(scene.localFile("up.bin")));
+    ASSERT_EQ(restCommands(scene).size(), 1u) << outcome.errors;
+    EXPECT_TRUE(holdsStatus(outcome, "up.bin", "nadaljevano od bajta")) << outcome.errors;
+  };
+  return c;
+}
+
 TEST(Resume, ADownloadCutPartWayIsTakenUpAgainAndDigestsGuardTheSource) {
   runConcurrently({
       cutDownload("CutOnce", {"reset-data:RETR:100000:times=1"}, nullptr),
@@ -101,6 +122,8 @@ TEST(Resume, ADownloadCutPartWayIsTakenUpAgainAndDigestsGuardTheSource) {
       wrongDigest("WrongDigestDown", false, "", kFileFailed),
       wrongDigest("WrongDigestUp", true, "", kFileFailed),
       wrongDigest("DigestsTurnedOff", false, "kontrolnevsote=0\n", kCompleted),
+      cutUpload("UploadCutIntoItsTemporary", {"reset-data:STOR:100000:times=1"}),
+      cutUpload("UploadCutCheckedByXsha256", {"reset-data:STOR:100000:times=1", "digests:XSHA256"}),
   });
 }
 

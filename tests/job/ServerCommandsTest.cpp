@@ -44,17 +44,21 @@ INSTANTIATE_TEST_SUITE_P(
         Exchange{"DownloadOfAName",
                  {},
                  "a.txt,DOWN",
-                 {"MLST in/a.txt", "CWD /", "MLST in/a.txt", "TYPE I", "PASV", "RETR in/a.txt"}},
+                 {"MLST in/a.txt", "CWD /", "MLST in/a.txt", "MLST in/a.txt", "TYPE I", "PASV",
+                  "RETR in/a.txt"}},
         Exchange{"DownloadOfAMaskWithMlsd",
                  {},
                  "*.txt,DOWN",
-                 {"PASV", "MLSD in", "CWD /", "MLST in/a.txt", "TYPE I", "PASV", "RETR in/a.txt"}},
+                 {"PASV", "MLSD in", "CWD /", "MLST in/a.txt", "MLST in/a.txt", "TYPE I", "PASV",
+                  "RETR in/a.txt"}},
         // Without MLST: LIST; SIZE is refused in ASCII type, so the size comes from LIST too.
+        // Before each download its modification time (MLST, else MDTM): what a part kept for a
+        // later attempt records.
         Exchange{"DownloadOfAMaskWithList",
                  {"no-mlst"},
                  "*.txt,DOWN",
-                 {"PASV", "LIST in", "CWD /", "SIZE in/a.txt", "PASV", "LIST in", "TYPE I", "PASV",
-                  "RETR in/a.txt"}},
+                 {"PASV", "LIST in", "CWD /", "SIZE in/a.txt", "PASV", "LIST in", "MDTM in/a.txt",
+                  "TYPE I", "PASV", "RETR in/a.txt"}},
         // The stored size is asked before the upload counts.
         Exchange{"Upload",
                  {},
