@@ -78,6 +78,42 @@ const char* textOf(ErrorCode code) {
       return "Strežnik je kontrolno vsoto sporočil v nepravilni obliki.";
     case ErrorCode::FtpDigestMismatch:
       return "Kontrolna vsota datoteke na strežniku se ne ujema s preneseno.";
+    case ErrorCode::SftpEndOfFile:
+      return "Strežnik SFTP je sporočil konec datoteke.";
+    case ErrorCode::SftpNoSuchFile:
+      return "Datoteke na strežniku SFTP ni.";
+    case ErrorCode::SftpPermissionDenied:
+      return "Strežnik SFTP je zavrnil dostop.";
+    case ErrorCode::SftpFailure:
+      return "Operacija na strežniku SFTP ni uspela.";
+    case ErrorCode::SftpBadMessage:
+      return "Strežnik SFTP je prejel nepravilno sporočilo.";
+    case ErrorCode::SftpNoConnection:
+      return "Povezave s strežnikom SFTP ni.";
+    case ErrorCode::SftpConnectionLost:
+      return "Povezava s strežnikom SFTP je izgubljena.";
+    case ErrorCode::SftpOperationUnsupported:
+      return "Strežnik SFTP te operacije ne podpira.";
+    case ErrorCode::SftpInvalidHandle:
+      return "Ročaj datoteke na strežniku SFTP ni veljaven.";
+    case ErrorCode::SftpNoSuchPath:
+      return "Poti na strežniku SFTP ni.";
+    case ErrorCode::SftpFileAlreadyExists:
+      return "Datoteka na strežniku SFTP že obstaja.";
+    case ErrorCode::SftpWriteProtect:
+      return "Nosilec na strežniku SFTP je zaščiten pred pisanjem.";
+    case ErrorCode::SftpNoMedia:
+      return "Na strežniku SFTP ni nosilca.";
+    case ErrorCode::SshHostUnknown:
+      return "Ključ strežnika SSH ni med znanimi gostitelji.";
+    case ErrorCode::SshHostKeyChanged:
+      return "Ključ strežnika SSH se je spremenil.";
+    case ErrorCode::SshLoginRefused:
+      return "Strežnik SSH je zavrnil prijavo.";
+    case ErrorCode::SshKeyUnreadable:
+      return "Zasebnega ključa ni mogoče prebrati.";
+    case ErrorCode::SshProtocolFailure:
+      return "Seja SSH s strežnikom ni uspela.";
   }
   return nullptr;
 }

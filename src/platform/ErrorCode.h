@@ -44,6 +44,25 @@ enum class ErrorCode : int {
   FtpDigestMalformed = 12121,     // a digest reply of the wrong form, algorithm or range
   FtpDigestMismatch = 12122,      // the server's digest of its copy differs from ours
   TlsHandshakeFailed = 12157,     // no TLS with the server (refused, broken, or versions)
+  // SFTP status codes as the server sent them (12300 + the protocol's number).
+  SftpEndOfFile = 12301,
+  SftpNoSuchFile = 12302,
+  SftpPermissionDenied = 12303,
+  SftpFailure = 12304,
+  SftpBadMessage = 12305,
+  SftpNoConnection = 12306,
+  SftpConnectionLost = 12307,
+  SftpOperationUnsupported = 12308,
+  SftpInvalidHandle = 12309,
+  SftpNoSuchPath = 12310,
+  SftpFileAlreadyExists = 12311,
+  SftpWriteProtect = 12312,
+  SftpNoMedia = 12313,
+  SshHostUnknown = 12320,      // the server's host key is not in the known_hosts file
+  SshHostKeyChanged = 12321,   // known_hosts holds another key for the server
+  SshLoginRefused = 12322,     // no offered authentication succeeded
+  SshKeyUnreadable = 12323,    // the private key file cannot be read or decrypted
+  SshProtocolFailure = 12324,  // the SSH or SFTP session broke down
 };
 
 // The Slovenian text of a code; "" for Success.

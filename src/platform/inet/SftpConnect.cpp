@@ -1,0 +1,169 @@
+// Opening an SFTP session: the TCP connection (ours, so that its failures read as FTP's do),
+// the SSH handshake, the host key check, the login and the SFTP channel.
+#include <netdb.h>
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+#include "platform/inet/Report.h"
+#include "platform/inet/SftpKnownHosts.h"
+#include "platform/inet/SftpLink.h"
+#include "platform/inet/SftpSession.h"
+
+namespace skyhaul::inet {
+namespace {
+
+// A keyboard-interactive exchange that goes on longer is no password prompt.
+constexpr int kMaxPromptRounds = 8;
+
+struct AddressListDeleter {
+  void operator()(addrinfo* list) const { freeaddrinfo(list); }
+};
+using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
+
+// Resolves the host and tries its addresses in turn until one takes the connection.
+Status connectTcp(const SftpLogin& login, Socket& socket) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(login.port);
+  if (getaddrinfo(login.host.c_str(), port.c_str(), &hints, &found) != 0) {
+    return ErrorCode::InternetNameNotResolved;
+  }
+  const AddressList addresses(found);
+  Status last = ErrorCode::InternetCannotConnect;
+  bool anyRefused = false;
+  for (const addrinfo* entry = addresses.get(); entry != nullptr; entry = entry->ai_next) {
+    SocketAddress address;
+    address.length = entry->ai_addrlen;
+    std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
+    last = connectSocket(address, login.timeouts.connect, false, socket);
+    if (last) return last;
+    anyRefused = anyRefused || last.code() != ErrorCode::InternetTimeout;
+  }
+  return anyRefused ? ErrorCode::InternetCannotConnect : last;
+}
+
+// The session's options: our socket, the names known_hosts is searched for, the bounds, and
+// no ~/.ssh/config (the settings alone decide what an unattended job does).
+bool setOptions(ssh_session session, const SftpLogin& login, int fd, const std::string& file) {
+  const long seconds = static_cast<long>(login.timeouts.reply.count() / 1000);
+  const long micros = static_cast<long>(login.timeouts.reply.count() % 1000 * 1000);
+  const int port = login.port;
+  const int no = 0;
+  socket_t socket = fd;
+  return ssh_options_set(session, SSH_OPTIONS_HOST, login.host.c_str()) == 0 &&
+         ssh_options_set(session, SSH_OPTIONS_PORT, &port) == 0 &&
+         ssh_options_set(session, SSH_OPTIONS_USER, login.user.c_str()) == 0 &&
+         ssh_options_set(session, SSH_OPTIONS_PROCESS_CONFIG, &no) == 0 &&
+         ssh_options_set(session, SSH_OPTIONS_KNOWNHOSTS, file.c_str()) == 0 &&
+         ssh_options_set(session, SSH_OPTIONS_TIMEOUT, &seconds) == 0 &&
+         ssh_options_set(session, SSH_OPTIONS_TIMEOUT_USEC, &micros) == 0 &&
+         ssh_options_set(session, SSH_OPTIONS_FD, &socket) == 0;
+}
+
+bool isPasswordPrompt(const char* prompt) {
+  std::string lower = prompt == nullptr ? "" : prompt;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("password") != std::string::npos;
+}
+
+// Keyboard-interactive, answering one hidden password prompt per round and nothing else.
+int answerPasswordPrompts(ssh_session session, const std::string& password) {
+  int result = ssh_userauth_kbdint(session, nullptr, nullptr);
+  for (int round = 0; result == SSH_AUTH_INFO && round < kMaxPromptRounds; ++round) {
+    const int prompts = ssh_userauth_kbdint_getnprompts(session);
+    if (prompts > 1) return SSH_AUTH_DENIED;
+    if (prompts == 1) {
+      char echo = 0;
+      const char* prompt = ssh_userauth_kbdint_getprompt(session, 0, &echo);
+      if (echo != 0 || !isPasswordPrompt(prompt)) return SSH_AUTH_DENIED;
+      if (ssh_userauth_kbdint_setanswer(session, 0, password.c_str()) != 0) return SSH_AUTH_ERROR;
+    }
+    result = ssh_userauth_kbdint(session, nullptr, nullptr);
+  }
+  return result;
+}
+
+Status logInWithKey(ssh_session session, const SftpLogin& login, std::string& detail) {
+  ssh_key raw = nullptr;
+  const char* passphrase = login.password.empty() ? nullptr : login.password.c_str();
+  if (ssh_pki_import_privkey_file(login.privateKeyFile.c_str(), passphrase, nullptr, nullptr,
+                                  &raw) != SSH_OK) {
+    detail = login.privateKeyFile;
+    return ErrorCode::SshKeyUnreadable;
+  }
+  const SshKeyHandle key(raw);
+  if (ssh_userauth_publickey(session, nullptr, key.get()) == SSH_AUTH_SUCCESS) return {};
+  detail = ssh_get_error(session);
+  return ErrorCode::SshLoginRefused;
+}
+
+Status logInWithPassword(ssh_session session, const SftpLogin& login, std::string& detail) {
+  // "none" first: it tells which methods the server offers.
+  if (ssh_userauth_none(session, nullptr) == SSH_AUTH_SUCCESS) return {};
+  const int methods = ssh_userauth_list(session, nullptr);
+  int result = SSH_AUTH_DENIED;
+  if ((methods & SSH_AUTH_METHOD_PASSWORD) != 0) {
+    result = ssh_userauth_password(session, nullptr, login.password.c_str());
+  }
+  if (result == SSH_AUTH_DENIED && (methods & SSH_AUTH_METHOD_INTERACTIVE) != 0) {
+    result = answerPasswordPrompts(session, login.password);
+  }
+  if (result == SSH_AUTH_SUCCESS) return {};
+  detail = ssh_get_error(session);
+  return result == SSH_AUTH_ERROR ? ErrorCode::SshProtocolFailure : ErrorCode::SshLoginRefused;
+}
+
+Status openSftp(SftpLink& link, std::string& detail) {
+  link.sftp.reset(sftp_new(link.ssh.get()));
+  if (!link.sftp || sftp_init(link.sftp.get()) != SSH_OK) return link.failure(detail);
+  link.posixRename = sftp_extension_supported(link.sftp.get(), "posix-rename@openssh.com", "1");
+  return {};
+}
+
+// The steps after the TCP connection, each on the link's session.
+Status startSession(SftpLink& link, const SftpLogin& login, const std::string& file,
+                    std::string& detail) {
+  {
+    const auto call = link.begin();
+    if (ssh_connect(link.ssh.get()) != SSH_OK) return link.failure(detail);
+  }
+  const Status known = checkHostKey(link.ssh.get(), login.host, login.port, file, detail);
+  if (!known) return known;
+  {
+    const auto call = link.begin();
+    const Status loggedIn = login.privateKeyFile.empty()
+                                ? logInWithPassword(link.ssh.get(), login, detail)
+                                : logInWithKey(link.ssh.get(), login, detail);
+    if (!loggedIn) return loggedIn;
+  }
+  const auto call = link.begin();
+  return openSftp(link, detail);
+}
+
+}  // namespace
+
+std::unique_ptr<SftpSession> SftpSession::connect(const SftpLogin& login) {
+  Socket socket;
+  if (!report(connectTcp(login, socket))) return nullptr;
+  auto link = std::make_shared<SftpLink>();
+  link->timeouts = login.timeouts;
+  link->socket = std::move(socket);
+  link->watchdog = std::make_unique<SftpWatchdog>(link->socket.fd());
+  link->ssh.reset(ssh_new());
+  const std::string file =
+      login.knownHostsFile.empty() ? defaultKnownHostsFile() : login.knownHostsFile;
+  // libssh (since 0.10) leaves closing a descriptor it was given to the caller: our socket.
+  if (!link->ssh || !setOptions(link->ssh.get(), login, link->socket.fd(), file)) {
+    report(ErrorCode::InternetInternalError);
+    return nullptr;
+  }
+  std::string detail;
+  if (!report(startSession(*link, login, file, detail), detail)) return nullptr;
+  return std::make_unique<SftpSession>(std::move(link));
+}
+
+}  // namespace skyhaul::inet

@@ -1,0 +1,57 @@
+#pragma once
+// One logged-in SSH session and its SFTP channel, shared by the session handle and the files
+// opened on it, so that a file never outlives what it talks to.
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/SftpHandles.h"
+#include "platform/inet/SftpWatchdog.h"
+#include "platform/inet/Socket.h"
+#include "platform/inet/Status.h"
+
+namespace skyhaul::inet {
+
+// While it lives, one library call is bounded by the reply timeout.
+class [[nodiscard]] SftpCall {
+ public:
+  explicit SftpCall(SftpWatchdog* watchdog) : watchdog_(watchdog) {}
+  ~SftpCall() {
+    if (watchdog_ != nullptr) watchdog_->disarm();
+  }
+  SftpCall(const SftpCall&) = delete;
+  SftpCall& operator=(const SftpCall&) = delete;
+
+ private:
+  SftpWatchdog* watchdog_;
+};
+
+struct SftpLink {
+  Socket socket;  // the TCP connection libssh works on; closed after libssh is done
+  Timeouts timeouts;
+  std::unique_ptr<SftpWatchdog> watchdog;
+  SshSessionHandle ssh;
+  SftpSessionHandle sftp;  // freed before the SSH session it runs on
+  bool posixRename = false;
+
+  // Starts one library call, bounded by the reply timeout while the result lives: forgets the
+  // status of the last call and notes the time, so that a failure after the whole bound reads
+  // as the timeout it was.
+  SftpCall begin();
+  // Why the call begun last failed: the server's SFTP status when it sent one, else the state
+  // of the connection. `detail` receives libssh's text (with the server's message).
+  Status failure(std::string& detail) const;
+
+ private:
+  std::chrono::steady_clock::time_point started_{};
+};
+
+// Reports the failure of the call begun last on `link` as the thread's last error; false.
+bool reportFailure(const SftpLink& link);
+
+// The code of an SFTP status number; SftpFailure for a number the protocol does not know.
+ErrorCode codeForSftpStatus(int status);
+
+}  // namespace skyhaul::inet

@@ -1,0 +1,151 @@
+#pragma once
+// The SFTP side of the internet library (over libssh): one logged-in SSH session with its SFTP
+// channel, and remote files opened on it for streamed transfers.
+//
+// As with FtpConnection, every call blocks, bounded by the timeouts, and reports failure by its
+// result together with a code in the thread's last-error value; the server's own words (an
+// SFTP status message, or why the host key was refused) are the thread's lastErrorDetail().
+// A status the server sent is Sftp* (12300 + its number); a connection that broke is
+// InternetConnectionAborted, a server that stayed silent InternetTimeout.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/inet/InternetLibrary.h"
+
+namespace skyhaul::inet {
+
+inline constexpr int kSftpDefaultPort = 22;
+
+// Everything needed to open a session.
+struct SftpLogin {
+  std::string host;  // name or numeric address, without brackets
+  int port = kSftpDefaultPort;
+  std::string user;
+  std::string password;        // the password; with a private key, its passphrase ("" for none)
+  std::string privateKeyFile;  // OpenSSH format; "" logs in with the password
+  std::string knownHostsFile;  // "" is the running user's ~/.ssh/known_hosts
+  Timeouts timeouts = defaultTimeouts();
+};
+
+// What stat() tells of one path (links followed).
+struct SftpStat {
+  std::int64_t size = 0;
+  std::int64_t modified = 0;  // seconds since the epoch
+  bool isDirectory = false;
+};
+
+struct SftpLink;
+class SftpFile;
+}  // namespace skyhaul::inet
+
+struct sftp_file_struct;
+
+namespace skyhaul::inet {
+
+// Closes a remote file handle (defined beside libssh, so this header does without it).
+struct SftpFileCloser {
+  void operator()(sftp_file_struct* file) const;
+};
+
+class SftpSession {
+ public:
+  // Connects, checks the server's host key against the known_hosts file and logs in: with the
+  // private key when one is named, else with the password (or keyboard-interactive, answering
+  // only a password prompt). An unknown host (SshHostUnknown) or a changed key
+  // (SshHostKeyChanged) ends before anything that authenticates is sent; the detail then gives
+  // the key's type and SHA256 fingerprint and how to add it. Null on failure.
+  static std::unique_ptr<SftpSession> connect(const SftpLogin& login);
+  explicit SftpSession(std::shared_ptr<SftpLink> link);
+  ~SftpSession();
+  SftpSession(const SftpSession&) = delete;
+  SftpSession& operator=(const SftpSession&) = delete;
+
+  // The folder relative paths resolve against: "" (the server's starting folder) until set.
+  const std::string& currentFolder() const { return current_; }
+  // Keeps `folder` (resolved against the current one) as the current folder once the server
+  // says it is a folder.
+  bool setCurrentFolder(const std::string& folder);
+
+  // The entries of `folder` in the server's order, without "." and "..", names as sent. Links
+  // are followed: one that names a file is listed as a file with the file's size; one that
+  // cannot be followed keeps isLink. Beyond kMaxListingEntries or kMaxListingBytes:
+  // FtpListingTooLong, nothing kept.
+  bool list(const std::string& folder, std::vector<FindData>& entries);
+  bool stat(const std::string& path, SftpStat& info);
+
+  // Opens a file to read from `offset` on, with several read requests in flight.
+  std::unique_ptr<SftpFile> openRead(const std::string& path, std::int64_t offset = 0);
+  // Opens a file to write: created or emptied without `resumeAt`, else written on from there.
+  std::unique_ptr<SftpFile> openWrite(const std::string& path,
+                                      std::optional<std::int64_t> resumeAt = std::nullopt);
+
+  // Renames over an existing `newName`: a plain rename, and when that is refused and `newName`
+  // is a file, removes it and renames again (not atomic: libssh 0.10 cannot send the server's
+  // posix-rename@openssh.com).
+  bool rename(const std::string& existing, const std::string& newName);
+  bool remove(const std::string& path);
+  bool createDirectory(const std::string& path);
+  bool removeDirectory(const std::string& path);
+  // Whether the server offers posix-rename@openssh.com (for a libssh that can send it).
+  bool offersPosixRename() const;
+
+ private:
+  std::string resolve(const std::string& path) const;
+  bool statResolved(const std::string& path, SftpStat& info);
+  bool renameResolved(const std::string& from, const std::string& to);
+
+  std::shared_ptr<SftpLink> link_;
+  std::string current_;
+};
+
+// A remote file open for a streamed transfer; it keeps its session's link alive.
+class SftpFile {
+ public:
+  SftpFile(std::shared_ptr<SftpLink> link, sftp_file_struct* handle, std::string path, bool writing,
+           std::int64_t offset);
+  ~SftpFile();  // closes like close(), ignoring the result
+  SftpFile(const SftpFile&) = delete;
+  SftpFile& operator=(const SftpFile&) = delete;
+
+  // Reads up to `size` bytes; fewer only at the end, where `bytesRead` is 0.
+  bool read(void* data, std::size_t size, std::size_t& bytesRead);
+  // Writes all `size` bytes (gathered into blocks: a failure may show at a later call).
+  bool write(const void* data, std::size_t size);
+  // Closes the remote handle. After writing, true only when the server confirmed the close and
+  // then reports the size that was written (FtpStoredSizeMismatch otherwise). Closing twice
+  // returns the first result.
+  bool close();
+
+ private:
+  struct Pending;
+  bool fillAhead();
+  bool takeNext();
+  void dropPending();
+  bool storedSizeMatches();
+  bool flush();
+
+  std::shared_ptr<SftpLink> link_;
+  std::unique_ptr<sftp_file_struct, SftpFileCloser> handle_;
+  std::string path_;
+  bool writing_;
+  std::int64_t offset_;         // the next byte the caller gets or gives
+  std::int64_t requested_ = 0;  // reading: the offset after the last request sent
+  bool endSeen_ = false;
+  std::vector<Pending> pending_;
+  std::string unsent_;  // written and not yet sent
+  std::string ready_;   // read and not yet taken
+  std::size_t readyAt_ = 0;
+  std::optional<bool> closed_;
+};
+
+// `path` resolved against `folder` ("" is the server's starting folder): an absolute path
+// stands as it is; nothing else is changed (no "." or ".." removed).
+std::string resolveSftpPath(const std::string& folder, const std::string& path);
+
+}  // namespace skyhaul::inet

@@ -1,0 +1,39 @@
+#pragma once
+// A bound on libssh's blocking calls, which in libssh 0.10 may wait on a silent SFTP server for
+// ever: while a call is armed and its time runs out, the connection is shut down from a thread
+// of its own, which ends the call with an error. The session is lost then, as after an FTP
+// timeout.
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace skyhaul::inet {
+
+class SftpWatchdog {
+ public:
+  explicit SftpWatchdog(int fd);
+  ~SftpWatchdog();
+  SftpWatchdog(const SftpWatchdog&) = delete;
+  SftpWatchdog& operator=(const SftpWatchdog&) = delete;
+
+  void arm(std::chrono::milliseconds limit);
+  void disarm();
+  // Whether the connection was shut down because a call ran out of time.
+  bool fired() const;
+
+ private:
+  void watch();
+
+  int fd_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
+  bool fired_ = false;
+  bool stopping_ = false;
+  std::thread thread_;  // last: it starts once the rest is there
+};
+
+}  // namespace skyhaul::inet
