@@ -1,6 +1,6 @@
 #include "platform/inet/BackgroundReader.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 BackgroundReader::BackgroundReader(Channel& channel, ProgressFloor floor, std::size_t blockSize)
     : channel_(channel), floor_(floor), blockSize_(blockSize), thread_([this] { run(); }) {}
@@ -77,4 +77,4 @@ void BackgroundReader::run() {
   }
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

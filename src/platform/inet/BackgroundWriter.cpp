@@ -1,6 +1,6 @@
 #include "platform/inet/BackgroundWriter.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 BackgroundWriter::BackgroundWriter(Channel& channel, ProgressFloor floor)
     : channel_(channel), floor_(floor), thread_([this] { run(); }) {}
@@ -73,4 +73,4 @@ void BackgroundWriter::run() {
   }
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -15,7 +15,7 @@
 #include "platform/inet/ProgressFloor.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class BackgroundWriter {
  public:
@@ -53,4 +53,4 @@ class BackgroundWriter {
   std::thread thread_;  // last: it starts once all else is set up
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -10,7 +10,7 @@
 #include "platform/inet/Status.h"
 #include "platform/inet/Tls.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class Channel {
  public:
@@ -49,4 +49,4 @@ class Channel {
   std::unique_ptr<TlsStream> tls_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // QUIT is a courtesy: a server that does not answer it quickly is not waited for.
@@ -96,4 +96,4 @@ void Connection::quit() {
   control_.close();
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -9,13 +9,13 @@
 #include <string>
 
 #include "platform/inet/Control.h"
-#include "platform/inet/InternetLibrary.h"
 #include "platform/inet/ReplyParsers.h"
 #include "platform/inet/ServerAddress.h"
 #include "platform/inet/Status.h"
 #include "platform/inet/Tls.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class Connection {
  public:
@@ -83,4 +83,4 @@ class Connection {
   std::optional<platform::DigestAlgorithm> hashSelected_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

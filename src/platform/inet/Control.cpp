@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // A reply larger than this is not an FTP server talking.
@@ -94,4 +94,4 @@ Status Control::command(const std::string& line, Reply& reply) {
   return sent ? readReply(reply) : sent;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -7,13 +7,13 @@
 #include <string>
 
 #include "platform/inet/Channel.h"
-#include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Reply.h"
 #include "platform/inet/Socket.h"
 #include "platform/inet/Status.h"
 #include "platform/inet/Tls.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class Control {
  public:
@@ -56,4 +56,4 @@ class Control {
   Reply lastReply_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 constexpr int kPassiveReply = 227;
@@ -110,4 +110,4 @@ Status finishTransfer(Connection& connection) {
   return reply.isCompletion() ? Status() : ErrorCode::InternetExtendedError;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 DataStream::DataStream(Channel channel, std::chrono::milliseconds timeout)
     : channel_(std::move(channel)), timeout_(timeout), floor_(timeout), buffer_(kBufferSize) {}
@@ -111,4 +111,4 @@ void DataStream::abort() {
   channel_.abort();
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -6,7 +6,7 @@
 
 #include "platform/inet/Characters.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 std::string_view trimmed(std::string_view text) {
@@ -113,4 +113,4 @@ std::optional<std::string> parseXDigestReply(std::string_view text) {
   return std::string(value);
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -20,6 +20,8 @@ std::string lastResponseInfo() { return tLastResponse; }
 
 std::string lastErrorDetail() { return tLastDetail; }
 
+namespace detail {
+
 bool report(Status status, const std::string& reason) {
   if (status) return true;
   platform::setLastError(status.code());
@@ -33,6 +35,8 @@ bool report(Status status, Connection& connection) {
   connection.setFailureReason({});
   return ok;
 }
+
+}  // namespace detail
 
 void setDefaultTimeouts(const Timeouts& timeouts) {
   std::lock_guard lock(gDefaultsMutex);

@@ -10,6 +10,8 @@
 #include "platform/inet/ServerAddress.h"
 
 namespace skyhaul::inet {
+
+using namespace detail;  // the public calls are made of the library's inner steps
 namespace {
 
 struct AddressListDeleter {

@@ -8,7 +8,7 @@
 
 #include "platform/inet/Characters.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 bool allDigits(std::string_view text) {
@@ -181,9 +181,4 @@ std::optional<FindData> parseListLine(std::string_view line) {
   return parseDosListLine(line);
 }
 
-std::string bareName(std::string_view name) {
-  const auto slash = name.rfind('/');
-  return std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
-}
-
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

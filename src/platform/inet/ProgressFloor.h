@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstddef>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class ProgressFloor {
  public:
@@ -33,4 +33,4 @@ class ProgressFloor {
   std::size_t moved_ = 0;                // bytes since then
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

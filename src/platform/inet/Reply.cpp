@@ -4,7 +4,7 @@
 
 #include "platform/inet/Characters.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // "DDD", "DDD text" or "DDD-text" with a first digit 1 to 5.
@@ -47,4 +47,4 @@ bool ReplyAssembler::addLine(const std::string& line) {
 
 Reply ReplyAssembler::take() { return std::exchange(current_, Reply{}); }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <charconv>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // Reads a decimal number of at most 5 digits at `pos`, moving `pos` past it.
@@ -126,4 +126,4 @@ std::optional<std::int64_t> parseSizeReply(std::string_view text) {
   return size;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

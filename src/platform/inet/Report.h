@@ -5,7 +5,7 @@
 #include "platform/inet/Connection.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // For a call that talked to no server: true on success, else false with the last error set
 // (and `reason` as the last error's detail).
@@ -13,4 +13,4 @@ bool report(Status status, const std::string& reason = {});
 // For a call on `connection`: its last reply becomes the last response text too.
 bool report(Status status, Connection& connection);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

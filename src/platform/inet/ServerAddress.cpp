@@ -11,7 +11,7 @@ namespace {
 
 std::optional<int> readPort(std::string_view text) {
   if (text.empty() || text.size() > 5) return std::nullopt;
-  if (!std::all_of(text.begin(), text.end(), isDigit)) {
+  if (!std::all_of(text.begin(), text.end(), detail::isDigit)) {
     return std::nullopt;
   }
   int port = 0;

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -222,4 +222,4 @@ bool localAddress(const Socket& socket, SocketAddress& address) {
                        &address.length) == 0;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

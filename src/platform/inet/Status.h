@@ -4,7 +4,7 @@
 
 #include "platform/ErrorCode.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 using platform::ErrorCode;
 
@@ -21,4 +21,4 @@ class [[nodiscard]] Status {
   ErrorCode code_ = ErrorCode::Success;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -12,7 +12,7 @@
 
 #include "platform/inet/Socket.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -268,4 +268,4 @@ void TlsStream::close(std::chrono::milliseconds timeout) {
   }
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -14,7 +14,7 @@
 
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class TlsContext {
  public:
@@ -79,4 +79,4 @@ class TlsStream {
   int fd_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail
