@@ -9,8 +9,8 @@ Channel::Channel(Socket socket) : socket_(std::move(socket)) {}
 Channel::~Channel() { close(); }
 
 Status Channel::startTls(TlsContext& context, const std::string& host, bool resume,
-                         std::chrono::milliseconds timeout, std::string& reason) {
-  return TlsStream::open(context, socket_.fd(), host, resume, timeout, tls_, reason);
+                         std::chrono::milliseconds timeout) {
+  return TlsStream::open(context, socket_.fd(), host, resume, timeout, tls_);
 }
 
 Status Channel::sendAll(const char* data, std::size_t size, std::chrono::milliseconds timeout) {

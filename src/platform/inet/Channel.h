@@ -27,7 +27,7 @@ class Channel {
 
   // Puts TLS under the stream from here on (see TlsStream::open).
   Status startTls(TlsContext& context, const std::string& host, bool resume,
-                  std::chrono::milliseconds timeout, std::string& reason);
+                  std::chrono::milliseconds timeout);
 
   // As the socket functions of the same names, over TLS when it is on.
   Status sendAll(const char* data, std::size_t size, std::chrono::milliseconds timeout);

@@ -21,12 +21,7 @@ Connection::Connection(Control control, bool passive, Security security,
       tls_(std::move(tls)),
       host_(std::move(host)) {}
 
-Status Connection::secureControl() {
-  std::string reason;
-  const Status secured = control_.startTls(*tls_, host_, reason);
-  if (!secured) failureReason_ = reason;
-  return secured;
-}
+Status Connection::secureControl() { return control_.startTls(*tls_, host_); }
 
 Status Connection::protectData() {
   if (const Status sized = simpleCommand("PBSZ 0", 2); !sized) return sized;

@@ -34,9 +34,6 @@ class Connection {
   bool secured() const { return tls_ != nullptr; }
   TlsContext* tls() const { return tls_.get(); }
   const std::string& host() const { return host_; }
-  // The reason, in OpenSSL's words, of the last TLS failure; "" when there is none.
-  const std::string& failureReason() const { return failureReason_; }
-  void setFailureReason(std::string reason) { failureReason_ = std::move(reason); }
 
   // A remote file is open: every other operation waits (FtpTransferInProgress).
   void setBusy(bool busy) { busy_ = busy; }
@@ -75,7 +72,6 @@ class Connection {
   Security security_;
   std::unique_ptr<TlsContext> tls_;
   std::string host_;
-  std::string failureReason_;
   bool busy_ = false;
   char typeSent_ = 0;
   bool finalReplyPending_ = false;

@@ -40,14 +40,14 @@ Control::Control(Socket socket, const Timeouts& timeouts)
   localAddress(channel_.socket(), local_);
 }
 
-Status Control::startTls(TlsContext& context, const std::string& host, std::string& reason) {
-  const Status secured = channel_.startTls(context, host, false, timeouts_.reply, reason);
-  return secured ? secured : dropWith(secured.code());
+Status Control::startTls(TlsContext& context, const std::string& host) {
+  Status secured = channel_.startTls(context, host, false, timeouts_.reply);
+  return secured ? secured : dropWith(std::move(secured));
 }
 
-Status Control::dropWith(ErrorCode code) {
+Status Control::dropWith(Status failure) {
   drop();
-  return code;
+  return failure;
 }
 
 Status Control::send(const std::string& command) {
@@ -55,7 +55,7 @@ Status Control::send(const std::string& command) {
   if (!isAlive()) return ErrorCode::InternetConnectionAborted;
   const std::string line = withIacDoubled(command) + "\r\n";
   const Status sent = channel_.sendAll(line.data(), line.size(), timeouts_.reply);
-  return sent ? sent : dropWith(sent.code());
+  return sent ? sent : dropWith(sent);
 }
 
 Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
@@ -83,7 +83,7 @@ Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
     std::array<char, 4096> buffer;
     std::size_t received = 0;
     const Status got = channel_.receiveSome(buffer.data(), buffer.size(), left, received);
-    if (!got) return dropWith(got.code());
+    if (!got) return dropWith(got);
     if (received == 0) return dropWith(ErrorCode::InternetConnectionAborted);
     pending_.append(buffer.data(), received);
   }

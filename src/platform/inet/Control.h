@@ -38,14 +38,14 @@ class Control {
   // send() and then readReply().
   Status command(const std::string& line, Reply& reply);
   // Puts TLS under the connection from here on; a failure kills it.
-  Status startTls(TlsContext& context, const std::string& host, std::string& reason);
+  Status startTls(TlsContext& context, const std::string& host);
   // Ends the connection in order (TLS close_notify, not waiting for the server's); dead after.
   void close() { channel_.finish(std::chrono::milliseconds(0)); }
   // Closes the connection without a word; it is dead from now on.
   void drop() { channel_.close(); }
 
  private:
-  Status dropWith(ErrorCode code);
+  Status dropWith(Status failure);
 
   Channel channel_;
   Timeouts timeouts_;

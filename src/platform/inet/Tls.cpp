@@ -44,16 +44,13 @@ std::string openSslReason() {
 }
 
 // What a failed handshake comes to: the certificate's own verdict where it was refused.
-Status handshakeFailure(SSL* ssl, std::string& reason) {
+Status handshakeFailure(SSL* ssl) {
   const long verdict = SSL_get_verify_result(ssl);
-  if (verdict == X509_V_OK) {
-    reason = openSslReason();
-    return ErrorCode::TlsHandshakeFailed;
-  }
-  reason = X509_verify_cert_error_string(verdict);
+  if (verdict == X509_V_OK) return {ErrorCode::TlsHandshakeFailed, openSslReason()};
   const bool name =
       verdict == X509_V_ERR_HOSTNAME_MISMATCH || verdict == X509_V_ERR_IP_ADDRESS_MISMATCH;
-  return name ? ErrorCode::TlsCertificateNameMismatch : ErrorCode::TlsCertificateUntrusted;
+  return {name ? ErrorCode::TlsCertificateNameMismatch : ErrorCode::TlsCertificateUntrusted,
+          X509_verify_cert_error_string(verdict)};
 }
 
 // OpenSSL's own socket BIO writes with write(2), which raises SIGPIPE on a connection the
@@ -117,15 +114,11 @@ TlsContext::~TlsContext() {
   SSL_CTX_free(context_);
 }
 
-std::unique_ptr<TlsContext> TlsContext::create(const std::string& certificateFile, Status& failure,
-                                               std::string& reason) {
+Status TlsContext::create(const std::string& certificateFile,
+                          std::unique_ptr<TlsContext>& context) {
   SSL_CTX* raw = SSL_CTX_new(TLS_client_method());
-  if (raw == nullptr) {
-    failure = ErrorCode::InternetInternalError;
-    reason = openSslReason();
-    return nullptr;
-  }
-  auto context = std::make_unique<TlsContext>(raw);
+  if (raw == nullptr) return {ErrorCode::InternetInternalError, openSslReason()};
+  auto made = std::make_unique<TlsContext>(raw);
   SSL_CTX_set_min_proto_version(raw, TLS1_2_VERSION);
   SSL_CTX_set_verify(raw, SSL_VERIFY_PEER, nullptr);
   SSL_CTX_set_mode(raw, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
@@ -138,15 +131,15 @@ std::unique_ptr<TlsContext> TlsContext::create(const std::string& certificateFil
                                                : SSL_CTX_load_verify_locations(
                                                      raw, certificateFile.c_str(), nullptr) == 1;
   if (!trusted) {
-    failure = ErrorCode::TlsCertificateUntrusted;
-    reason = "potrdil ni mogoče prebrati iz \"" + certificateFile + "\": " + openSslReason();
-    return nullptr;
+    return {ErrorCode::TlsCertificateUntrusted,
+            "potrdil ni mogoče prebrati iz \"" + certificateFile + "\": " + openSslReason()};
   }
   // Any certificate of the file is trusted as it stands: a private CA, or a server's own.
   if (!certificateFile.empty()) {
     X509_VERIFY_PARAM_set_flags(SSL_CTX_get0_param(raw), X509_V_FLAG_PARTIAL_CHAIN);
   }
-  return context;
+  context = std::move(made);
+  return {};
 }
 
 int TlsContext::keepSession(SSL* ssl, SSL_SESSION* session) {
@@ -165,8 +158,7 @@ TlsStream::TlsStream(SSL* ssl, int fd) : ssl_(ssl), fd_(fd) {}
 TlsStream::~TlsStream() { SSL_free(ssl_); }
 
 Status TlsStream::open(TlsContext& context, int fd, const std::string& host, bool resume,
-                       std::chrono::milliseconds timeout, std::unique_ptr<TlsStream>& stream,
-                       std::string& reason) {
+                       std::chrono::milliseconds timeout, std::unique_ptr<TlsStream>& stream) {
   SSL* ssl = SSL_new(context.get());
   if (ssl == nullptr) return ErrorCode::InternetInternalError;
   auto opened = std::make_unique<TlsStream>(ssl, fd);
@@ -189,7 +181,7 @@ Status TlsStream::open(TlsContext& context, int fd, const std::string& host, boo
     if (result == 1) break;
     const Status waited = opened->waitAfter(result, deadline);
     if (waited.code() == ErrorCode::InternetTimeout) return waited;
-    if (!waited) return handshakeFailure(ssl, reason);
+    if (!waited) return handshakeFailure(ssl);
   }
   stream = std::move(opened);
   return {};
