@@ -8,6 +8,7 @@
 #include "platform/LocalDirectory.h"
 #include "platform/LocalFile.h"
 #include "platform/PartFile.h"
+#include "platform/PathParts.h"
 
 namespace skyhaul::job {
 
@@ -87,9 +88,7 @@ bool Job::leaveOutAtItsTurn(const std::string& localPath) {
 // appears. The temporary's name is fresh for each attempt: no other run's upload can meet it.
 bool Job::sendFile(std::string& localPath, std::string& remotePath) {
   if (!publishByRename_) return mFTP.FTPUploadFile(localPath, remotePath);
-  const auto slash = remotePath.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : remotePath.substr(0, slash + 1);
-  std::string temporary = folder + platform::newPartFileName();
+  std::string temporary = platform::folderPrefixOf(remotePath) + platform::newPartFileName();
   if (!mFTP.FTPUploadFile(localPath, temporary)) return false;
   if (mFTP.RenameFTPFile(temporary, remotePath)) return true;
   mFTP.DeleteFTPFile(temporary);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/inet/Channel.h"
-#include "platform/inet/ProgressFloor.h"
+#include "platform/inet/Deadline.h"
 #include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/inet/Deadline.h"
+
 namespace skyhaul::inet::detail {
 namespace {
 
@@ -60,7 +62,7 @@ Status Control::send(const std::string& command) {
 
 Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
   if (!isAlive()) return ErrorCode::InternetConnectionAborted;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const Deadline deadline(timeout);
   std::string line;
   std::size_t replyBytes = 0;
   while (true) {
@@ -77,12 +79,11 @@ Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
     if (replyBytes + pending_.size() > kMaxReplyBytes) {
       return dropWith(ErrorCode::InternetConnectionAborted);
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return dropWith(ErrorCode::InternetTimeout);
+    if (deadline.expired()) return dropWith(ErrorCode::InternetTimeout);
     std::array<char, 4096> buffer;
     std::size_t received = 0;
-    const Status got = channel_.receiveSome(buffer.data(), buffer.size(), left, received);
+    const Status got =
+        channel_.receiveSome(buffer.data(), buffer.size(), deadline.remaining(), received);
     if (!got) return dropWith(got);
     if (received == 0) return dropWith(ErrorCode::InternetConnectionAborted);
     pending_.append(buffer.data(), received);

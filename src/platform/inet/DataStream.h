@@ -13,7 +13,7 @@
 #include "platform/inet/BackgroundReader.h"
 #include "platform/inet/BackgroundWriter.h"
 #include "platform/inet/Channel.h"
-#include "platform/inet/ProgressFloor.h"
+#include "platform/inet/Deadline.h"
 #include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {

@@ -10,12 +10,11 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/inet/Deadline.h"
 #include "platform/inet/Socket.h"
 
 namespace skyhaul::inet::detail {
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
 
 // Where a context keeps the pointer to the TlsContext that owns it.
 int contextIndex() {
@@ -97,12 +96,6 @@ const BIO_METHOD* socketMethod() {
   return method;
 }
 
-std::chrono::milliseconds until(SteadyClock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-  return std::max(left, std::chrono::milliseconds(0));
-}
-
 }  // namespace
 
 TlsContext::TlsContext(SSL_CTX* context) : context_(context) {
@@ -174,7 +167,7 @@ Status TlsStream::open(TlsContext& context, int fd, const std::string& host, boo
   }
   if (resume && context.latestSession() != nullptr) SSL_set_session(ssl, context.latestSession());
   if (!resume) SSL_set_ex_data(ssl, controlIndex(), &context);
-  const auto deadline = SteadyClock::now() + timeout;
+  const Deadline deadline(timeout);
   while (true) {
     ERR_clear_error();
     const int result = SSL_connect(ssl);
@@ -189,7 +182,7 @@ Status TlsStream::open(TlsContext& context, int fd, const std::string& host, boo
 
 bool TlsStream::resumed() const { return SSL_session_reused(ssl_) == 1; }
 
-Status TlsStream::waitAfter(int result, SteadyClock::time_point deadline) {
+Status TlsStream::waitAfter(int result, const Deadline& deadline) {
   const int error = SSL_get_error(ssl_, result);
   short events = 0;
   if (error == SSL_ERROR_WANT_READ) events = POLLIN;
@@ -200,7 +193,7 @@ Status TlsStream::waitAfter(int result, SteadyClock::time_point deadline) {
   }
   pollfd entry{fd_, events, 0};
   while (true) {
-    const int ready = ::poll(&entry, 1, static_cast<int>(until(deadline).count()));
+    const int ready = ::poll(&entry, 1, static_cast<int>(deadline.remaining().count()));
     if (ready > 0) return {};
     if (ready == 0) return ErrorCode::InternetTimeout;
     if (errno != EINTR) return ErrorCode::InternetConnectionAborted;
@@ -210,7 +203,7 @@ Status TlsStream::waitAfter(int result, SteadyClock::time_point deadline) {
 Status TlsStream::sendSome(const char* data, std::size_t size, std::chrono::milliseconds timeout,
                            std::size_t& sent) {
   sent = 0;
-  const auto deadline = SteadyClock::now() + timeout;
+  const Deadline deadline(timeout);
   while (true) {
     ERR_clear_error();
     const int result =
@@ -226,7 +219,7 @@ Status TlsStream::sendSome(const char* data, std::size_t size, std::chrono::mill
 Status TlsStream::receiveSome(char* data, std::size_t size, std::chrono::milliseconds timeout,
                               std::size_t& received) {
   received = 0;
-  const auto deadline = SteadyClock::now() + timeout;
+  const Deadline deadline(timeout);
   while (true) {
     ERR_clear_error();
     const int result = SSL_read(ssl_, data, static_cast<int>(std::min<std::size_t>(size, 1 << 30)));
@@ -240,7 +233,7 @@ Status TlsStream::receiveSome(char* data, std::size_t size, std::chrono::millise
 }
 
 void TlsStream::close(std::chrono::milliseconds timeout) {
-  const auto deadline = SteadyClock::now() + timeout;
+  const Deadline deadline(timeout);
   ERR_clear_error();
   int result = SSL_shutdown(ssl_);
   while (result < 0 && waitAfter(result, deadline)) {
@@ -254,7 +247,7 @@ void TlsStream::close(std::chrono::milliseconds timeout) {
   std::array<char, 4096> rest;
   std::size_t taken = 0;
   std::size_t got = 0;
-  while (taken < kMostToTake && receiveSome(rest.data(), rest.size(), until(deadline), got) &&
+  while (taken < kMostToTake && receiveSome(rest.data(), rest.size(), deadline.remaining(), got) &&
          got > 0) {
     taken += got;
   }

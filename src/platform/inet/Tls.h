@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/inet/Deadline.h"
 #include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
@@ -71,7 +72,7 @@ class TlsStream {
 
  private:
   // Waits for what the last call of OpenSSL needs; false when it failed instead.
-  Status waitAfter(int result, std::chrono::steady_clock::time_point deadline);
+  Status waitAfter(int result, const Deadline& deadline);
 
   SSL* ssl_;
   int fd_;

@@ -7,16 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/PathParts.h"
+
 namespace skyhaul::inet {
 
 enum class TransferType { Ascii = 1, Binary = 2 };
 enum class FileAccess { Read, Write };
 
 // The part of a listed name after its last "/" (servers differ on listing paths or names).
-inline std::string bareName(std::string_view name) {
-  const auto slash = name.rfind('/');
-  return std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
-}
+inline std::string bareName(std::string_view name) { return platform::nameOf(name); }
 
 // One entry of a remote listing.
 struct FindData {
