@@ -1,6 +1,8 @@
 // The operations of cFTP that act on the server without streaming a file.
 #include "ftp/cFTP.h"
 
+#include "platform/PathParts.h"
+
 namespace skyhaul::ftp {
 
 using inet::bareName;
@@ -33,7 +35,7 @@ bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& n
                        "FtpFindFirstFile");
     return false;
   }
-  const std::string folder = sFile.substr(0, sFile.size() - bareName(sFile).size());
+  const std::string folder = platform::folderPrefixOf(sFile);
   do {
     if (entry.isDirectory || (entry.isLink && !namesFile(folder + entry.fileName))) continue;
     names.push_back(bareName(entry.fileName));

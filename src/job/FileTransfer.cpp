@@ -8,6 +8,7 @@
 #include "platform/LocalDirectory.h"
 #include "platform/LocalFile.h"
 #include "platform/PartFile.h"
+#include "platform/PathParts.h"
 
 namespace skyhaul::job {
 
@@ -98,9 +99,7 @@ bool Job::leaveOutAtItsTurn(const std::string& localPath) {
 bool Job::sendFile(std::string& localPath, std::string& remotePath) {
   if (!publishByRename_) return mFTP.FTPUploadFile(localPath, remotePath);
   if (uploadPart_.empty()) {
-    const auto slash = remotePath.find_last_of('/');
-    uploadPart_ = (slash == std::string::npos ? "" : remotePath.substr(0, slash + 1)) +
-                  platform::newPartFileName();
+    uploadPart_ = platform::folderPrefixOf(remotePath) + platform::newPartFileName();
   }
   std::string temporary = uploadPart_;
   if (!mFTP.FTPUploadFile(localPath, temporary)) return false;

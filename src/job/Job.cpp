@@ -5,7 +5,7 @@
 
 #include "job/LeaveOut.h"
 #include "platform/ProcessLauncher.h"
-#include "platform/inet/ServerAddress.h"
+#include "platform/inet/InternetLibrary.h"
 #include "settings/Filled.h"
 #include "settings/IniLine.h"
 #include "settings/PopToken.h"

@@ -1,33 +1,17 @@
 // One transfer command: the mask, the direction, the delete flag and the queue of names.
-#include <algorithm>
-#include <cctype>
 #include <climits>
 
 #include "job/Job.h"
 #include "job/LeaveOut.h"
+#include "platform/Ascii.h"
 #include "platform/LocalDirectory.h"
 #include "platform/PartFile.h"
+#include "platform/PathParts.h"
 #include "settings/PopToken.h"
 
 namespace skyhaul::job {
 
 using settings::PopToken;
-
-namespace {
-
-std::string upperCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
-// The folder the local copies of a command are written to.
-std::string folderOf(const std::string& prefix) {
-  const auto slash = (prefix + "x").find_last_of('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : prefix.substr(0, slash);
-}
-
-}  // namespace
 
 std::vector<Job::OwnFile> Job::ownFiles() const {
   std::vector<OwnFile> own;
@@ -88,8 +72,8 @@ std::vector<std::string> Job::transferableNames(std::vector<std::string> candida
 void Job::ftpprenos(std::string ukaz) {
   form_.Text1.setText(PopToken(ukaz));
   const std::string direction = PopToken(ukaz);
-  form_.Chkbrisi.setValue(upperCase(ukaz) == "DEL" ? 1 : 0);
-  if (upperCase(direction) == "DOWN") {
+  form_.Chkbrisi.setValue(platform::asciiUpper(ukaz) == "DEL" ? 1 : 0);
+  if (platform::asciiUpper(direction) == "DOWN") {
     downloadQueue();
   } else {
     uploadQueue();
@@ -110,7 +94,7 @@ void Job::downloadQueue() {
   }
   // What no download took up again goes: a part a killed run left of a file that is no longer
   // there, or that changed since.
-  platform::removeLeftoverPartFiles(folderOf(form_.textLDIR.text()));
+  platform::removeLeftoverPartFiles(platform::folderOf(form_.textLDIR.text()));
 }
 
 // The whole queue is built before the first file is sent.

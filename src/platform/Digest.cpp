@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <climits>
 #include <new>
 #include <stdexcept>
+
+#include "platform/Ascii.h"
 
 namespace skyhaul::platform {
 namespace {
@@ -63,9 +64,8 @@ std::optional<DigestAlgorithm> digestNamed(std::string_view name) {
   for (const auto algorithm : {DigestAlgorithm::Sha256, DigestAlgorithm::Sha1, DigestAlgorithm::Md5,
                                DigestAlgorithm::Crc32}) {
     const std::string_view known = digestName(algorithm);
-    const bool same = std::ranges::equal(name, known, [](char a, char b) {
-      return std::toupper(static_cast<unsigned char>(a)) == b;
-    });
+    const bool same =
+        std::ranges::equal(name, known, [](char a, char b) { return asciiUpper(a) == b; });
     if (same) return algorithm;
   }
   return std::nullopt;

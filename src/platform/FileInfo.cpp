@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/PathParts.h"
+
 namespace skyhaul::platform {
 namespace {
 
@@ -16,11 +18,6 @@ bool statIdentity(const std::string& path, FileIdentity& identity) {
   if (::stat(path.c_str(), &info) != 0) return false;
   identity = FileIdentity{info.st_dev, info.st_ino, {}};
   return true;
-}
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -48,9 +45,8 @@ bool isOtherThanRegularFile(const std::string& path) {
 
 bool identifyFile(const std::string& path, FileIdentity& identity) {
   if (statIdentity(path, identity)) return true;
-  const auto slash = path.find_last_of('/');
   if (!statIdentity(folderOf(path), identity)) return false;
-  identity.name = slash == std::string::npos ? path : path.substr(slash + 1);
+  identity.name = nameOf(path);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/PathParts.h"
 #include "platform/SystemError.h"
 #include "platform/Wildcard.h"
 
@@ -28,9 +29,8 @@ bool isRegularFile(const std::string& path) {
 }  // namespace
 
 std::vector<std::string> listMatchingFiles(const std::string& pathWithMask) {
-  const auto slash = pathWithMask.rfind('/');
-  const std::string prefix = slash == std::string::npos ? "" : pathWithMask.substr(0, slash + 1);
-  const std::string mask = pathWithMask.substr(prefix.size());
+  const std::string prefix = folderPrefixOf(pathWithMask);
+  const std::string mask = nameOf(pathWithMask);
   std::unique_ptr<DIR, DirCloser> dir(::opendir(prefix.empty() ? "." : prefix.c_str()));
   if (!dir) throwSystemError("Lokalnega imenika \"" + prefix + "\" ni mogoče brati", errno);
   std::vector<std::string> names;

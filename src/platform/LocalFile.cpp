@@ -19,6 +19,7 @@
 #include "platform/ErrorCode.h"
 #include "platform/FileInfo.h"
 #include "platform/PartFile.h"
+#include "platform/PathParts.h"
 
 namespace skyhaul::platform {
 
@@ -61,11 +62,6 @@ std::string followedLinks(const std::string& path) {
     return resolved.data();
   }
   return path;
-}
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
 }  // namespace
@@ -127,7 +123,7 @@ bool LocalFile::openForWriting(const std::string& path) {
     ErrorCode error = ErrorCode::Success;
     const std::optional<mode_t> mode =
         exists ? std::optional<mode_t>(info.st_mode) : std::optional<mode_t>();
-    fd = createPartFile(folderOf(target), mode, partPath_, error);
+    fd = createPartFile(folderPrefixOf(target), mode, partPath_, error);
     if (fd < 0) return failWith(error);
   }
   fd_ = fd;
@@ -334,12 +330,8 @@ ErrorCode syncPath(const std::string& path, int flags) {
 }  // namespace
 
 ErrorCode syncLocalFile(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "."
-                             : slash == 0               ? "/"
-                                                        : path.substr(0, slash);
   const ErrorCode file = syncPath(path, 0);
-  return file != ErrorCode::Success ? file : syncPath(folder, O_DIRECTORY);
+  return file != ErrorCode::Success ? file : syncPath(folderOf(path), O_DIRECTORY);
 }
 
 }  // namespace skyhaul::platform

@@ -1,5 +1,7 @@
 #include "platform/Wildcard.h"
 
+#include "platform/PathParts.h"
+
 namespace skyhaul::platform {
 
 bool hasWildcards(std::string_view text) {
@@ -31,11 +33,6 @@ bool matchesWildcard(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-MaskParts splitMask(std::string_view mask) {
-  const auto slash = mask.rfind('/');
-  if (slash == std::string_view::npos) return {"", std::string(mask)};
-  const std::string directory(slash == 0 ? mask.substr(0, 1) : mask.substr(0, slash));
-  return {directory, std::string(mask.substr(slash + 1))};
-}
+MaskParts splitMask(std::string_view mask) { return {folderOf(mask, ""), nameOf(mask)}; }
 
 }  // namespace skyhaul::platform

@@ -1,6 +1,6 @@
 #include "platform/inet/BackgroundReader.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 BackgroundReader::BackgroundReader(Channel& channel, ProgressFloor floor, std::size_t blockSize)
     : channel_(channel), floor_(floor), blockSize_(blockSize), thread_([this] { run(); }) {}
@@ -48,11 +48,13 @@ bool BackgroundReader::takeSpare(std::vector<char>& block) {
 // Hands on whatever arrived at once, so that a slow connection still shows its progress.
 Status BackgroundReader::receive(std::vector<char>& block, std::size_t& size) {
   while (true) {
-    if (floor_.allowance().count() <= 0) return ErrorCode::InternetTimeout;
-    const auto started = std::chrono::steady_clock::now();
-    const Status got = channel_.receiveSome(block.data(), block.size(),
-                                            std::min(floor_.allowance(), kSlice), size);
-    floor_.account(started, size);
+    if (floor_.expired()) return ErrorCode::InternetTimeout;
+    const Status got = floor_.measure(
+        size,
+        [&](std::chrono::milliseconds limit) {
+          return channel_.receiveSome(block.data(), block.size(), limit, size);
+        },
+        kSlice);
     if (got || got.code() != ErrorCode::InternetTimeout) return got;
     const std::lock_guard lock(mutex_);
     if (stopping_) return got;
@@ -77,4 +79,4 @@ void BackgroundReader::run() {
   }
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

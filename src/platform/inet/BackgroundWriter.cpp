@@ -1,6 +1,6 @@
 #include "platform/inet/BackgroundWriter.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 BackgroundWriter::BackgroundWriter(Channel& channel, ProgressFloor floor)
     : channel_(channel), floor_(floor), thread_([this] { run(); }) {}
@@ -42,12 +42,14 @@ Status BackgroundWriter::drain() {
 Status BackgroundWriter::send(const std::vector<char>& block, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
-    if (floor_.allowance().count() <= 0) return ErrorCode::InternetTimeout;
-    const auto started = std::chrono::steady_clock::now();
+    if (floor_.expired()) return ErrorCode::InternetTimeout;
     std::size_t sent = 0;
-    const Status put = channel_.sendSome(block.data() + done, size - done,
-                                         std::min(floor_.allowance(), kSlice), sent);
-    floor_.account(started, sent);
+    const Status put = floor_.measure(
+        sent,
+        [&](std::chrono::milliseconds limit) {
+          return channel_.sendSome(block.data() + done, size - done, limit, sent);
+        },
+        kSlice);
     done += sent;
     if (!put && put.code() != ErrorCode::InternetTimeout) return put;
     const std::lock_guard lock(mutex_);
@@ -73,4 +75,4 @@ void BackgroundWriter::run() {
   }
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "platform/inet/Channel.h"
-#include "platform/inet/ProgressFloor.h"
+#include "platform/inet/Deadline.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class BackgroundWriter {
  public:
@@ -53,4 +53,4 @@ class BackgroundWriter {
   std::thread thread_;  // last: it starts once all else is set up
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

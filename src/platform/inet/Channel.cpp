@@ -2,19 +2,19 @@
 
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 Channel::Channel(Socket socket) : socket_(std::move(socket)) {}
 
 Channel::~Channel() { close(); }
 
 Status Channel::startTls(TlsContext& context, const std::string& host, bool resume,
-                         std::chrono::milliseconds timeout, std::string& reason) {
-  return TlsStream::open(context, socket_.fd(), host, resume, timeout, tls_, reason);
+                         std::chrono::milliseconds timeout) {
+  return TlsStream::open(context, socket_.fd(), host, resume, timeout, tls_);
 }
 
 Status Channel::sendAll(const char* data, std::size_t size, std::chrono::milliseconds timeout) {
-  if (!tls_) return inet::sendAll(socket_, data, size, timeout);
+  if (!tls_) return detail::sendAll(socket_, data, size, timeout);
   while (size > 0) {
     std::size_t sent = 0;
     if (const Status put = tls_->sendSome(data, size, timeout, sent); !put) return put;
@@ -27,13 +27,13 @@ Status Channel::sendAll(const char* data, std::size_t size, std::chrono::millise
 Status Channel::sendSome(const char* data, std::size_t size, std::chrono::milliseconds timeout,
                          std::size_t& sent) {
   return tls_ ? tls_->sendSome(data, size, timeout, sent)
-              : inet::sendSome(socket_, data, size, timeout, sent);
+              : detail::sendSome(socket_, data, size, timeout, sent);
 }
 
 Status Channel::receiveSome(char* data, std::size_t size, std::chrono::milliseconds timeout,
                             std::size_t& received) {
   return tls_ ? tls_->receiveSome(data, size, timeout, received)
-              : inet::receiveSome(socket_, data, size, timeout, received);
+              : detail::receiveSome(socket_, data, size, timeout, received);
 }
 
 void Channel::finish(std::chrono::milliseconds timeout) {
@@ -52,4 +52,4 @@ void Channel::close() {
   socket_.close();
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

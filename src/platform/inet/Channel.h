@@ -10,7 +10,7 @@
 #include "platform/inet/Status.h"
 #include "platform/inet/Tls.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class Channel {
  public:
@@ -27,7 +27,7 @@ class Channel {
 
   // Puts TLS under the stream from here on (see TlsStream::open).
   Status startTls(TlsContext& context, const std::string& host, bool resume,
-                  std::chrono::milliseconds timeout, std::string& reason);
+                  std::chrono::milliseconds timeout);
 
   // As the socket functions of the same names, over TLS when it is on.
   Status sendAll(const char* data, std::size_t size, std::chrono::milliseconds timeout);
@@ -49,4 +49,4 @@ class Channel {
   std::unique_ptr<TlsStream> tls_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // QUIT is a courtesy: a server that does not answer it quickly is not waited for.
@@ -21,12 +21,7 @@ Connection::Connection(Control control, bool passive, Security security,
       tls_(std::move(tls)),
       host_(std::move(host)) {}
 
-Status Connection::secureControl() {
-  std::string reason;
-  const Status secured = control_.startTls(*tls_, host_, reason);
-  if (!secured) failureReason_ = reason;
-  return secured;
-}
+Status Connection::secureControl() { return control_.startTls(*tls_, host_); }
 
 Status Connection::protectData() {
   if (const Status sized = simpleCommand("PBSZ 0", 2); !sized) return sized;
@@ -96,4 +91,4 @@ void Connection::quit() {
   control_.close();
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -9,13 +9,13 @@
 #include <string>
 
 #include "platform/inet/Control.h"
-#include "platform/inet/InternetLibrary.h"
 #include "platform/inet/ReplyParsers.h"
 #include "platform/inet/ServerAddress.h"
 #include "platform/inet/Status.h"
 #include "platform/inet/Tls.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class Connection {
  public:
@@ -34,9 +34,6 @@ class Connection {
   bool secured() const { return tls_ != nullptr; }
   TlsContext* tls() const { return tls_.get(); }
   const std::string& host() const { return host_; }
-  // The reason, in OpenSSL's words, of the last TLS failure; "" when there is none.
-  const std::string& failureReason() const { return failureReason_; }
-  void setFailureReason(std::string reason) { failureReason_ = std::move(reason); }
 
   // A remote file is open: every other operation waits (FtpTransferInProgress).
   void setBusy(bool busy) { busy_ = busy; }
@@ -75,7 +72,6 @@ class Connection {
   Security security_;
   std::unique_ptr<TlsContext> tls_;
   std::string host_;
-  std::string failureReason_;
   bool busy_ = false;
   char typeSent_ = 0;
   bool finalReplyPending_ = false;
@@ -83,4 +79,4 @@ class Connection {
   std::optional<platform::DigestAlgorithm> hashSelected_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

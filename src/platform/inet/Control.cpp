@@ -3,7 +3,9 @@
 #include <array>
 #include <utility>
 
-namespace skyhaul::inet {
+#include "platform/inet/Deadline.h"
+
+namespace skyhaul::inet::detail {
 namespace {
 
 // A reply larger than this is not an FTP server talking.
@@ -40,14 +42,14 @@ Control::Control(Socket socket, const Timeouts& timeouts)
   localAddress(channel_.socket(), local_);
 }
 
-Status Control::startTls(TlsContext& context, const std::string& host, std::string& reason) {
-  const Status secured = channel_.startTls(context, host, false, timeouts_.reply, reason);
-  return secured ? secured : dropWith(secured.code());
+Status Control::startTls(TlsContext& context, const std::string& host) {
+  Status secured = channel_.startTls(context, host, false, timeouts_.reply);
+  return secured ? secured : dropWith(std::move(secured));
 }
 
-Status Control::dropWith(ErrorCode code) {
+Status Control::dropWith(Status failure) {
   drop();
-  return code;
+  return failure;
 }
 
 Status Control::send(const std::string& command) {
@@ -55,12 +57,12 @@ Status Control::send(const std::string& command) {
   if (!isAlive()) return ErrorCode::InternetConnectionAborted;
   const std::string line = withIacDoubled(command) + "\r\n";
   const Status sent = channel_.sendAll(line.data(), line.size(), timeouts_.reply);
-  return sent ? sent : dropWith(sent.code());
+  return sent ? sent : dropWith(sent);
 }
 
 Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
   if (!isAlive()) return ErrorCode::InternetConnectionAborted;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const Deadline deadline(timeout);
   std::string line;
   std::size_t replyBytes = 0;
   while (true) {
@@ -77,13 +79,12 @@ Status Control::readReply(Reply& reply, std::chrono::milliseconds timeout) {
     if (replyBytes + pending_.size() > kMaxReplyBytes) {
       return dropWith(ErrorCode::InternetConnectionAborted);
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return dropWith(ErrorCode::InternetTimeout);
+    if (deadline.expired()) return dropWith(ErrorCode::InternetTimeout);
     std::array<char, 4096> buffer;
     std::size_t received = 0;
-    const Status got = channel_.receiveSome(buffer.data(), buffer.size(), left, received);
-    if (!got) return dropWith(got.code());
+    const Status got =
+        channel_.receiveSome(buffer.data(), buffer.size(), deadline.remaining(), received);
+    if (!got) return dropWith(got);
     if (received == 0) return dropWith(ErrorCode::InternetConnectionAborted);
     pending_.append(buffer.data(), received);
   }
@@ -94,4 +95,4 @@ Status Control::command(const std::string& line, Reply& reply) {
   return sent ? readReply(reply) : sent;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

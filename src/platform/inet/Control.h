@@ -7,13 +7,13 @@
 #include <string>
 
 #include "platform/inet/Channel.h"
-#include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Reply.h"
 #include "platform/inet/Socket.h"
 #include "platform/inet/Status.h"
 #include "platform/inet/Tls.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class Control {
  public:
@@ -38,14 +38,14 @@ class Control {
   // send() and then readReply().
   Status command(const std::string& line, Reply& reply);
   // Puts TLS under the connection from here on; a failure kills it.
-  Status startTls(TlsContext& context, const std::string& host, std::string& reason);
+  Status startTls(TlsContext& context, const std::string& host);
   // Ends the connection in order (TLS close_notify, not waiting for the server's); dead after.
   void close() { channel_.finish(std::chrono::milliseconds(0)); }
   // Closes the connection without a word; it is dead from now on.
   void drop() { channel_.close(); }
 
  private:
-  Status dropWith(ErrorCode code);
+  Status dropWith(Status failure);
 
   Channel channel_;
   Timeouts timeouts_;
@@ -56,4 +56,4 @@ class Control {
   Reply lastReply_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 constexpr int kPassiveReply = 227;
@@ -55,11 +55,9 @@ Status openActive(Connection& connection, Socket& listening) {
 // refuse one that does not. A failed handshake still ends the transfer in step, with the
 // server's final reply read.
 Status secureData(Connection& connection, Channel& channel) {
-  std::string reason;
   const Status secured = channel.startTls(*connection.tls(), connection.host(), true,
-                                          connection.control().timeouts().data, reason);
+                                          connection.control().timeouts().data);
   if (secured) return secured;
-  connection.setFailureReason(reason);
   channel.close();
   (void)finishTransfer(connection);
   return secured;
@@ -115,4 +113,4 @@ Status finishTransfer(Connection& connection) {
   return reply.isCompletion() ? Status() : ErrorCode::InternetExtendedError;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

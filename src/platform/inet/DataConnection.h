@@ -10,7 +10,7 @@
 #include "platform/inet/DataStream.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // Opens a data connection and sends `command` (RETR, STOR, LIST, MLSD); `stream` holds the open
 // data connection once the server has accepted the transfer. A refusal is
@@ -24,4 +24,4 @@ Status startTransfer(Connection& connection, const std::string& command,
 // InternetExtendedError. The data connection must be closed first.
 Status finishTransfer(Connection& connection);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

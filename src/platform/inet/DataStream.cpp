@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 DataStream::DataStream(Channel channel, std::chrono::milliseconds timeout)
     : channel_(std::move(channel)), timeout_(timeout), floor_(timeout), buffer_(kBufferSize) {}
@@ -17,12 +17,11 @@ void DataStream::stopBackground() {
 }
 
 Status DataStream::receiveNow() {
-  if (floor_.allowance().count() <= 0) return ErrorCode::InternetTimeout;
-  const auto started = std::chrono::steady_clock::now();
+  if (floor_.expired()) return ErrorCode::InternetTimeout;
   std::size_t received = 0;
-  const Status got =
-      channel_.receiveSome(buffer_.data(), buffer_.size(), floor_.allowance(), received);
-  floor_.account(started, received);
+  const Status got = floor_.measure(received, [&](std::chrono::milliseconds limit) {
+    return channel_.receiveSome(buffer_.data(), buffer_.size(), limit, received);
+  });
   end_ = received;
   return got;
 }
@@ -80,12 +79,11 @@ Status DataStream::sendBuffer() {
   if (writer_) return writer_->put(buffer_, size);
   std::size_t done = 0;
   while (done < size) {
-    if (floor_.allowance().count() <= 0) return ErrorCode::InternetTimeout;
-    const auto started = std::chrono::steady_clock::now();
+    if (floor_.expired()) return ErrorCode::InternetTimeout;
     std::size_t sent = 0;
-    const Status put =
-        channel_.sendSome(buffer_.data() + done, size - done, floor_.allowance(), sent);
-    floor_.account(started, sent);
+    const Status put = floor_.measure(sent, [&](std::chrono::milliseconds limit) {
+      return channel_.sendSome(buffer_.data() + done, size - done, limit, sent);
+    });
     if (!put) return put;
     done += sent;
   }
@@ -111,4 +109,4 @@ void DataStream::abort() {
   channel_.abort();
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -13,10 +13,10 @@
 #include "platform/inet/BackgroundReader.h"
 #include "platform/inet/BackgroundWriter.h"
 #include "platform/inet/Channel.h"
-#include "platform/inet/ProgressFloor.h"
+#include "platform/inet/Deadline.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class DataStream {
  public:
@@ -81,4 +81,4 @@ class DataStream {
   std::unique_ptr<BackgroundWriter> writer_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <charconv>
 
-#include "platform/inet/Characters.h"
+#include "platform/Ascii.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 std::string_view trimmed(std::string_view text) {
@@ -34,7 +34,7 @@ std::string_view nextWord(std::string_view text, std::size_t& pos) {
 
 std::optional<std::int64_t> decimal(std::string_view text) {
   std::int64_t value = 0;
-  if (text.empty() || !isDigit(text.front())) return std::nullopt;
+  if (text.empty() || !platform::isAsciiDigit(text.front())) return std::nullopt;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return value;
@@ -42,8 +42,8 @@ std::optional<std::int64_t> decimal(std::string_view text) {
 
 // The words after the code of a final line "DDD ...", or nothing when it is not one.
 std::optional<std::string_view> afterCode(std::string_view line) {
-  if (line.size() < 5 || !isDigit(line[0]) || !isDigit(line[1]) || !isDigit(line[2]) ||
-      line[3] != ' ') {
+  if (line.size() < 5 || !platform::isAsciiDigit(line[0]) || !platform::isAsciiDigit(line[1]) ||
+      !platform::isAsciiDigit(line[2]) || line[3] != ' ') {
     return std::nullopt;
   }
   return line.substr(4);
@@ -79,7 +79,7 @@ std::optional<std::string> normalDigestHex(std::string_view hex, DigestAlgorithm
   std::string normal(length - hex.size(), '0');
   for (const char c : hex) {
     if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-    normal += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    normal += platform::asciiLower(c);
   }
   return normal;
 }
@@ -113,4 +113,4 @@ std::optional<std::string> parseXDigestReply(std::string_view text) {
   return std::string(value);
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

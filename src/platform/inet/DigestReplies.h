@@ -10,7 +10,7 @@
 
 #include "platform/Digest.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 using platform::DigestAlgorithm;
 
@@ -42,4 +42,4 @@ std::optional<HashAnswer> parseHashReply(std::string_view text);
 // ("250 363A3020"). Nothing when there is none.
 std::optional<std::string> parseXDigestReply(std::string_view text);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -4,7 +4,7 @@
 
 #include "platform/inet/DigestReplies.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 constexpr DigestAlgorithm kStrongestFirst[] = {DigestAlgorithm::Sha256, DigestAlgorithm::Sha1,
@@ -150,4 +150,4 @@ Status askDigest(Connection& connection, const std::string& path, DigestAlgorith
   return ErrorCode::FtpDigestNotOffered;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

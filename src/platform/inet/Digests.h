@@ -14,7 +14,7 @@
 #include "platform/inet/ReplyParsers.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 using platform::DigestAlgorithm;
 
@@ -46,4 +46,4 @@ Status askDigest(Connection& connection, const std::string& path, DigestAlgorith
                  std::optional<ByteRange> range, std::chrono::milliseconds timeout,
                  std::string& hex);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -14,6 +14,8 @@
 
 namespace skyhaul::inet {
 
+using namespace detail;  // the public calls are made of the library's inner steps
+
 FtpConnection::FtpConnection(std::shared_ptr<Connection> connection)
     : connection_(std::move(connection)) {}
 
@@ -69,7 +71,7 @@ FtpConnection::SizeReport FtpConnection::reportStoredSize(const std::string& rem
                                                           std::int64_t& size) {
   Status status = connection_->checkReady();
   std::optional<std::int64_t> reported;
-  if (status) status = inet::reportStoredSize(*connection_, remote, reported);
+  if (status) status = detail::reportStoredSize(*connection_, remote, reported);
   if (!report(status, *connection_)) return SizeReport::Refused;
   if (!reported) return SizeReport::NotOffered;
   size = *reported;
@@ -118,12 +120,12 @@ bool FtpConnection::removeDirectory(const std::string& directory) {
 
 bool FtpConnection::putFile(const std::string& local, const std::string& remote,
                             TransferType type) {
-  return report(inet::putFile(*connection_, local, remote, type), *connection_);
+  return report(detail::putFile(*connection_, local, remote, type), *connection_);
 }
 
 bool FtpConnection::getFile(const std::string& remote, const std::string& local,
                             TransferType type) {
-  return report(inet::getFile(*connection_, remote, local, type), *connection_);
+  return report(detail::getFile(*connection_, remote, local, type), *connection_);
 }
 
 }  // namespace skyhaul::inet

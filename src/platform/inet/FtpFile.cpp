@@ -6,6 +6,8 @@
 
 namespace skyhaul::inet {
 
+using namespace detail;  // the public calls are made of the library's inner steps
+
 FtpFile::FtpFile(std::unique_ptr<RemoteFile> file) : file_(std::move(file)) {}
 
 // Not a call that reports: the thread's last error stays as the caller last saw it.

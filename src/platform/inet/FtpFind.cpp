@@ -5,6 +5,8 @@
 
 namespace skyhaul::inet {
 
+using namespace detail;  // the public calls are made of the library's inner steps
+
 FtpFind::FtpFind(std::vector<FindData> entries) : entries_(std::move(entries)) {}
 
 FtpFind::~FtpFind() = default;

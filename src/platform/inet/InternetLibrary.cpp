@@ -20,19 +20,21 @@ std::string lastResponseInfo() { return tLastResponse; }
 
 std::string lastErrorDetail() { return tLastDetail; }
 
-bool report(Status status, const std::string& reason) {
+namespace detail {
+
+bool report(const Status& status) {
   if (status) return true;
   platform::setLastError(status.code());
-  tLastDetail = reason;
+  tLastDetail = status.reason();
   return false;
 }
 
-bool report(Status status, Connection& connection) {
+bool report(const Status& status, Connection& connection) {
   tLastResponse = connection.control().lastReply().text;
-  const bool ok = report(status, connection.failureReason());
-  connection.setFailureReason({});
-  return ok;
+  return report(status);
 }
+
+}  // namespace detail
 
 void setDefaultTimeouts(const Timeouts& timeouts) {
   std::lock_guard lock(gDefaultsMutex);

@@ -9,6 +9,9 @@
 //
 // Handles are RAII objects: destroying one closes it. A connection with a remote file open
 // refuses every other operation with FtpTransferInProgress until the file is closed.
+//
+// The types it speaks in are in Types.h; namespace detail holds the library's inner steps,
+// which only the library itself and its tests use.
 
 #include <chrono>
 #include <cstddef>
@@ -22,6 +25,8 @@
 #include "platform/Digest.h"
 #include "platform/ErrorCode.h"
 #include "platform/LastError.h"
+#include "platform/inet/ServerAddress.h"
+#include "platform/inet/Types.h"
 
 namespace skyhaul::inet {
 
@@ -37,32 +42,14 @@ std::string lastResponseInfo();
 // certificate: OpenSSL's verify error), or "".
 std::string lastErrorDetail();
 
-enum class TransferType { Ascii = 1, Binary = 2 };
-enum class FileAccess { Read, Write };
-
-// The part of a listed name after its last "/" (servers differ on listing paths or names).
-std::string bareName(std::string_view name);
-
-// One entry of a remote listing.
-struct FindData {
-  std::string fileName;  // bare name as the server sent it, bytes unchanged
-  std::int64_t fileSize = 0;
-  bool isDirectory = false;
-  bool isLink = false;  // listed as a symbolic link: whether it names a file is not known
-};
-
-// Bounds on every wait of the library. Tests shorten them.
-struct Timeouts {
-  std::chrono::milliseconds connect{60000};
-  std::chrono::milliseconds reply{60000};
-  std::chrono::milliseconds data{60000};
-};
 // The timeouts given to sessions opened from now on (process-wide default).
 void setDefaultTimeouts(const Timeouts& timeouts);
 Timeouts defaultTimeouts();
 
+namespace detail {
 class Connection;
 class RemoteFile;
+}  // namespace detail
 class FtpConnection;
 class FtpFile;
 class FtpFind;
@@ -102,7 +89,7 @@ class InternetSession {
 // One logged-in FTP control connection.
 class FtpConnection {
  public:
-  explicit FtpConnection(std::shared_ptr<Connection> connection);
+  explicit FtpConnection(std::shared_ptr<detail::Connection> connection);
   ~FtpConnection();  // sends QUIT when it can, then closes
   FtpConnection(const FtpConnection&) = delete;
   FtpConnection& operator=(const FtpConnection&) = delete;
@@ -150,14 +137,14 @@ class FtpConnection {
  private:
   bool simpleCommand(const std::string& line, int expected);
 
-  std::shared_ptr<Connection> connection_;
+  std::shared_ptr<detail::Connection> connection_;
 };
 
 // A remote file open for a streamed transfer. Reads and writes are buffered: many small calls
 // cost one system call per buffer.
 class FtpFile {
  public:
-  explicit FtpFile(std::unique_ptr<RemoteFile> file);
+  explicit FtpFile(std::unique_ptr<detail::RemoteFile> file);
   ~FtpFile();  // closes like close(), ignoring the result
   FtpFile(const FtpFile&) = delete;
   FtpFile& operator=(const FtpFile&) = delete;
@@ -173,7 +160,7 @@ class FtpFile {
   bool close();
 
  private:
-  std::unique_ptr<RemoteFile> file_;
+  std::unique_ptr<detail::RemoteFile> file_;
 };
 
 // An enumeration started by FtpConnection::findFirstFile.

@@ -10,6 +10,8 @@
 #include "platform/inet/ServerAddress.h"
 
 namespace skyhaul::inet {
+
+using namespace detail;  // the public calls are made of the library's inner steps
 namespace {
 
 struct AddressListDeleter {
@@ -69,13 +71,7 @@ std::unique_ptr<FtpConnection> InternetSession::connect(const std::string& serve
   }
   std::unique_ptr<TlsContext> tls;
   if (address->security != Security::Plain) {
-    Status failure;
-    std::string reason;
-    tls = TlsContext::create(trustedCertificates_, failure, reason);
-    if (!tls) {
-      report(failure, reason);
-      return nullptr;
-    }
+    if (!report(TlsContext::create(trustedCertificates_, tls))) return nullptr;
   }
   Socket socket;
   if (!report(connectToServer(*address, timeouts_, socket))) return nullptr;

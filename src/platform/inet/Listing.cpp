@@ -9,7 +9,7 @@
 #include "platform/inet/ListingFormats.h"
 #include "platform/inet/Lookup.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // Replies that mean "no such directory" to a listing command.
@@ -114,4 +114,4 @@ Status findMatches(Connection& connection, const std::string& mask, std::vector<
   return found.empty() ? ErrorCode::NoMoreFiles : Status();
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "platform/inet/Connection.h"
-#include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // No folder this program is meant for lists more; a listing beyond either bound is a server gone
 // wrong (or hostile), and reading on would only fill the memory.
@@ -26,4 +26,4 @@ Status fetchListing(Connection& connection, const std::string& directory,
 // when none does. A plain name is asked for alone first (lookUpSingleName).
 Status findMatches(Connection& connection, const std::string& mask, std::vector<FindData>& found);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -2,23 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <vector>
 
-#include "platform/inet/Characters.h"
+#include "platform/Ascii.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 bool allDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), isDigit);
-}
-
-std::string lower(std::string_view text) {
-  std::string result(text);
-  for (auto& c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return result;
+  return !text.empty() && std::all_of(text.begin(), text.end(), platform::isAsciiDigit);
 }
 
 std::optional<std::int64_t> readSize(std::string_view text) {
@@ -52,7 +45,7 @@ bool isMonth(std::string_view word) {
   static constexpr std::array<std::string_view, 12> kMonths = {
       "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
   return word.size() == 3 &&
-         std::find(kMonths.begin(), kMonths.end(), lower(word)) != kMonths.end();
+         std::find(kMonths.begin(), kMonths.end(), platform::asciiLower(word)) != kMonths.end();
 }
 
 bool isDay(std::string_view word) { return allDigits(word) && word.size() <= 2; }
@@ -82,7 +75,7 @@ bool isDosDate(std::string_view word) {
 
 // "04:36AM" or "16:36".
 bool isDosTime(std::string_view word) {
-  std::string text = lower(word);
+  std::string text = platform::asciiLower(word);
   if (text.size() > 2 && (text.ends_with("am") || text.ends_with("pm"))) {
     text.resize(text.size() - 2);
   }
@@ -103,10 +96,10 @@ std::optional<FindData> parseMlsdLine(std::string_view line) {
     facts = semicolon == std::string_view::npos ? std::string_view() : facts.substr(semicolon + 1);
     const auto equals = fact.find('=');
     if (equals == std::string_view::npos) continue;
-    const std::string key = lower(fact.substr(0, equals));
+    const std::string key = platform::asciiLower(fact.substr(0, equals));
     const std::string_view value = fact.substr(equals + 1);
     if (key == "type") {
-      const std::string type = lower(value);
+      const std::string type = platform::asciiLower(value);
       if (type == "cdir" || type == "pdir") return std::nullopt;
       entry.isDirectory = type == "dir";
       entry.isLink = type.starts_with("os.unix=slink") || type.starts_with("os.unix=symlink");
@@ -163,7 +156,7 @@ std::optional<FindData> parseDosListLine(std::string_view line) {
   if (!isDosDate(word(0)) || !isDosTime(word(1))) return std::nullopt;
   FindData entry;
   std::size_t nameStart = words[2].end + 1;
-  if (lower(word(2)) == "<dir>") {
+  if (platform::asciiLower(word(2)) == "<dir>") {
     entry.isDirectory = true;
     nameStart = words[3].begin;  // the column after <DIR> is padded
   } else {
@@ -181,9 +174,4 @@ std::optional<FindData> parseListLine(std::string_view line) {
   return parseDosListLine(line);
 }
 
-std::string bareName(std::string_view name) {
-  const auto slash = name.rfind('/');
-  return std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
-}
-
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

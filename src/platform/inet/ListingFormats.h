@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // One MLSD line "fact=value;...; name". Nothing for a line that is not an entry, and for the
 // listed directory itself and its parent (type=cdir, type=pdir), which some servers include.
@@ -29,4 +29,4 @@ std::optional<FindData> parseUnixListLine(std::string_view line);
 // "12-08-26  04:36AM                   60 a.txt" or "12-08-26  04:36AM       <DIR>  sub".
 std::optional<FindData> parseDosListLine(std::string_view line);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

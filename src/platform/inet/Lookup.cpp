@@ -5,7 +5,7 @@
 #include "platform/Wildcard.h"
 #include "platform/inet/ListingFormats.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 constexpr int kFileStatus = 213;
@@ -76,4 +76,4 @@ Status reportStoredSize(Connection& connection, const std::string& path,
   return answered || !offered ? Status() : ErrorCode::FtpStoredSizeUnknown;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "platform/inet/Connection.h"
-#include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // Looks up `path`, whose last component is the plain name `name`, with MLST or SIZE where the
 // server has them. `answered` is true only for a clear answer naming exactly that entry; else
@@ -24,4 +24,4 @@ Status lookUpSingleName(Connection& connection, const std::string& path, const s
 Status reportStoredSize(Connection& connection, const std::string& path,
                         std::optional<std::int64_t>& size);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -4,7 +4,7 @@
 
 #include "platform/inet/DataConnection.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 RemoteFile::RemoteFile(std::shared_ptr<Connection> connection, DataStream stream, FileAccess access)
     : connection_(std::move(connection)), stream_(std::move(stream)), access_(access) {}
@@ -53,4 +53,4 @@ Status RemoteFile::close() {
   return closeOutcome_;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -6,10 +6,10 @@
 
 #include "platform/inet/Connection.h"
 #include "platform/inet/DataStream.h"
-#include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class RemoteFile {
  public:
@@ -36,4 +36,4 @@ class RemoteFile {
   Status closeOutcome_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/inet/Characters.h"
+#include "platform/Ascii.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 constexpr int kFileStatus = 213;
@@ -14,11 +14,11 @@ constexpr std::size_t kStampDigits = 14;
 bool isStamp(std::string_view text) {
   if (text.size() < kStampDigits) return false;
   const auto digits = text.substr(0, kStampDigits);
-  if (!std::all_of(digits.begin(), digits.end(), isDigit)) return false;
+  if (!std::all_of(digits.begin(), digits.end(), platform::isAsciiDigit)) return false;
   if (text.size() == kStampDigits) return true;
   const auto fraction = text.substr(kStampDigits + 1);
   return text[kStampDigits] == '.' && !fraction.empty() &&
-         std::all_of(fraction.begin(), fraction.end(), isDigit);
+         std::all_of(fraction.begin(), fraction.end(), platform::isAsciiDigit);
 }
 
 bool isModifyFact(std::string_view fact) {
@@ -82,4 +82,4 @@ Status askModificationTime(Connection& connection, const std::string& path, std:
   return {};
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

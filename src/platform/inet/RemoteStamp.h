@@ -10,7 +10,7 @@
 #include "platform/inet/Connection.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // The "modify" fact of an MLST reply, or the stamp of a 213 reply to MDTM; nothing when the
 // text holds none of the right form.
@@ -21,4 +21,4 @@ std::optional<std::string> parseMdtmReply(std::string_view text);
 // or will not tell (a refusal is no failure: the file is then simply not provably the same).
 Status askModificationTime(Connection& connection, const std::string& path, std::string& stamp);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -2,14 +2,15 @@
 
 #include <utility>
 
-#include "platform/inet/Characters.h"
+#include "platform/Ascii.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // "DDD", "DDD text" or "DDD-text" with a first digit 1 to 5.
 bool startsWithCode(const std::string& line) {
-  if (line.size() < 3 || !isDigit(line[0]) || !isDigit(line[1]) || !isDigit(line[2])) {
+  if (line.size() < 3 || !platform::isAsciiDigit(line[0]) || !platform::isAsciiDigit(line[1]) ||
+      !platform::isAsciiDigit(line[2])) {
     return false;
   }
   if (line[0] < '1' || line[0] > '5') return false;
@@ -47,4 +48,4 @@ bool ReplyAssembler::addLine(const std::string& line) {
 
 Reply ReplyAssembler::take() { return std::exchange(current_, Reply{}); }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

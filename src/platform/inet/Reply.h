@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // One complete reply of the server.
 struct Reply {
@@ -34,4 +34,4 @@ class ReplyAssembler {
   bool open_ = false;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -1,18 +1,17 @@
 #include "platform/inet/ReplyParsers.h"
 
-#include "platform/inet/Characters.h"
+#include "platform/Ascii.h"
 #include "platform/inet/DigestReplies.h"
 
-#include <cctype>
 #include <charconv>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // Reads a decimal number of at most 5 digits at `pos`, moving `pos` past it.
 std::optional<unsigned> readNumber(std::string_view text, std::size_t& pos) {
   const std::size_t start = pos;
-  while (pos < text.size() && isDigit(text[pos]) && pos - start < 6) ++pos;
+  while (pos < text.size() && platform::isAsciiDigit(text[pos]) && pos - start < 6) ++pos;
   if (pos == start || pos - start > 5) return std::nullopt;
   unsigned value = 0;
   std::from_chars(text.data() + start, text.data() + pos, value);
@@ -42,7 +41,7 @@ std::optional<PassiveEndpoint> readSixNumbers(std::string_view text, std::size_t
 std::optional<PassiveEndpoint> parsePasvReply(std::string_view text) {
   // Skip the reply code itself, then try every number that starts after a non-digit.
   for (std::size_t pos = 3; pos < text.size(); ++pos) {
-    if (!isDigit(text[pos]) || isDigit(text[pos - 1])) continue;
+    if (!platform::isAsciiDigit(text[pos]) || platform::isAsciiDigit(text[pos - 1])) continue;
     if (auto endpoint = readSixNumbers(text, pos)) return endpoint;
   }
   return std::nullopt;
@@ -93,10 +92,7 @@ Features parseFeatReply(std::string_view text) {
     const auto first = line.find_first_not_of(' ');
     if (first == std::string_view::npos) continue;
     line.remove_prefix(first);
-    std::string word;
-    for (char c : line.substr(0, line.find_first_of(" \r"))) {
-      word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
+    const std::string word = platform::asciiUpper(line.substr(0, line.find_first_of(" \r")));
     if (word == "MLST" || word == "MLSD") features.mlst = true;
     if (word == "UTF8") features.utf8 = true;
     if (word == "SIZE") features.size = true;
@@ -121,11 +117,11 @@ std::optional<std::int64_t> parseSizeReply(std::string_view text) {
   if (text.size() < 5 || text.substr(0, 4) != "213 ") return std::nullopt;
   text.remove_prefix(4);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-  if (text.empty() || !isDigit(text.front())) return std::nullopt;
+  if (text.empty() || !platform::isAsciiDigit(text.front())) return std::nullopt;
   std::int64_t size = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
   if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return size;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

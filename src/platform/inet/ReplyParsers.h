@@ -10,7 +10,7 @@
 
 #include "platform/Digest.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // The address and port that a 227 reply names.
 struct PassiveEndpoint {
@@ -52,4 +52,4 @@ Features parseFeatReply(std::string_view text);
 // the text is anything else (or too large for 64 bits).
 std::optional<std::int64_t> parseSizeReply(std::string_view text);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -4,14 +4,14 @@
 #include <charconv>
 #include <string>
 
-#include "platform/inet/Characters.h"
+#include "platform/Ascii.h"
 
 namespace skyhaul::inet {
 namespace {
 
 std::optional<int> readPort(std::string_view text) {
   if (text.empty() || text.size() > 5) return std::nullopt;
-  if (!std::all_of(text.begin(), text.end(), isDigit)) {
+  if (!std::all_of(text.begin(), text.end(), platform::isAsciiDigit)) {
     return std::nullopt;
   }
   int port = 0;
@@ -27,17 +27,11 @@ std::optional<int> readPortSuffix(std::string_view rest, int fallback) {
   return readPort(rest.substr(1));
 }
 
-std::string lower(std::string_view text) {
-  std::string result(text);
-  for (auto& c : result) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  return result;
-}
-
 // Takes "scheme://" off the front of `text`; nothing for a scheme this program does not speak.
 std::optional<Security> takeScheme(std::string_view& text) {
   const auto separator = text.find("://");
   if (separator == std::string_view::npos) return Security::Plain;
-  const std::string scheme = lower(text.substr(0, separator));
+  const std::string scheme = platform::asciiLower(text.substr(0, separator));
   text.remove_prefix(separator + 3);
   if (!text.empty() && text.back() == '/') text.remove_suffix(1);
   if (scheme == "ftp") return Security::Plain;

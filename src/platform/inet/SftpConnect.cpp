@@ -12,6 +12,8 @@
 #include "platform/inet/SftpSession.h"
 
 namespace skyhaul::inet {
+
+using namespace detail;
 namespace {
 
 // A keyboard-interactive exchange that goes on longer is no password prompt.

@@ -8,6 +8,8 @@
 #include "platform/inet/SftpSession.h"
 
 namespace skyhaul::inet {
+
+using namespace detail;
 namespace {
 
 constexpr std::uint32_t kBlock = 32 * 1024;  // every SFTP server takes requests of this size

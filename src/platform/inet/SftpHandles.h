@@ -7,7 +7,7 @@
 
 #include <memory>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 struct SshSessionDeleter {
   void operator()(ssh_session session) const {
@@ -42,4 +42,4 @@ using SftpDirHandle = std::unique_ptr<sftp_dir_struct, SftpDirDeleter>;
 using SftpAttributesHandle = std::unique_ptr<sftp_attributes_struct, SftpAttributesDeleter>;
 using SshText = std::unique_ptr<char, SshCharDeleter>;
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -5,7 +5,7 @@
 
 #include "platform/inet/SftpHandles.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // The server's key as OpenSSH shows it: its type and "SHA256:" fingerprint.
@@ -74,4 +74,4 @@ Status checkHostKey(ssh_session session, const std::string& host, int port, cons
   return changed ? ErrorCode::SshHostKeyChanged : ErrorCode::SshHostUnknown;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

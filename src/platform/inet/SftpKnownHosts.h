@@ -8,7 +8,7 @@
 
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // The running user's ~/.ssh/known_hosts (from the password database, not $HOME, which a
 // scheduler may not set).
@@ -25,4 +25,4 @@ std::string hostKeyAdvice(bool changed, const std::string& host, int port,
                           const std::string& keyType, const std::string& fingerprint,
                           const std::string& file);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

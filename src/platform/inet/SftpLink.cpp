@@ -2,7 +2,7 @@
 
 #include "platform/inet/Report.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 ErrorCode codeForSftpStatus(int status) {
   constexpr int kBase = 12300;
@@ -37,4 +37,4 @@ bool reportFailure(const SftpLink& link) {
   return report(status, detail);
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -7,12 +7,13 @@
 #include <string>
 
 #include "platform/inet/InternetLibrary.h"
+#include "platform/inet/Report.h"
 #include "platform/inet/SftpHandles.h"
 #include "platform/inet/SftpWatchdog.h"
 #include "platform/inet/Socket.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // While it lives, one library call is bounded by the reply timeout.
 class [[nodiscard]] SftpCall {
@@ -48,10 +49,15 @@ struct SftpLink {
   std::chrono::steady_clock::time_point started_{};
 };
 
+// Reports `status` as the thread's last error with `detail` as its reason; false on failure.
+inline bool report(const Status& status, const std::string& detail) {
+  return report(status ? status : Status(status.code(), detail));
+}
+
 // Reports the failure of the call begun last on `link` as the thread's last error; false.
 bool reportFailure(const SftpLink& link);
 
 // The code of an SFTP status number; SftpFailure for a number the protocol does not know.
 ErrorCode codeForSftpStatus(int status);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

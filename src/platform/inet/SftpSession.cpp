@@ -7,6 +7,8 @@
 #include "platform/inet/SftpLink.h"
 
 namespace skyhaul::inet {
+
+using namespace detail;
 namespace {
 
 constexpr int kNewFileMode = 0644;

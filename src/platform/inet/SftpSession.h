@@ -40,7 +40,9 @@ struct SftpStat {
   bool isDirectory = false;
 };
 
+namespace detail {
 struct SftpLink;
+}
 class SftpFile;
 }  // namespace skyhaul::inet
 
@@ -61,7 +63,7 @@ class SftpSession {
   // (SshHostKeyChanged) ends before anything that authenticates is sent; the detail then gives
   // the key's type and SHA256 fingerprint and how to add it. Null on failure.
   static std::unique_ptr<SftpSession> connect(const SftpLogin& login);
-  explicit SftpSession(std::shared_ptr<SftpLink> link);
+  explicit SftpSession(std::shared_ptr<detail::SftpLink> link);
   ~SftpSession();
   SftpSession(const SftpSession&) = delete;
   SftpSession& operator=(const SftpSession&) = delete;
@@ -100,15 +102,15 @@ class SftpSession {
   bool statResolved(const std::string& path, SftpStat& info);
   bool renameResolved(const std::string& from, const std::string& to);
 
-  std::shared_ptr<SftpLink> link_;
+  std::shared_ptr<detail::SftpLink> link_;
   std::string current_;
 };
 
 // A remote file open for a streamed transfer; it keeps its session's link alive.
 class SftpFile {
  public:
-  SftpFile(std::shared_ptr<SftpLink> link, sftp_file_struct* handle, std::string path, bool writing,
-           std::int64_t offset);
+  SftpFile(std::shared_ptr<detail::SftpLink> link, sftp_file_struct* handle, std::string path,
+           bool writing, std::int64_t offset);
   ~SftpFile();  // closes like close(), ignoring the result
   SftpFile(const SftpFile&) = delete;
   SftpFile& operator=(const SftpFile&) = delete;
@@ -130,7 +132,7 @@ class SftpFile {
   bool storedSizeMatches();
   bool flush();
 
-  std::shared_ptr<SftpLink> link_;
+  std::shared_ptr<detail::SftpLink> link_;
   std::unique_ptr<sftp_file_struct, SftpFileCloser> handle_;
   std::string path_;
   bool writing_;

@@ -2,7 +2,7 @@
 
 #include <sys/socket.h>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 SftpWatchdog::SftpWatchdog(int fd) : fd_(fd), thread_([this] { watch(); }) {}
 
@@ -49,4 +49,4 @@ void SftpWatchdog::watch() {
   }
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -10,7 +10,7 @@
 #include <optional>
 #include <thread>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class SftpWatchdog {
  public:
@@ -36,4 +36,4 @@ class SftpWatchdog {
   std::thread thread_;  // last: it starts once the rest is there
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -10,20 +10,19 @@
 #include <cerrno>
 #include <utility>
 
-namespace skyhaul::inet {
+#include "platform/inet/Deadline.h"
+
+namespace skyhaul::inet::detail {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kLargeBuffer = 1 << 20;
 
 // Waits until `fd` is ready for `events`, retrying on EINTR with the time left.
 Status waitFor(int fd, short events, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
+  const Deadline deadline(timeout);
   while (true) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+    const int ready = ::poll(&entry, 1, static_cast<int>(deadline.remaining().count()));
     if (ready > 0) return ErrorCode::Success;
     if (ready == 0) return ErrorCode::InternetTimeout;
     if (errno != EINTR) return ErrorCode::InternetConnectionAborted;
@@ -137,13 +136,10 @@ Status listenSocket(const SocketAddress& local, Socket& listening) {
 
 Status acceptSocket(const Socket& listening, const SocketAddress& peer,
                     std::chrono::milliseconds timeout, Socket& accepted) {
-  const auto deadline = Clock::now() + timeout;
+  const Deadline deadline(timeout);
   const std::string expected = peer.numericHost();
   while (true) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const Status waited =
-        waitFor(listening.fd(), POLLIN, std::max(left, std::chrono::milliseconds(0)));
+    const Status waited = waitFor(listening.fd(), POLLIN, deadline.remaining());
     if (!waited) return waited;
     SocketAddress from;
     from.length = sizeof from.storage;
@@ -222,4 +218,4 @@ bool localAddress(const Socket& socket, SocketAddress& address) {
                        &address.length) == 0;
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

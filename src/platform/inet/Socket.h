@@ -11,7 +11,7 @@
 
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // A socket address of either family.
 struct SocketAddress {
@@ -78,4 +78,4 @@ Status receiveSome(const Socket& socket, char* data, std::size_t size,
 bool peerAddress(const Socket& socket, SocketAddress& address);
 bool localAddress(const Socket& socket, SocketAddress& address);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -10,12 +10,11 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/inet/Deadline.h"
 #include "platform/inet/Socket.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
 
 // Where a context keeps the pointer to the TlsContext that owns it.
 int contextIndex() {
@@ -44,16 +43,13 @@ std::string openSslReason() {
 }
 
 // What a failed handshake comes to: the certificate's own verdict where it was refused.
-Status handshakeFailure(SSL* ssl, std::string& reason) {
+Status handshakeFailure(SSL* ssl) {
   const long verdict = SSL_get_verify_result(ssl);
-  if (verdict == X509_V_OK) {
-    reason = openSslReason();
-    return ErrorCode::TlsHandshakeFailed;
-  }
-  reason = X509_verify_cert_error_string(verdict);
+  if (verdict == X509_V_OK) return {ErrorCode::TlsHandshakeFailed, openSslReason()};
   const bool name =
       verdict == X509_V_ERR_HOSTNAME_MISMATCH || verdict == X509_V_ERR_IP_ADDRESS_MISMATCH;
-  return name ? ErrorCode::TlsCertificateNameMismatch : ErrorCode::TlsCertificateUntrusted;
+  return {name ? ErrorCode::TlsCertificateNameMismatch : ErrorCode::TlsCertificateUntrusted,
+          X509_verify_cert_error_string(verdict)};
 }
 
 // OpenSSL's own socket BIO writes with write(2), which raises SIGPIPE on a connection the
@@ -100,12 +96,6 @@ const BIO_METHOD* socketMethod() {
   return method;
 }
 
-std::chrono::milliseconds until(SteadyClock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-  return std::max(left, std::chrono::milliseconds(0));
-}
-
 }  // namespace
 
 TlsContext::TlsContext(SSL_CTX* context) : context_(context) {
@@ -117,15 +107,11 @@ TlsContext::~TlsContext() {
   SSL_CTX_free(context_);
 }
 
-std::unique_ptr<TlsContext> TlsContext::create(const std::string& certificateFile, Status& failure,
-                                               std::string& reason) {
+Status TlsContext::create(const std::string& certificateFile,
+                          std::unique_ptr<TlsContext>& context) {
   SSL_CTX* raw = SSL_CTX_new(TLS_client_method());
-  if (raw == nullptr) {
-    failure = ErrorCode::InternetInternalError;
-    reason = openSslReason();
-    return nullptr;
-  }
-  auto context = std::make_unique<TlsContext>(raw);
+  if (raw == nullptr) return {ErrorCode::InternetInternalError, openSslReason()};
+  auto made = std::make_unique<TlsContext>(raw);
   SSL_CTX_set_min_proto_version(raw, TLS1_2_VERSION);
   SSL_CTX_set_verify(raw, SSL_VERIFY_PEER, nullptr);
   SSL_CTX_set_mode(raw, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
@@ -138,15 +124,15 @@ std::unique_ptr<TlsContext> TlsContext::create(const std::string& certificateFil
                                                : SSL_CTX_load_verify_locations(
                                                      raw, certificateFile.c_str(), nullptr) == 1;
   if (!trusted) {
-    failure = ErrorCode::TlsCertificateUntrusted;
-    reason = "potrdil ni mogoče prebrati iz \"" + certificateFile + "\": " + openSslReason();
-    return nullptr;
+    return {ErrorCode::TlsCertificateUntrusted,
+            "potrdil ni mogoče prebrati iz \"" + certificateFile + "\": " + openSslReason()};
   }
   // Any certificate of the file is trusted as it stands: a private CA, or a server's own.
   if (!certificateFile.empty()) {
     X509_VERIFY_PARAM_set_flags(SSL_CTX_get0_param(raw), X509_V_FLAG_PARTIAL_CHAIN);
   }
-  return context;
+  context = std::move(made);
+  return {};
 }
 
 int TlsContext::keepSession(SSL* ssl, SSL_SESSION* session) {
@@ -165,8 +151,7 @@ TlsStream::TlsStream(SSL* ssl, int fd) : ssl_(ssl), fd_(fd) {}
 TlsStream::~TlsStream() { SSL_free(ssl_); }
 
 Status TlsStream::open(TlsContext& context, int fd, const std::string& host, bool resume,
-                       std::chrono::milliseconds timeout, std::unique_ptr<TlsStream>& stream,
-                       std::string& reason) {
+                       std::chrono::milliseconds timeout, std::unique_ptr<TlsStream>& stream) {
   SSL* ssl = SSL_new(context.get());
   if (ssl == nullptr) return ErrorCode::InternetInternalError;
   auto opened = std::make_unique<TlsStream>(ssl, fd);
@@ -182,14 +167,14 @@ Status TlsStream::open(TlsContext& context, int fd, const std::string& host, boo
   }
   if (resume && context.latestSession() != nullptr) SSL_set_session(ssl, context.latestSession());
   if (!resume) SSL_set_ex_data(ssl, controlIndex(), &context);
-  const auto deadline = SteadyClock::now() + timeout;
+  const Deadline deadline(timeout);
   while (true) {
     ERR_clear_error();
     const int result = SSL_connect(ssl);
     if (result == 1) break;
     const Status waited = opened->waitAfter(result, deadline);
     if (waited.code() == ErrorCode::InternetTimeout) return waited;
-    if (!waited) return handshakeFailure(ssl, reason);
+    if (!waited) return handshakeFailure(ssl);
   }
   stream = std::move(opened);
   return {};
@@ -197,7 +182,7 @@ Status TlsStream::open(TlsContext& context, int fd, const std::string& host, boo
 
 bool TlsStream::resumed() const { return SSL_session_reused(ssl_) == 1; }
 
-Status TlsStream::waitAfter(int result, SteadyClock::time_point deadline) {
+Status TlsStream::waitAfter(int result, const Deadline& deadline) {
   const int error = SSL_get_error(ssl_, result);
   short events = 0;
   if (error == SSL_ERROR_WANT_READ) events = POLLIN;
@@ -208,7 +193,7 @@ Status TlsStream::waitAfter(int result, SteadyClock::time_point deadline) {
   }
   pollfd entry{fd_, events, 0};
   while (true) {
-    const int ready = ::poll(&entry, 1, static_cast<int>(until(deadline).count()));
+    const int ready = ::poll(&entry, 1, static_cast<int>(deadline.remaining().count()));
     if (ready > 0) return {};
     if (ready == 0) return ErrorCode::InternetTimeout;
     if (errno != EINTR) return ErrorCode::InternetConnectionAborted;
@@ -218,7 +203,7 @@ Status TlsStream::waitAfter(int result, SteadyClock::time_point deadline) {
 Status TlsStream::sendSome(const char* data, std::size_t size, std::chrono::milliseconds timeout,
                            std::size_t& sent) {
   sent = 0;
-  const auto deadline = SteadyClock::now() + timeout;
+  const Deadline deadline(timeout);
   while (true) {
     ERR_clear_error();
     const int result =
@@ -234,7 +219,7 @@ Status TlsStream::sendSome(const char* data, std::size_t size, std::chrono::mill
 Status TlsStream::receiveSome(char* data, std::size_t size, std::chrono::milliseconds timeout,
                               std::size_t& received) {
   received = 0;
-  const auto deadline = SteadyClock::now() + timeout;
+  const Deadline deadline(timeout);
   while (true) {
     ERR_clear_error();
     const int result = SSL_read(ssl_, data, static_cast<int>(std::min<std::size_t>(size, 1 << 30)));
@@ -248,7 +233,7 @@ Status TlsStream::receiveSome(char* data, std::size_t size, std::chrono::millise
 }
 
 void TlsStream::close(std::chrono::milliseconds timeout) {
-  const auto deadline = SteadyClock::now() + timeout;
+  const Deadline deadline(timeout);
   ERR_clear_error();
   int result = SSL_shutdown(ssl_);
   while (result < 0 && waitAfter(result, deadline)) {
@@ -262,10 +247,10 @@ void TlsStream::close(std::chrono::milliseconds timeout) {
   std::array<char, 4096> rest;
   std::size_t taken = 0;
   std::size_t got = 0;
-  while (taken < kMostToTake && receiveSome(rest.data(), rest.size(), until(deadline), got) &&
+  while (taken < kMostToTake && receiveSome(rest.data(), rest.size(), deadline.remaining(), got) &&
          got > 0) {
     taken += got;
   }
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

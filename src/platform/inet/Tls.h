@@ -12,17 +12,17 @@
 #include <memory>
 #include <string>
 
+#include "platform/inet/Deadline.h"
 #include "platform/inet/Status.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 class TlsContext {
  public:
   // A client context trusting the system's CAs, or only the certificates in the PEM file
-  // `certificateFile` when it is not empty. Null when that file cannot be used, with the
-  // failure and its reason.
-  static std::unique_ptr<TlsContext> create(const std::string& certificateFile, Status& failure,
-                                            std::string& reason);
+  // `certificateFile` when it is not empty. Fails, with its reason, when that file cannot be
+  // used.
+  static Status create(const std::string& certificateFile, std::unique_ptr<TlsContext>& context);
   // Takes the context over.
   explicit TlsContext(SSL_CTX* context);
   ~TlsContext();
@@ -47,11 +47,10 @@ class TlsStream {
   // Shakes hands as the client on `fd` (which stays the caller's): the server's certificate
   // must name `host` (an IP address against its IP addresses). A data connection (`resume`)
   // offers the context's latest session; the control connection gives the sessions it keeps. Fails
-  // with TlsHandshakeFailed, TlsCertificateUntrusted or TlsCertificateNameMismatch, or a timeout;
-  // `reason` says why in OpenSSL's words.
+  // with TlsHandshakeFailed, TlsCertificateUntrusted or TlsCertificateNameMismatch, its reason
+  // in OpenSSL's words, or a timeout.
   static Status open(TlsContext& context, int fd, const std::string& host, bool resume,
-                     std::chrono::milliseconds timeout, std::unique_ptr<TlsStream>& stream,
-                     std::string& reason);
+                     std::chrono::milliseconds timeout, std::unique_ptr<TlsStream>& stream);
   // Takes the connection `ssl` over `fd` over.
   TlsStream(SSL* ssl, int fd);
   ~TlsStream();
@@ -73,10 +72,10 @@ class TlsStream {
 
  private:
   // Waits for what the last call of OpenSSL needs; false when it failed instead.
-  Status waitAfter(int result, std::chrono::steady_clock::time_point deadline);
+  Status waitAfter(int result, const Deadline& deadline);
 
   SSL* ssl_;
   int fd_;
 };
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

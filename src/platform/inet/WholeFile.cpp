@@ -6,7 +6,7 @@
 #include "platform/LocalFile.h"
 #include "platform/inet/DataConnection.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 // Ends a transfer that went wrong: the data connection is closed (reset for an upload, so the
@@ -82,4 +82,4 @@ Status getFile(Connection& connection, const std::string& remote, const std::str
   return file.close() ? Status() : file.error();
 }
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

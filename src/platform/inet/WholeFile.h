@@ -4,10 +4,10 @@
 #include <string>
 
 #include "platform/inet/Connection.h"
-#include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/Types.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 
 // Stores the local file under `remote`. The local file is opened first, so that a missing one
 // leaves the server untouched; its failure is the local file's code.
@@ -19,4 +19,4 @@ Status putFile(Connection& connection, const std::string& local, const std::stri
 Status getFile(Connection& connection, const std::string& remote, const std::string& local,
                TransferType type);
 
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

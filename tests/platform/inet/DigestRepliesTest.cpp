@@ -7,7 +7,7 @@
 
 #include "platform/inet/ReplyParsers.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 using platform::DigestAlgorithm;
@@ -160,4 +160,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -14,7 +14,7 @@
 #include "platform/Digest.h"
 #include "platform/inet/TestSession.h"
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 using platform::DigestAlgorithm;
@@ -239,4 +239,4 @@ TEST_F(ServerDigests, TheStrongestOfferedIsChosenAndHashBeforeAnXCommand) {
 }
 
 }  // namespace
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

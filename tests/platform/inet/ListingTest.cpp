@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 struct Expected {
@@ -167,4 +167,4 @@ TEST(BareName, DropsTheDirectoryPart) {
 }
 
 }  // namespace
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

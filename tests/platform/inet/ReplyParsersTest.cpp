@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 struct PasvRow {
@@ -139,4 +139,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace skyhaul::inet {
+namespace skyhaul::inet::detail {
 namespace {
 
 struct AssemblyRow {
@@ -92,4 +92,4 @@ TEST(ReplyClass, FollowsTheFirstDigit) {
 }
 
 }  // namespace
-}  // namespace skyhaul::inet
+}  // namespace skyhaul::inet::detail

@@ -1,8 +1,0 @@
-#pragma once
-// Character classes as the protocol means them: ASCII, whatever the user's locale.
-
-namespace skyhaul::inet {
-
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace skyhaul::inet

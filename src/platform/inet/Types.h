@@ -1,0 +1,35 @@
+#pragma once
+// The library's vocabulary, shared by its public interface (InternetLibrary.h) and the steps
+// inside it: what a transfer is, what a listing holds, how long a wait may be.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/PathParts.h"
+
+namespace skyhaul::inet {
+
+enum class TransferType { Ascii = 1, Binary = 2 };
+enum class FileAccess { Read, Write };
+
+// The part of a listed name after its last "/" (servers differ on listing paths or names).
+inline std::string bareName(std::string_view name) { return platform::nameOf(name); }
+
+// One entry of a remote listing.
+struct FindData {
+  std::string fileName;  // bare name as the server sent it, bytes unchanged
+  std::int64_t fileSize = 0;
+  bool isDirectory = false;
+  bool isLink = false;  // listed as a symbolic link: whether it names a file is not known
+};
+
+// Bounds on every wait of the library. Tests shorten them.
+struct Timeouts {
+  std::chrono::milliseconds connect{60000};
+  std::chrono::milliseconds reply{60000};
+  std::chrono::milliseconds data{60000};
+};
+
+}  // namespace skyhaul::inet
