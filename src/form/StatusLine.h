@@ -2,6 +2,7 @@
 // The texts the status line shows while all is well. Anything else there (an attempt's error,
 // a final failure, a file left out) is something a person may have to act on.
 
+#include <string>
 #include <string_view>
 
 namespace skyhaul::form {
@@ -18,6 +19,22 @@ inline constexpr std::string_view kCheckedNote = "Status: preverjeno s ";
 inline bool isRoutineStatus(std::string_view text) {
   return text == kUploading || text == kDownloading || text == kDone || text == "Status:" ||
          text.starts_with(kResumedNote) || text.starts_with(kCheckedNote);
+}
+
+// A text of several lines (a server's reply) as the one line a status line is: each run of line
+// ends becomes one blank, and none is left at the end.
+inline std::string oneLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    if (c != '\r' && c != '\n') {
+      line += c;
+    } else if (!line.empty() && line.back() != ' ') {
+      line += ' ';
+    }
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 }  // namespace skyhaul::form

@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "form/StatusLine.h"
 #include "job/LeaveOut.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/inet/InternetLibrary.h"
@@ -157,7 +158,7 @@ void Job::lockJob() {
 // A view that prints the status line on the error stream prints this one there already.
 void Job::reportStartFailure() {
   const std::string line = "Povezave s strežnikom " + serverDescription(form_.textURL.text()) +
-                           " ni bilo mogoče odpreti: " + oneLine(mFTP.GetLastErrorMessage());
+                           " ni bilo mogoče odpreti: " + form::oneLine(mFTP.GetLastErrorMessage());
   form_.Label3.setText("Status napaka: " + line);
   if (!view_.printsStatusLines()) view_.notice(line);
 }

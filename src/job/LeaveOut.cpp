@@ -70,17 +70,4 @@ std::string escapedName(const std::string& name) {
   return text;
 }
 
-std::string oneLine(const std::string& text) {
-  std::string line;
-  for (const char c : text) {
-    if (c != '\r' && c != '\n') {
-      line += c;
-    } else if (!line.empty() && line.back() != ' ') {
-      line += ' ';
-    }
-  }
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  return line;
-}
-
 }  // namespace skyhaul::job

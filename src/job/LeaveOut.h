@@ -20,7 +20,4 @@ const char* localFileStatus(const std::string& path);
 // nothing from a name reaches the terminal or the log as a command of its own.
 std::string escapedName(const std::string& name);
 
-// A text of several lines (a server's reply) as one line.
-std::string oneLine(const std::string& text);
-
 }  // namespace skyhaul::job

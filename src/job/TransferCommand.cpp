@@ -1,6 +1,7 @@
 // One transfer command: the mask, the direction, the delete flag and the queue of names.
 #include <climits>
 
+#include "form/StatusLine.h"
 #include "job/Job.h"
 #include "job/LeaveOut.h"
 #include "platform/Ascii.h"
@@ -121,7 +122,7 @@ void Job::showQueue() {
 void Job::reportListingFailure(const std::string& listed) {
   listingFailed_ = true;
   form_.Textimedat.setText(escapedName(listed));
-  form_.Label3.setText("Status napaka: " + oneLine(mFTP.GetLastErrorMessage()));
+  form_.Label3.setText("Status napaka: " + form::oneLine(mFTP.GetLastErrorMessage()));
   view_.yieldBeforeWait();
   mFTP.CloseConnection();
   mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword);

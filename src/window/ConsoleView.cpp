@@ -18,18 +18,6 @@ void appendPart(std::string& line, const std::string& part) {
   line += part;
 }
 
-// A server's reply in the status line has line ends of its own: on the console it is one line.
-void appendOneLine(std::string& line, const std::string& text) {
-  for (const char c : text) {
-    if (c != '\r' && c != '\n') {
-      line += c;
-    } else if (!line.empty() && line.back() != ' ') {
-      line += ' ';
-    }
-  }
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-}
-
 }  // namespace
 
 ConsoleView::ConsoleView(form::FrmUpdate& form, std::istream& input, std::ostream& errors,
@@ -113,7 +101,7 @@ void ConsoleView::printStatus() {
   std::string line;
   line.reserve(file.size() + form_.Label3.text().size() + 3);
   if (!file.empty()) line.append(file).append(": ");
-  appendOneLine(line, form_.Label3.text());
+  line.append(form::oneLine(form_.Label3.text()));  // a server's reply has line ends of its own
   line.append("\n");
   errors_ << line << std::flush;
 }

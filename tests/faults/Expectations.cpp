@@ -63,6 +63,13 @@ std::vector<std::string> statusesOf(const std::string& errors, const std::string
   return statuses;
 }
 
+bool holdsStatus(const RunOutcome& outcome, const std::string& file, const std::string& part) {
+  for (const auto& status : statusesOf(outcome.errors, file)) {
+    if (status.find(part) != std::string::npos) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> recoveredStatuses(const char* working, const std::string& error) {
   return {working, error, working, kDone};
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/JobFiles.h"
+#include "support/SkyhaulProcess.h"
 
 namespace skyhaul::test {
 
@@ -45,6 +46,8 @@ std::vector<std::string> expectNothingLost(const Snapshot& before,
 
 // The status texts printed for `file`, in order: its "file: text" lines, CR dropped.
 std::vector<std::string> statusesOf(const std::string& errors, const std::string& file);
+// Whether one of the status texts printed for `file` holds `part`.
+bool holdsStatus(const RunOutcome& outcome, const std::string& file, const std::string& part);
 // The statuses of a file that failed its first attempt only, and of one that failed all three
 // (`error` is the text shown between attempts).
 std::vector<std::string> recoveredStatuses(const char* working, const std::string& error);

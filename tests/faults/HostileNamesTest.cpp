@@ -13,13 +13,6 @@ namespace {
 
 constexpr uid_t kOtherUser = 65534;  // nobody
 
-bool holdsStatus(const RunOutcome& outcome, const std::string& file, const std::string& part) {
-  for (const auto& status : statusesOf(outcome.errors, file)) {
-    if (status.find(part) != std::string::npos) return true;
-  }
-  return false;
-}
-
 Case ownFilesBehindATrailingBlank() {
   Case c;
   c.name = "OwnFilesBehindATrailingBlank";

@@ -26,13 +26,6 @@ std::vector<std::string> restCommands(const Scene& scene) {
   return rests;
 }
 
-bool holdsStatus(const RunOutcome& outcome, const std::string& file, const std::string& part) {
-  for (const auto& status : statusesOf(outcome.errors, file)) {
-    if (status.find(part) != std::string::npos) return true;
-  }
-  return false;
-}
-
 // The first attempt's data connection is cut after kCut bytes; the next attempt asks for the
 // rest, and the whole file arrives, checked by the server's digest where it offers one.
 Case cutDownload(const char* name, std::vector<std::string> faults, const char* check) {
