@@ -11,6 +11,9 @@ namespace {
 constexpr std::size_t kMessageCapacity = 255;
 // The server's last response is read into a buffer of 2048 bytes with its terminator.
 constexpr std::size_t kResponseCapacity = 2047;
+// The SFTP statuses and the SSH session's failures.
+constexpr int kFirstSshCode = static_cast<int>(platform::ErrorCode::SftpEndOfFile);
+constexpr int kLastSshCode = static_cast<int>(platform::ErrorCode::SshProtocolFailure);
 
 bool isWordCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
 
@@ -33,14 +36,20 @@ std::string withoutSecret(std::string text, const std::string& secret) {
   return text;
 }
 
-// A refused TLS connection says why, in OpenSSL's words ("self-signed certificate").
-std::string tlsReason(int code) {
+// Codes whose failure the library explains in words of its own.
+bool hasOwnReason(int code) {
   using platform::ErrorCode;
-  const auto tls = static_cast<ErrorCode>(code);
-  if (tls != ErrorCode::TlsHandshakeFailed && tls != ErrorCode::TlsCertificateUntrusted &&
-      tls != ErrorCode::TlsCertificateNameMismatch) {
-    return {};
-  }
+  const auto failure = static_cast<ErrorCode>(code);
+  return failure == ErrorCode::TlsHandshakeFailed ||
+         failure == ErrorCode::TlsCertificateUntrusted ||
+         failure == ErrorCode::TlsCertificateNameMismatch ||
+         (code >= kFirstSshCode && code <= kLastSshCode);
+}
+
+// A refused TLS connection says why in OpenSSL's words ("self-signed certificate"); an SSH or
+// SFTP failure in the server's, or with the host key's fingerprint and what to do about it.
+std::string ownReason(int code) {
+  if (!hasOwnReason(code)) return {};
   const std::string reason = inet::lastErrorDetail();
   return reason.empty() ? std::string() : " (" + reason + ")";
 }
@@ -66,8 +75,7 @@ bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
     RecordErrorMessage(platform::ErrorCode::InvalidHandle, "InternetConnect");
     return false;
   }
-  hConnection =
-      hInternet->connect(sServer, 0, sUser, sPassword, lConnectFlags == kConnectFlagsPassive);
+  hConnection = hInternet->open(sServer, sUser, sPassword, lConnectFlags == kConnectFlagsPassive);
   if (hConnection) return true;
   // Only the replies to USER and PASS may echo the password.
   sLastError = errorText(static_cast<int>(platform::lastError()), "InternetConnect", {}, sPassword);
@@ -78,6 +86,14 @@ void cFTP::SetTransferASCII() { lTransferType = kTransferTypeAscii; }
 void cFTP::SetTransferBinary() { lTransferType = kTransferTypeBinary; }
 void cFTP::SetModeActive() { lConnectFlags = kConnectFlagsActive; }
 void cFTP::SetModePassive() { lConnectFlags = kConnectFlagsPassive; }
+
+void cFTP::SetPrivateKey(const std::string& sFile) {
+  if (hInternet) hInternet->setPrivateKeyFile(sFile);
+}
+
+void cFTP::SetKnownHosts(const std::string& sFile) {
+  if (hInternet) hInternet->setKnownHostsFile(sFile);
+}
 
 void cFTP::SetTrustedCertificates(const std::string& sFile) {
   if (hInternet) hInternet->setTrustedCertificates(sFile);
@@ -104,10 +120,11 @@ std::string cFTP::errorText(int lErrorCode, const std::string& sSource, const st
     // The server explained the failure itself: its reply is the whole text.
     return withoutSecret(inet::lastResponseInfo(), secret).substr(0, kResponseCapacity);
   }
-  std::string message = platform::messageFor(lErrorCode) + detail + tlsReason(lErrorCode);
+  std::string message = platform::messageFor(lErrorCode) + detail;
   if (message.size() > kMessageCapacity) message.clear();
-  return withoutSecret(
-      sSource + " error code: " + std::to_string(lErrorCode) + " Message: " + message, secret);
+  return withoutSecret(sSource + " error code: " + std::to_string(lErrorCode) +
+                           " Message: " + message + ownReason(lErrorCode),
+                       secret);
 }
 
 void cFTP::recordLocalError(const platform::LocalFile& local, const std::string& sSource) {

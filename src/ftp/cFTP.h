@@ -51,7 +51,8 @@ class cFTP {
   bool CreateFTPDirectory(const std::string& sDirectory);
   bool RemoveFTPDirectory(const std::string& sDirectory);
   bool DeleteFTPFile(const std::string& sRemote);
-  // Closes any open connection, then connects and logs in ("host", "host:port", "[v6]:port").
+  // Closes any open connection, then connects and logs in ("host", "host:port", "[v6]:port";
+  // "ftpes://" and "ftps://" for FTPS, "sftp://" for SFTP).
   bool OpenConnection(const std::string& sServer, const std::string& sUser,
                       const std::string& sPassword);
   // Streamed transfers in 255-byte chunks with a progress event after each. Both arguments are
@@ -82,6 +83,11 @@ class cFTP {
   // What the last successful streamed transfer adds to its status line: the byte a download
   // took up again, the digest that confirmed the file; "" when neither.
   std::string GetTransferNote() const { return transferNote_; }
+  // For SFTP connections opened from now on: the OpenSSH private key to log in with ("" for the
+  // password, which is otherwise the key's passphrase), and the known_hosts file the server's
+  // host key must be in ("" for the user's ~/.ssh/known_hosts).
+  void SetPrivateKey(const std::string& sFile);
+  void SetKnownHosts(const std::string& sFile);
   // The certificates an FTPS server is checked against in the connections opened from now on:
   // a PEM file (a private CA, or a server's own certificate), or "" for the system's CAs.
   void SetTrustedCertificates(const std::string& sFile);
@@ -136,8 +142,8 @@ class cFTP {
   bool keepUploadForLater(const platform::LocalFile& local, const std::string& sRemote);
 
   std::unique_ptr<inet::InternetSession> hInternet;
-  std::unique_ptr<inet::FtpConnection> hConnection;
-  std::unique_ptr<inet::FtpFile> hFile;
+  std::unique_ptr<inet::RemoteSession> hConnection;
+  std::unique_ptr<inet::RemoteStream> hFile;
   int lTransferType = kTransferTypeAscii;
   int lConnectFlags = kConnectFlagsActive;
   std::string sLastError;

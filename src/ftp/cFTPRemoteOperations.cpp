@@ -46,7 +46,7 @@ bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& n
 // A listed link may name a folder: only the server can tell, by giving its size.
 bool cFTP::namesFile(const std::string& sRemote) {
   std::int64_t size = 0;
-  return hConnection->reportStoredSize(sRemote, size) != inet::FtpConnection::SizeReport::Refused;
+  return hConnection->reportStoredSize(sRemote, size) != inet::RemoteSession::SizeReport::Refused;
 }
 
 std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {

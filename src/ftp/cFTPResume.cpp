@@ -138,7 +138,7 @@ std::int64_t cFTP::uploadResumePoint(platform::LocalFile& local, const std::stri
     return 0;
   }
   std::int64_t stored = 0;
-  if (hConnection->reportStoredSize(sRemote, stored) != inet::FtpConnection::SizeReport::Reported) {
+  if (hConnection->reportStoredSize(sRemote, stored) != inet::RemoteSession::SizeReport::Reported) {
     return 0;
   }
   return stored > 0 && stored < local.size() ? stored : 0;

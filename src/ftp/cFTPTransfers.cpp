@@ -41,7 +41,7 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   }
   const std::int64_t offset = uploadResumePoint(local, sRemote);
   if (connected()) {
-    hFile = hConnection->openFile(sRemote, inet::FileAccess::Write, transferType(), offset);
+    hFile = hConnection->openStream(sRemote, inet::FileAccess::Write, transferType(), offset);
   }
   if (!hFile) {
     RecordErrorMessage(failure(), "FtpOpenFile:PutFile");
@@ -84,12 +84,12 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
     code = platform::ErrorCode::FileInvalid;
   } else if (lTransferType == kTransferTypeBinary) {
     switch (hConnection->reportStoredSize(sRemote, stored)) {
-      case inet::FtpConnection::SizeReport::NotOffered:
+      case inet::RemoteSession::SizeReport::NotOffered:
         break;
-      case inet::FtpConnection::SizeReport::Refused:
+      case inet::RemoteSession::SizeReport::Refused:
         code = failure();
         break;
-      case inet::FtpConnection::SizeReport::Reported:
+      case inet::RemoteSession::SizeReport::Reported:
         if (stored != sent) code = platform::ErrorCode::FtpStoredSizeMismatch;
         detail = " (" + std::to_string(stored) + " od " + std::to_string(sent) + ")";
         break;
@@ -177,7 +177,7 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
     return false;
   }
   if (connected()) {
-    hFile = hConnection->openFile(sRemote, inet::FileAccess::Read, transferType(), offset);
+    hFile = hConnection->openStream(sRemote, inet::FileAccess::Read, transferType(), offset);
   }
   const platform::ErrorCode openError = failure();  // before the yield, which may run anything
   yield();

@@ -110,13 +110,16 @@ void Job::switchToSection(const std::string& section) {
   applySectionSwitches(section);
 }
 
-// The section's keys beyond the design's: publishing by rename, the trusted certificates, and
-// digests, which a server that computes them too slowly may have turned off.
+// The section's keys beyond the design's: publishing by rename, the trusted certificates,
+// digests (which a server that computes them too slowly may have turned off), and for SFTP the
+// private key and the known_hosts file.
 void Job::applySectionSwitches(const std::string& section) {
   const std::string& ini = form_.IniPath;
   publishByRename_ = ReadIni(section, "zacasno", ini) == "1";
   mFTP.SetTrustedCertificates(ReadIni(section, "certifikat", ini));
   mFTP.SetDigestChecks(ReadIni(section, "kontrolnevsote", ini) != "0");
+  mFTP.SetPrivateKey(ReadIni(section, "kljuc", ini));
+  mFTP.SetKnownHosts(ReadIni(section, "znanigostitelji", ini));
 }
 
 void Job::RunJob(const std::string& job) {

@@ -37,6 +37,12 @@ std::unique_ptr<FtpFile> FtpConnection::openFile(const std::string& remote, File
       std::make_unique<RemoteFile>(connection_, std::move(*stream), access));
 }
 
+std::unique_ptr<RemoteStream> FtpConnection::openStream(const std::string& remote,
+                                                        FileAccess access, TransferType type,
+                                                        std::int64_t restartAt) {
+  return openFile(remote, access, type, restartAt);
+}
+
 bool FtpConnection::canRestart() const { return connection_->features().rest; }
 
 bool FtpConnection::modificationTime(const std::string& remote, std::string& stamp) {

@@ -53,6 +53,7 @@ class RemoteFile;
 class FtpConnection;
 class FtpFile;
 class FtpFind;
+class RemoteSession;
 
 // An internet session: the root handle (the classic "InternetOpen").
 class InternetSession {
@@ -79,18 +80,71 @@ class InternetSession {
   std::unique_ptr<FtpConnection> connect(const std::string& server, int port,
                                          const std::string& user, const std::string& password,
                                          bool passive);
+  // Like connect(), and "sftp://host[:port]" (port 22 by default) opens an SFTP session
+  // instead, its host key checked against the known_hosts file (setKnownHostsFile) and logged
+  // in with the private key (setPrivateKeyFile; the password is then its passphrase) or else
+  // the password. The caller does not need to know which protocol carries it.
+  std::unique_ptr<RemoteSession> open(const std::string& server, const std::string& user,
+                                      const std::string& password, bool passive);
+  // For SFTP sessions opened from now on: the OpenSSH private key to log in with ("" for the
+  // password), and the known_hosts file ("" for the running user's ~/.ssh/known_hosts).
+  void setPrivateKeyFile(std::string file);
+  void setKnownHostsFile(std::string file);
 
  private:
+  std::unique_ptr<RemoteSession> openSftp(const std::string& server, const std::string& user,
+                                          const std::string& password);
+
   std::string agent_;
   Timeouts timeouts_;
   std::string trustedCertificates_;
+  std::string privateKeyFile_;
+  std::string knownHostsFile_;
+};
+
+// A remote file open for a streamed transfer, over either protocol.
+class RemoteStream {
+ public:
+  virtual ~RemoteStream() = default;
+  // Writes all `size` bytes (upload). False on failure.
+  virtual bool write(const void* data, std::size_t size) = 0;
+  // Reads up to `size` bytes (download); fewer only at the end, where `bytesRead` is 0.
+  virtual bool read(void* data, std::size_t size, std::size_t& bytesRead) = 0;
+  // Ends the transfer; true only when the server confirmed it. Twice returns the first result.
+  virtual bool close() = 0;
+};
+
+// One logged-in session with a server, over FTP (FtpConnection) or SFTP: what the FTP client
+// class asks of a server, whichever protocol carries it.
+class RemoteSession {
+ public:
+  virtual ~RemoteSession() = default;
+  virtual std::unique_ptr<RemoteStream> openStream(const std::string& remote, FileAccess access,
+                                                   TransferType type,
+                                                   std::int64_t restartAt = 0) = 0;
+  virtual bool canRestart() const = 0;
+  virtual bool modificationTime(const std::string& remote, std::string& stamp) = 0;
+  virtual std::optional<platform::DigestAlgorithm> strongestDigest() const = 0;
+  virtual bool digest(const std::string& remote, platform::DigestAlgorithm algorithm,
+                      std::chrono::milliseconds timeout, std::string& hex) = 0;
+  virtual std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first) = 0;
+  enum class SizeReport { Reported, NotOffered, Refused };
+  virtual SizeReport reportStoredSize(const std::string& remote, std::int64_t& size) = 0;
+  virtual bool getCurrentDirectory(std::string& directory) = 0;
+  virtual bool setCurrentDirectory(const std::string& directory) = 0;
+  virtual bool deleteFile(const std::string& remote) = 0;
+  virtual bool renameFile(const std::string& existing, const std::string& newName) = 0;
+  virtual bool createDirectory(const std::string& directory) = 0;
+  virtual bool removeDirectory(const std::string& directory) = 0;
+  virtual bool putFile(const std::string& local, const std::string& remote, TransferType type) = 0;
+  virtual bool getFile(const std::string& remote, const std::string& local, TransferType type) = 0;
 };
 
 // One logged-in FTP control connection.
-class FtpConnection {
+class FtpConnection final : public RemoteSession {
  public:
   explicit FtpConnection(std::shared_ptr<detail::Connection> connection);
-  ~FtpConnection();  // sends QUIT when it can, then closes
+  ~FtpConnection() override;  // sends QUIT when it can, then closes
   FtpConnection(const FtpConnection&) = delete;
   FtpConnection& operator=(const FtpConnection&) = delete;
 
@@ -99,40 +153,41 @@ class FtpConnection {
   // failure.
   std::unique_ptr<FtpFile> openFile(const std::string& remote, FileAccess access, TransferType type,
                                     std::int64_t restartAt = 0);
+  std::unique_ptr<RemoteStream> openStream(const std::string& remote, FileAccess access,
+                                           TransferType type, std::int64_t restartAt) override;
   // Whether the server can start a transfer part-way (REST STREAM in FEAT).
-  bool canRestart() const;
+  bool canRestart() const override;
   // When the file was last modified, as the server writes it (MLST's modify fact, else MDTM);
   // "" when the server offers neither or will not tell. False only when the connection failed.
-  bool modificationTime(const std::string& remote, std::string& stamp);
+  bool modificationTime(const std::string& remote, std::string& stamp) override;
   // The strongest digest the server computes of its files (HASH, XSHA256, XSHA1, XMD5, XCRC);
   // nothing when it offers none.
-  std::optional<platform::DigestAlgorithm> strongestDigest() const;
+  std::optional<platform::DigestAlgorithm> strongestDigest() const override;
   // The digest of the whole of `remote`, computed by the server within `timeout` (which the
   // caller scales with the size), as lower-case hexadecimal digits. False, with the last error
   // set, when it would not or could not tell.
   bool digest(const std::string& remote, platform::DigestAlgorithm algorithm,
-              std::chrono::milliseconds timeout, std::string& hex);
+              std::chrono::milliseconds timeout, std::string& hex) override;
 
   // Starts a listing of the names that match `mask` (wildcards * and ? in the last path
   // component) and fills `first`. Null with NoMoreFiles when nothing matches, null with another
   // code on failure.
-  std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first);
+  std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first) override;
 
   // What the server says of the size of a file it stores, asked without a listing: SIZE (in
   // binary type) or MLST, whichever it offers. NotOffered when it has neither; Refused, with
   // the last error set (FtpStoredSizeUnknown when it would not tell), when no size came.
-  enum class SizeReport { Reported, NotOffered, Refused };
-  SizeReport reportStoredSize(const std::string& remote, std::int64_t& size);
+  SizeReport reportStoredSize(const std::string& remote, std::int64_t& size) override;
 
-  bool getCurrentDirectory(std::string& directory);                          // PWD
-  bool setCurrentDirectory(const std::string& directory);                    // CWD
-  bool deleteFile(const std::string& remote);                                // DELE
-  bool renameFile(const std::string& existing, const std::string& newName);  // RNFR + RNTO
-  bool createDirectory(const std::string& directory);                        // MKD
-  bool removeDirectory(const std::string& directory);                        // RMD
+  bool getCurrentDirectory(std::string& directory) override;                          // PWD
+  bool setCurrentDirectory(const std::string& directory) override;                    // CWD
+  bool deleteFile(const std::string& remote) override;                                // DELE
+  bool renameFile(const std::string& existing, const std::string& newName) override;  // RNFR+RNTO
+  bool createDirectory(const std::string& directory) override;                        // MKD
+  bool removeDirectory(const std::string& directory) override;                        // RMD
   // Whole-file transfers; a local file that cannot be read or written fails with a local code.
-  bool putFile(const std::string& local, const std::string& remote, TransferType type);
-  bool getFile(const std::string& remote, const std::string& local, TransferType type);
+  bool putFile(const std::string& local, const std::string& remote, TransferType type) override;
+  bool getFile(const std::string& remote, const std::string& local, TransferType type) override;
 
  private:
   bool simpleCommand(const std::string& line, int expected);
@@ -142,22 +197,22 @@ class FtpConnection {
 
 // A remote file open for a streamed transfer. Reads and writes are buffered: many small calls
 // cost one system call per buffer.
-class FtpFile {
+class FtpFile final : public RemoteStream {
  public:
   explicit FtpFile(std::unique_ptr<detail::RemoteFile> file);
-  ~FtpFile();  // closes like close(), ignoring the result
+  ~FtpFile() override;  // closes like close(), ignoring the result
   FtpFile(const FtpFile&) = delete;
   FtpFile& operator=(const FtpFile&) = delete;
 
   // Writes all `size` bytes (upload). False on failure.
-  bool write(const void* data, std::size_t size);
+  bool write(const void* data, std::size_t size) override;
   // Reads up to `size` bytes (download); fewer only at the end of the data. `bytesRead` is 0 at
   // the end. False on failure.
-  bool read(void* data, std::size_t size, std::size_t& bytesRead);
+  bool read(void* data, std::size_t size, std::size_t& bytesRead) override;
   // Ends the transfer: flushes, closes the data connection and reads the server's final reply.
   // True only when the server confirmed the transfer (226/250). After a download that did not
   // read to the end, aborts the transfer. Closing twice is a no-op that returns the first result.
-  bool close();
+  bool close() override;
 
  private:
   std::unique_ptr<detail::RemoteFile> file_;

@@ -8,6 +8,7 @@
 #include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Report.h"
 #include "platform/inet/ServerAddress.h"
+#include "platform/inet/SftpConnection.h"
 
 namespace skyhaul::inet {
 
@@ -79,6 +80,55 @@ std::unique_ptr<FtpConnection> InternetSession::connect(const std::string& serve
                                                  address->security, std::move(tls), address->host);
   if (!report(connection->logIn(user, password), *connection)) return nullptr;
   return std::make_unique<FtpConnection>(std::move(connection));
+}
+
+namespace {
+
+constexpr std::string_view kSftpScheme = "sftp://";
+
+// "sftp://" in any case: the rest is host[:port] as for FTP, with SFTP's port by default.
+std::optional<std::string_view> sftpAddress(std::string_view server) {
+  if (server.size() < kSftpScheme.size()) return std::nullopt;
+  for (std::size_t i = 0; i < kSftpScheme.size(); ++i) {
+    const char c =
+        server[i] >= 'A' && server[i] <= 'Z' ? static_cast<char>(server[i] + 32) : server[i];
+    if (c != kSftpScheme[i]) return std::nullopt;
+  }
+  return server.substr(kSftpScheme.size());
+}
+
+}  // namespace
+
+void InternetSession::setPrivateKeyFile(std::string file) { privateKeyFile_ = std::move(file); }
+
+void InternetSession::setKnownHostsFile(std::string file) { knownHostsFile_ = std::move(file); }
+
+std::unique_ptr<RemoteSession> InternetSession::open(const std::string& server,
+                                                     const std::string& user,
+                                                     const std::string& password, bool passive) {
+  if (sftpAddress(server)) return openSftp(server, user, password);
+  return connect(server, 0, user, password, passive);
+}
+
+std::unique_ptr<RemoteSession> InternetSession::openSftp(const std::string& server,
+                                                         const std::string& user,
+                                                         const std::string& password) {
+  const auto address = parseServerAddress(*sftpAddress(server), kSftpDefaultPort);
+  if (!address || address->security != Security::Plain) {
+    report(ErrorCode::InternetInvalidUrl);
+    return nullptr;
+  }
+  SftpLogin login;
+  login.host = address->host;
+  login.port = address->port;
+  login.user = user;
+  login.password = password;
+  login.privateKeyFile = privateKeyFile_;
+  login.knownHostsFile = knownHostsFile_;
+  login.timeouts = timeouts_;
+  auto session = SftpSession::connect(login);
+  if (!session) return nullptr;
+  return std::make_unique<SftpConnection>(std::move(session));
 }
 
 }  // namespace skyhaul::inet
