@@ -19,15 +19,17 @@ SftpCall SftpLink::begin() {
   return SftpCall(watchdog.get());
 }
 
+// A connection that is gone explains the failure before any status: libssh marks a broken
+// socket with a generic SFTP failure the server never sent.
 Status SftpLink::failure(std::string& detail) const {
   detail = ssh_get_error(ssh.get());
+  if (watchdog && watchdog->fired()) return ErrorCode::InternetTimeout;
+  if (ssh_is_connected(ssh.get()) == 0) return ErrorCode::InternetConnectionAborted;
   const int status = sftp ? sftp_get_error(sftp.get()) : SSH_FX_OK;
   if (status != SSH_FX_OK) return codeForSftpStatus(status);
-  if ((watchdog && watchdog->fired()) ||
-      std::chrono::steady_clock::now() - started_ >= timeouts.reply) {
+  if (std::chrono::steady_clock::now() - started_ >= timeouts.reply) {
     return ErrorCode::InternetTimeout;
   }
-  if (ssh_is_connected(ssh.get()) == 0) return ErrorCode::InternetConnectionAborted;
   return ErrorCode::SshProtocolFailure;
 }
 
