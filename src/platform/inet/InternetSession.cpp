@@ -1,6 +1,4 @@
-#include <netdb.h>
 
-#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -13,39 +11,6 @@
 namespace skyhaul::inet {
 
 using namespace detail;  // the public calls are made of the library's inner steps
-namespace {
-
-struct AddressListDeleter {
-  void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
-
-// Resolves the host and tries its addresses in turn until one takes the connection.
-Status connectToServer(const ServerAddress& server, const Timeouts& timeouts, Socket& socket) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(server.port);
-  if (getaddrinfo(server.host.c_str(), port.c_str(), &hints, &found) != 0) {
-    return ErrorCode::InternetNameNotResolved;
-  }
-  const AddressList addresses(found);
-  Status last = ErrorCode::InternetCannotConnect;
-  bool anyRefused = false;
-  for (const addrinfo* entry = addresses.get(); entry != nullptr; entry = entry->ai_next) {
-    SocketAddress address;
-    address.length = entry->ai_addrlen;
-    std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
-    last = connectSocket(address, timeouts.connect, false, socket);
-    if (last) return last;
-    anyRefused = anyRefused || last.code() != ErrorCode::InternetTimeout;
-  }
-  // Only when every address stayed silent is it a timeout.
-  return anyRefused ? ErrorCode::InternetCannotConnect : last;
-}
-
-}  // namespace
 
 InternetSession::InternetSession(std::string agent)
     : agent_(std::move(agent)), timeouts_(defaultTimeouts()) {}
@@ -75,7 +40,8 @@ std::unique_ptr<FtpConnection> InternetSession::connect(const std::string& serve
     if (!report(TlsContext::create(trustedCertificates_, tls))) return nullptr;
   }
   Socket socket;
-  if (!report(connectToServer(*address, timeouts_, socket))) return nullptr;
+  if (!report(connectToHost(address->host, address->port, timeouts_.connect, socket)))
+    return nullptr;
   auto connection = std::make_shared<Connection>(Control(std::move(socket), timeouts_), passive,
                                                  address->security, std::move(tls), address->host);
   if (!report(connection->logIn(user, password), *connection)) return nullptr;

@@ -1,12 +1,10 @@
 // Opening an SFTP session: the TCP connection (ours, so that its failures read as FTP's do),
 // the SSH handshake, the host key check, the login and the SFTP channel.
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cctype>
-#include <cstring>
 #include <memory>
 
 #include "platform/inet/Report.h"
@@ -21,35 +19,6 @@ namespace {
 
 // A keyboard-interactive exchange that goes on longer is no password prompt.
 constexpr int kMaxPromptRounds = 8;
-
-struct AddressListDeleter {
-  void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
-
-// Resolves the host and tries its addresses in turn until one takes the connection.
-Status connectTcp(const SftpLogin& login, Socket& socket) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(login.port);
-  if (getaddrinfo(login.host.c_str(), port.c_str(), &hints, &found) != 0) {
-    return ErrorCode::InternetNameNotResolved;
-  }
-  const AddressList addresses(found);
-  Status last = ErrorCode::InternetCannotConnect;
-  bool anyRefused = false;
-  for (const addrinfo* entry = addresses.get(); entry != nullptr; entry = entry->ai_next) {
-    SocketAddress address;
-    address.length = entry->ai_addrlen;
-    std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
-    last = connectSocket(address, login.timeouts.connect, false, socket);
-    if (last) return last;
-    anyRefused = anyRefused || last.code() != ErrorCode::InternetTimeout;
-  }
-  return anyRefused ? ErrorCode::InternetCannotConnect : last;
-}
 
 // The session's options: our socket, the names known_hosts is searched for, the bounds, and
 // no ~/.ssh/config (the settings alone decide what an unattended job does).
@@ -157,7 +126,8 @@ Status startSession(SftpLink& link, const SftpLogin& login, const std::string& f
 
 std::unique_ptr<SftpSession> SftpSession::connect(const SftpLogin& login) {
   Socket socket;
-  if (!report(connectTcp(login, socket))) return nullptr;
+  if (!report(connectToHost(login.host, login.port, login.timeouts.connect, socket)))
+    return nullptr;
   auto link = std::make_shared<SftpLink>();
   link->timeouts = login.timeouts;
   link->socket = std::move(socket);

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <utility>
 
 #include "platform/inet/Deadline.h"
@@ -216,6 +218,39 @@ bool localAddress(const Socket& socket, SocketAddress& address) {
   address.length = sizeof address.storage;
   return ::getsockname(socket.fd(), reinterpret_cast<sockaddr*>(&address.storage),
                        &address.length) == 0;
+}
+
+namespace {
+
+struct AddressListDeleter {
+  void operator()(addrinfo* list) const { freeaddrinfo(list); }
+};
+using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
+
+}  // namespace
+
+Status connectToHost(const std::string& host, int port, std::chrono::milliseconds timeout,
+                     Socket& connected) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+    return ErrorCode::InternetNameNotResolved;
+  }
+  const AddressList addresses(found);
+  Status last = ErrorCode::InternetCannotConnect;
+  bool anyRefused = false;
+  for (const addrinfo* entry = addresses.get(); entry != nullptr; entry = entry->ai_next) {
+    SocketAddress address;
+    address.length = entry->ai_addrlen;
+    std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
+    last = connectSocket(address, timeout, false, connected);
+    if (last) return last;
+    anyRefused = anyRefused || last.code() != ErrorCode::InternetTimeout;
+  }
+  // Only when every address stayed silent is it a timeout.
+  return anyRefused ? ErrorCode::InternetCannotConnect : last;
 }
 
 }  // namespace skyhaul::inet::detail

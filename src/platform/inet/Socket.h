@@ -56,6 +56,11 @@ ErrorCode codeForStreamErrno(int error);
 // InternetTimeout when the time runs out. Data sockets (`large`) get big kernel buffers first.
 Status connectSocket(const SocketAddress& address, std::chrono::milliseconds timeout, bool large,
                      Socket& connected);
+// Resolves `host` and tries its addresses in turn until one takes the connection, each bounded
+// by `timeout`. InternetNameNotResolved, InternetCannotConnect, or InternetTimeout only when
+// every address stayed silent.
+Status connectToHost(const std::string& host, int port, std::chrono::milliseconds timeout,
+                     Socket& connected);
 // A socket listening on `local` with a port of the system's choice.
 Status listenSocket(const SocketAddress& local, Socket& listening);
 // Takes one connection off `listening` that comes from `peer`'s address (others are closed at
