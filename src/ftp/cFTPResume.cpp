@@ -1,12 +1,14 @@
 // Taking a download up again where an earlier attempt or run left it, and checking finished
 // transfers against a digest the server computes of its copy.
-#include <array>
+#include <algorithm>
 #include <chrono>
 #include <utility>
+#include <vector>
 
 #include "ftp/cFTP.h"
 #include "platform/FileInfo.h"
 #include "platform/PartFile.h"
+#include "platform/PathParts.h"
 
 namespace skyhaul::ftp {
 
@@ -15,9 +17,19 @@ namespace {
 // A server hashes at disk speed or better; this leaves room for a slow one.
 constexpr std::int64_t kDigestBytesPerSecond = 16 * 1024 * 1024;
 
-std::string folderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+// Feeds the first `upTo` bytes that `read(offset, data, size, got)` gives into `digest`, a large
+// block at a time; false when they cannot all be read.
+template <typename Read>
+bool digestBlocks(platform::StreamDigest& digest, std::int64_t upTo, Read read) {
+  std::vector<char> block(256 * 1024);
+  for (std::int64_t at = 0; at < upTo;) {
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(block.size(), upTo - at));
+    std::size_t got = 0;
+    if (!read(at, block.data(), want, got) || got != want) return false;
+    digest.update(block.data(), got);
+    at += static_cast<std::int64_t>(got);
+  }
+  return true;
 }
 
 }  // namespace
@@ -43,7 +55,7 @@ std::string cFTP::resumeOrigin(const std::string& sLocal, const std::string& sRe
 std::int64_t cFTP::takeUpKeptPart(platform::LocalFile& local, const std::string& sLocal,
                                   const std::string& origin, std::int64_t total) {
   if (origin.empty()) return 0;
-  const std::string folder = folderOf(sLocal);
+  const std::string folder = platform::folderPrefixOf(sLocal);
   if (searchedFolders_.insert(folder).second) {
     for (const auto& part : platform::keptPartFiles(folder)) {
       keptParts_.emplace(part.origin, part.path);
@@ -98,15 +110,10 @@ void cFTP::startDigest() {
 
 // A file taken up again is checked whole: the part kept is read back into the digest first.
 bool cFTP::digestWritten(platform::LocalFile& local, std::int64_t upTo) {
-  std::array<char, 256 * 1024> block;
-  for (std::int64_t at = 0; at < upTo;) {
-    std::size_t got = 0;
-    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(block.size(), upTo - at));
-    if (!local.readWritten(at, block.data(), want, got) || got == 0) return false;
-    digest_->update(block.data(), got);
-    at += static_cast<std::int64_t>(got);
-  }
-  return true;
+  return digestBlocks(*digest_, upTo,
+                      [&](std::int64_t at, char* data, std::size_t size, std::size_t& got) {
+                        return local.readWritten(at, data, size, got);
+                      });
 }
 
 // The copy counts only when the server's digest of what it holds is ours of what moved.
@@ -159,15 +166,10 @@ bool cFTP::keepUploadForLater(const platform::LocalFile& local, const std::strin
 bool cFTP::skipSent(platform::LocalFile& local, std::int64_t offset) {
   if (offset == 0) return true;
   if (!digest_) return local.seek(offset);
-  std::array<char, 256 * 1024> block;
-  for (std::int64_t at = 0; at < offset;) {
-    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(block.size(), offset - at));
-    std::size_t got = 0;
-    if (!local.read(block.data(), want, got) || got != want) return false;
-    digest_->update(block.data(), got);
-    at += static_cast<std::int64_t>(got);
-  }
-  return true;
+  return digestBlocks(*digest_, offset,
+                      [&](std::int64_t, char* data, std::size_t size, std::size_t& got) {
+                        return local.read(data, size, got);
+                      });
 }
 
 void cFTP::noteResumedAt(std::int64_t offset, const char* proof) {
