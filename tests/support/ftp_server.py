@@ -56,6 +56,9 @@ first N times (counted per server process) and is spent after that.
                              exclusive, answered "250 <hex>": upper case, as proftpd's
                              mod_digest; XCRC 8 digits)
   digest-wrong               every digest is answered in its usual form, with a wrong value
+  rang-ignored               HASH answers for the whole file whatever RANG asked and does not
+                             spend the range, as proftpd's mod_digest (which keeps RANG for the
+                             next transfer)
   digest-slow:SECONDS        a digest command first sends "213-Computing..." (250- for the X
                              commands) once a second for SECONDS (a float), then its reply
 
@@ -148,7 +151,7 @@ class Fault:
         elif kind not in ("pasv-address", "list-fail", "no-mlst", "no-size", "list-format",
                           "refuse-connect", "byte-names", "endless-list", "vanished",
                           "active-intruder", "telnet-iac", "digests", "digest-wrong",
-                          "digest-slow"):
+                          "digest-slow", "rang-ignored"):
             raise ValueError("unknown fault: " + self.text)
         if kind in ("trickle", "trickle-data", "digest-slow"):
             self.seconds = float(self.argument)
@@ -673,7 +676,10 @@ class FaultHandler(FTPHandler):
 
     def hash_command(self, faults, cmd, arg):
         start, end = self.hash_range or (0, None)
-        self.hash_range = None
+        if any(f.kind == "rang-ignored" for f in faults):
+            start, end = 0, None
+        else:
+            self.hash_range = None
         real = self.digest_file(arg)
         if real is None:
             return

@@ -56,6 +56,12 @@ void resetRange(Connection& connection) {
   (void)connection.control().command("RANG 1 0", ignored);
 }
 
+// Whether a HASH answer is for the range asked: its end is the range's last byte, or the byte
+// after it (proftpd and SFTPGo give the end exclusive).
+bool endsRange(const HashAnswer& answer, const ByteRange& range) {
+  return answer.end == range.second || answer.end == range.second + 1;
+}
+
 Status selectHash(Connection& connection, DigestAlgorithm algorithm) {
   if (connection.hashSelected() == algorithm) return {};
   Reply reply;
@@ -90,12 +96,14 @@ Status askHash(Connection& connection, const std::string& path, DigestAlgorithm 
     return read;
   }
   const auto answer = parseHashReply(reply.text);
-  if (!answer || platform::digestNamed(answer->algorithm) != algorithm ||
-      answer->start != (range ? range->first : 0)) {
+  const auto normal = answer ? normalDigestHex(answer->hex, algorithm) : std::nullopt;
+  if (!normal || platform::digestNamed(answer->algorithm) != algorithm ||
+      answer->start != (range ? range->first : 0) || (range && !endsRange(*answer, *range))) {
+    // proftpd takes RANG for transfers only: its HASH answers for the whole file and leaves the
+    // range in force.
+    if (range) resetRange(connection);
     return ErrorCode::FtpDigestMalformed;
   }
-  const auto normal = normalDigestHex(answer->hex, algorithm);
-  if (!normal) return ErrorCode::FtpDigestMalformed;
   hex = *normal;
   return {};
 }

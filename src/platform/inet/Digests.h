@@ -41,7 +41,8 @@ using ByteRange = std::pair<std::int64_t, std::int64_t>;
 // arrive within `timeout`, which the caller scales with the file's size; a timeout kills the
 // connection like any other wait. Fails with FtpDigestNotOffered when the server offers no way,
 // FtpDigestRefused when it will not compute it (its reply is the control's last reply),
-// FtpDigestMalformed when the answer is of another form, algorithm or start.
+// FtpDigestMalformed when the answer is of another form, algorithm or range (a HASH answered
+// for another range leaves none in force).
 Status askDigest(Connection& connection, const std::string& path, DigestAlgorithm algorithm,
                  std::optional<ByteRange> range, std::chrono::milliseconds timeout,
                  std::string& hex);

@@ -137,6 +137,22 @@ TEST_F(ServerDigests, ARangeIsAskedWithRangOrAsTheXCommandsArguments) {
   EXPECT_EQ(countSent(commands, "XSHA1 /sample.bin 1000 5000"), 1u);
 }
 
+// A server whose HASH does not take RANG answers for the whole file: that is no digest of the
+// range, even where both start at 0, and the range it kept is reset.
+TEST_F(ServerDigests, AHashForAnotherRangeIsNoDigestOfTheRangeAsked) {
+  for (const ByteRange& range : {ByteRange{0, 4999}, ByteRange{1000, 4999}}) {
+    auto connection = connectWith({"digests:HASH", "rang-ignored"});
+    ASSERT_NE(connection, nullptr);
+    server_->clearCommands();
+    std::string hex = "untouched";
+    const Status status = askDigest(*connection, "/sample.bin", DigestAlgorithm::Sha256, range,
+                                    milliseconds(5000), hex);
+    EXPECT_EQ(status.code(), ErrorCode::FtpDigestMalformed) << range.first;
+    EXPECT_EQ(hex, "untouched") << range.first;
+    EXPECT_EQ(countSent(server_->commands(), "RANG 1 0"), 1u) << range.first;
+  }
+}
+
 TEST_F(ServerDigests, AWrongDigestHasTheRightFormAndDiffersFromTheBytes) {
   for (const char* offer : {"digests:HASH", "digests:XCRC"}) {
     auto connection = connectWith({offer, "digest-wrong"});
