@@ -1,11 +1,9 @@
 #include "support/TestSshServer.h"
 
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +17,7 @@
 #include <vector>
 
 #include "support/ChildExit.h"
+#include "support/FreePort.h"
 
 namespace skyhaul::test {
 namespace {
@@ -118,22 +117,6 @@ const TestUser& testUser() {
   return user;
 }
 
-int freePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  if (port == 0) throw std::runtime_error("no free port");
-  return port;
-}
-
 // The first line of a file, without its line end.
 std::string firstLine(const std::filesystem::path& path) {
   std::ifstream in(path);
@@ -157,7 +140,7 @@ TestSshServer::TestSshServer() {
   }
   makeKeys();
   for (int attempt = 1;; ++attempt) {
-    port_ = freePort();
+    port_ = freeLoopbackPort();
     writeConfig();
     spawn();
     if (waitUntilListening()) break;

@@ -13,6 +13,7 @@
 
 #include "platform/Digest.h"
 #include "platform/inet/TestSession.h"
+#include "support/TestProftpd.h"
 
 namespace skyhaul::inet::detail {
 namespace {
@@ -21,14 +22,15 @@ using platform::DigestAlgorithm;
 using platform::StreamDigest;
 using std::chrono::milliseconds;
 
-// A logged-in connection of the library's own, as the client's steps get it.
-std::unique_ptr<Connection> logIn(const test::TestFtpServer& server) {
+// A logged-in connection of the library's own to the server on 127.0.0.1:`port`, as the
+// client's steps get it.
+std::unique_ptr<Connection> logIn(int port) {
   SocketAddress address;
   auto* v4 = reinterpret_cast<sockaddr_in*>(&address.storage);
   v4->sin_family = AF_INET;
   inet_pton(AF_INET, "127.0.0.1", &v4->sin_addr);
   address.length = sizeof(sockaddr_in);
-  address.setPort(static_cast<std::uint16_t>(server.port()));
+  address.setPort(static_cast<std::uint16_t>(port));
   Socket socket;
   if (!connectSocket(address, shortTimeouts().connect, false, socket)) return nullptr;
   auto connection = std::make_unique<Connection>(Control(std::move(socket), shortTimeouts()), true);
@@ -68,7 +70,7 @@ class ServerDigests : public SharedServer<ServerDigests> {
   // Connects with `faults` in force, so FEAT announces what they offer.
   std::unique_ptr<Connection> connectWith(const std::vector<std::string>& faults) {
     server_->setFaults(faults);
-    auto connection = logIn(*server_);
+    auto connection = logIn(server_->port());
     EXPECT_NE(connection, nullptr);
     return connection;
   }
@@ -252,6 +254,45 @@ TEST_F(ServerDigests, TheStrongestOfferedIsChosenAndHashBeforeAnXCommand) {
   auto plain = connectWith({});
   ASSERT_NE(plain, nullptr);
   EXPECT_FALSE(strongestDigest(plain->features()).has_value());
+}
+
+// Debian's proftpd with mod_digest: its FEAT is read as it means it, the strongest digest is
+// chosen, each algorithm's digest is that of the bytes, and its HASH, which does not take RANG,
+// gives no digest of a range.
+TEST(ProftpdDigests, TheRealServersOfferIsReadAndItsDigestsAreThoseOfTheBytes) {
+  if (const auto why = test::TestProftpd::unavailable(); !why.empty()) GTEST_SKIP() << why;
+  const test::TestProftpd server;
+  const std::string bytes = sampleBytes(100000);
+  test::writeFile(server.root() / "sample.bin", bytes);
+  auto connection = logIn(server.port());
+  ASSERT_NE(connection, nullptr) << server.log();
+  using enum DigestAlgorithm;
+  const Features& features = connection->features();
+  EXPECT_EQ(features.hashAlgorithms, (std::vector<DigestAlgorithm>{Crc32, Md5, Sha1, Sha256}));
+  EXPECT_EQ(features.hashSelected, Sha1);
+  EXPECT_TRUE(features.rang && features.xsha256 && features.xsha1 && features.xmd5 &&
+              features.xcrc);
+  const auto strongest = strongestDigest(features);
+  ASSERT_TRUE(strongest.has_value());
+  EXPECT_EQ(strongest->algorithm, Sha256);
+  EXPECT_TRUE(strongest->hash);
+
+  for (const DigestAlgorithm algorithm : {Sha256, Sha1, Md5, Crc32}) {
+    std::string hex;
+    ASSERT_TRUE(
+        askDigest(*connection, "/sample.bin", algorithm, std::nullopt, milliseconds(5000), hex))
+        << platform::digestName(algorithm) << server.log();
+    EXPECT_EQ(hex, digestOf(algorithm, bytes)) << platform::digestName(algorithm);
+  }
+  // proftpd takes RANG in binary mode only, as the client's transfers are.
+  Reply binary;
+  ASSERT_TRUE(connection->control().command("TYPE I", binary));
+  std::string hex = "untouched";
+  const Status ranged =
+      askDigest(*connection, "/sample.bin", Sha256, ByteRange{0, 4999}, milliseconds(5000), hex);
+  EXPECT_EQ(ranged.code(), ErrorCode::FtpDigestMalformed);
+  EXPECT_EQ(hex, "untouched");
+  EXPECT_TRUE(server.waitForCommand("RANG 1 0"));
 }
 
 }  // namespace
