@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libxcb1-dev libssl-dev zlib1g-dev libssh-dev fonts-liberation locales
   openssh-server openssh-client
   python3 python3-pyftpdlib python3-openssl openssl
+  proftpd-core
   "$@"
 )
 
@@ -24,6 +25,16 @@ if [ "${#missing[@]}" -gt 0 ]; then
   sudo_cmd=()
   if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
   export DEBIAN_FRONTEND=noninteractive
+  # proftpd-core starts a daemon on port 21 as it installs, and fails the install when that
+  # daemon cannot start; the tests start proftpd themselves on a free port. Where the machine has
+  # no policy of its own (a container's denies every start), one denies proftpd's for the install.
+  policy=/usr/sbin/policy-rc.d
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nfor word in "$@"; do case "$word" in proftpd*) exit 101 ;; esac; done\nexit 0\n' |
+      "${sudo_cmd[@]}" tee "$policy" >/dev/null
+    "${sudo_cmd[@]}" chmod 755 "$policy"
+    trap '"${sudo_cmd[@]}" rm -f "$policy"' EXIT
+  fi
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
