@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "ftp/cFTPEvents.h"
+#include "platform/BackgroundDigest.h"
 #include "platform/Clock.h"
-#include "platform/Digest.h"
 #include "platform/LocalFile.h"
 #include "platform/inet/InternetLibrary.h"
 
@@ -123,7 +123,7 @@ class cFTP {
                     const std::string& sRemote, std::int64_t sent);
   bool receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total);
   bool receiveTextChunks(platform::LocalFile& local, std::int64_t total);
-  bool receiveChunk(platform::LocalFile& local, std::size_t size, const char* source);
+  bool receiveBlock(platform::LocalFile& local, char* block, std::size_t size, const char* source);
   bool finishDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t total,
                       const std::string& origin);
   // Resume and digests (cFTPResume.cpp).
@@ -149,7 +149,7 @@ class cFTP {
   std::string sLastError;
   std::string server_;  // of the last OpenConnection: part of what a kept temporary records
   bool digestChecks_ = true;
-  std::optional<platform::StreamDigest> digest_;  // of the transfer under way, when checked
+  std::optional<platform::BackgroundDigest> digest_;  // of the transfer under way, when checked
   std::string transferNote_;
   // Temporaries of downloads that may be taken up again, by what they record; the folders
   // already looked through for those an earlier run kept.

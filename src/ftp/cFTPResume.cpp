@@ -20,7 +20,7 @@ constexpr std::int64_t kDigestBytesPerSecond = 16 * 1024 * 1024;
 // Feeds the first `upTo` bytes that `read(offset, data, size, got)` gives into `digest`, a large
 // block at a time; false when they cannot all be read.
 template <typename Read>
-bool digestBlocks(platform::StreamDigest& digest, std::int64_t upTo, Read read) {
+bool digestBlocks(platform::BackgroundDigest& digest, std::int64_t upTo, Read read) {
   std::vector<char> block(256 * 1024);
   for (std::int64_t at = 0; at < upTo;) {
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(block.size(), upTo - at));

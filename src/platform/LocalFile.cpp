@@ -131,7 +131,7 @@ bool LocalFile::openForWriting(const std::string& path) {
   writing_ = true;
   size_ = 0;
   written_ = 0;
-  writtenBack_ = 0;
+  writtenBack_ = settled_ = 0;
   buffer_.resize(kBufferSize);
   begin_ = end_ = 0;
   return true;
@@ -202,12 +202,22 @@ bool LocalFile::flush() {
   return true;
 }
 
-// Starts writing the newest full steps to the disk without waiting for them. Only a hint: the
-// flush on closing still makes sure, so its result is not looked at.
+// Starts writing the newest full steps to the disk without waiting for them, then waits for the
+// steps started before and drops them from the page cache: what is not yet on the disk stays
+// within two steps behind the write position, so the sync on closing waits for little and the
+// cache does not fill with a file nobody reads back. Only hints: the sync on closing still
+// makes sure, so their results are not looked at.
 void LocalFile::startWriteBack() {
   if (written_ - writtenBack_ < kWriteBackStep) return;
   const std::int64_t upTo = written_ - written_ % kWriteBackStep;
   ::sync_file_range(fd_, writtenBack_, upTo - writtenBack_, SYNC_FILE_RANGE_WRITE);
+  if (writtenBack_ > settled_) {
+    ::sync_file_range(
+        fd_, settled_, writtenBack_ - settled_,
+        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    ::posix_fadvise(fd_, settled_, writtenBack_ - settled_, POSIX_FADV_DONTNEED);
+    settled_ = writtenBack_;
+  }
   writtenBack_ = upTo;
 }
 
@@ -285,7 +295,7 @@ bool LocalFile::resumeWriting(const std::string& path, const std::string& partPa
   writing_ = true;
   size_ = 0;
   written_ = info.st_size;
-  writtenBack_ = info.st_size;
+  writtenBack_ = settled_ = info.st_size;  // kept parts were synced when they were kept
   buffer_.resize(kBufferSize);
   begin_ = end_ = 0;
   return true;

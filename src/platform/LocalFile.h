@@ -119,6 +119,7 @@ class LocalFile {
   std::int64_t size_ = 0;
   std::int64_t written_ = 0;      // writing: the bytes handed to the system so far
   std::int64_t writtenBack_ = 0;  // writing: the bytes of those handed on to the disk
+  std::int64_t settled_ = 0;      // writing: the bytes of those known to be on the disk
   std::vector<char> buffer_;
   std::size_t begin_ = 0;  // next byte to hand out (reading)
   std::size_t end_ = 0;    // end of the buffered bytes

@@ -1,5 +1,7 @@
 #include "platform/Digest.h"
 
+#include "platform/BackgroundDigest.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,6 +43,18 @@ TEST_P(DigestVectors, InputInPiecesGivesTheSameValue) {
   EXPECT_EQ(digest.hex().size(), digestHexLength(row.algorithm));
 }
 
+// The same pieces through the digest that hashes on a thread of its own; a million bytes cross
+// its blocks.
+TEST_P(DigestVectors, BackgroundDigestGivesTheSameValue) {
+  const auto& row = GetParam();
+  BackgroundDigest digest(row.algorithm);
+  for (std::size_t done = 0, piece = 1; done < row.input.size(); done += piece, piece += 4099) {
+    piece = std::min(piece, row.input.size() - done);
+    digest.update(row.input.data() + done, piece);
+  }
+  EXPECT_EQ(digest.hex(), row.hex);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, DigestVectors,
     testing::Values(
@@ -69,6 +83,23 @@ TEST(Digest, HexCanBeAskedMidwayAndTheDigestGoesOn) {
   digest.update("c", 1);
   EXPECT_NE(midway, digest.hex());
   EXPECT_EQ(digest.hex(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+// Many blocks, more than the thread may fall behind by, asked midway and at the end.
+TEST(Digest, BackgroundDigestAgreesAcrossManyBlocksAndMidway) {
+  std::string input(9 * 1024 * 1024 + 77, '\0');
+  for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<char>(i * 131 % 251);
+  StreamDigest plain(DigestAlgorithm::Sha1);
+  BackgroundDigest background(DigestAlgorithm::Sha1);
+  const std::size_t half = input.size() / 2;
+  plain.update(input.data(), half);
+  background.update(input.data(), half);
+  EXPECT_EQ(background.hex(), plain.hex());
+  plain.update(input.data() + half, input.size() - half);
+  for (std::size_t done = half; done < input.size(); done += 16320) {
+    background.update(input.data() + done, std::min<std::size_t>(16320, input.size() - done));
+  }
+  EXPECT_EQ(background.hex(), plain.hex());
 }
 
 TEST(Digest, NamesAreTheHashCommandsInAnyCase) {
