@@ -123,6 +123,8 @@ class cFTP {
                     const std::string& sRemote, std::int64_t sent);
   bool receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total);
   bool receiveTextChunks(platform::LocalFile& local, std::int64_t total);
+  bool sendBlock(platform::LocalFile& local, std::vector<char>& block, std::int64_t at,
+                 std::size_t size, const std::string& sRemote, bool last);
   bool receiveBlock(platform::LocalFile& local, char* block, std::size_t size, const char* source);
   bool finishDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t total,
                       const std::string& origin);

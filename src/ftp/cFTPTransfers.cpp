@@ -121,24 +121,12 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
 // when it cannot be complete, deleted) and the text recorded.
 bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t from,
                       std::int64_t total) {
-  std::vector<char> block(static_cast<std::size_t>(kChunksPerBlock * kChunkSize));
+  // Only bytes a digest must see pass through the program.
+  std::vector<char> block(digest_ ? static_cast<std::size_t>(kChunksPerBlock * kChunkSize) : 0);
   std::int64_t sent = from;
   while (total - sent >= kChunkSize) {
     const std::size_t size = wholeChunksOf(total - sent);
-    if (const auto read = readLocalChunk(local, block.data(), size);
-        read != platform::ErrorCode::Success) {
-      RecordErrorMessage(read, "ReadLocalFile");
-      hFile.reset();
-      DeleteFTPFile(sRemote);
-      return false;
-    }
-    if (digest_) digest_->update(block.data(), size);
-    if (!hFile->write(block.data(), size)) {
-      RecordErrorMessage(failure(), "InternetWriteFile");
-      hFile.reset();
-      yield();
-      return false;
-    }
+    if (!sendBlock(local, block, sent, size, sRemote, false)) return false;
     for (std::size_t done = 0; done < size; done += kChunkSize) {
       yield();
       sent += kChunkSize;
@@ -147,21 +135,38 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
     }
   }
   if (sent < total) {
-    Chunk chunk;
-    const auto rest = static_cast<std::size_t>(total - sent);
-    const auto read = readLocalChunk(local, chunk.data(), rest);
-    const bool readWhole = read == platform::ErrorCode::Success;
-    if (readWhole && digest_) digest_->update(chunk.data(), rest);
-    if (!readWhole || !hFile->write(chunk.data(), rest)) {
-      if (readWhole) RecordErrorMessage(failure(), "InternetWriteFile2");
-      if (!readWhole) RecordErrorMessage(read, "ReadLocalFile");
-      hFile.reset();
-      DeleteFTPFile(sRemote);
-      yield();
-      return false;
-    }
+    return sendBlock(local, block, sent, static_cast<std::size_t>(total - sent), sRemote, true);
   }
   return true;
+}
+
+// Hands `size` bytes of the source from `at` on to the remote file: straight from the file
+// when no digest needs to see them, else read into `block` and fed to the digest on the way.
+// A source that ends early is a read fault, and no remote file may stay that lacks its end.
+bool cFTP::sendBlock(platform::LocalFile& local, std::vector<char>& block, std::int64_t at,
+                     std::size_t size, const std::string& sRemote, bool last) {
+  platform::ErrorCode read = platform::ErrorCode::Success;
+  bool written = false;
+  if (!digest_) {
+    written = hFile->writeFromFile(local.descriptor(), at, size);
+    if (!written && failure() == platform::ErrorCode::ReadFault) read = failure();
+  } else {
+    read = readLocalChunk(local, block.data(), size);
+    if (read == platform::ErrorCode::Success) {
+      digest_->update(block.data(), size);
+      written = hFile->write(block.data(), size);
+    }
+  }
+  if (written) return true;
+  if (read != platform::ErrorCode::Success) {
+    RecordErrorMessage(read, "ReadLocalFile");
+  } else {
+    RecordErrorMessage(failure(), last ? "InternetWriteFile2" : "InternetWriteFile");
+  }
+  hFile.reset();
+  if (last || read != platform::ErrorCode::Success) DeleteFTPFile(sRemote);
+  if (last || read == platform::ErrorCode::Success) yield();
+  return false;
 }
 
 // Completing the remote file is where the server confirms or refuses the stored file; only a

@@ -52,6 +52,8 @@ class LocalFile {
   bool isOpen() const { return fd_ >= 0; }
   // What the last failure was.
   ErrorCode error() const { return error_; }
+  // The open file, for a stream that sends from it directly; -1 when none is open.
+  int descriptor() const { return fd_; }
   // The length of the file opened for reading.
   std::int64_t size() const { return size_; }
   // Reads `size` bytes; `bytesRead` is smaller only at the end of the file. A transfer reads

@@ -30,6 +30,13 @@ Status Channel::sendSome(const char* data, std::size_t size, std::chrono::millis
               : detail::sendSome(socket_, data, size, timeout, sent);
 }
 
+Status Channel::sendFileSome(int fd, std::int64_t offset, std::size_t size,
+                             std::chrono::milliseconds timeout, std::size_t& sent) {
+  sent = 0;
+  if (tls_) return ErrorCode::InvalidHandle;
+  return detail::sendFileSome(socket_, fd, offset, size, timeout, sent);
+}
+
 Status Channel::receiveSome(char* data, std::size_t size, std::chrono::milliseconds timeout,
                             std::size_t& received) {
   return tls_ ? tls_->receiveSome(data, size, timeout, received)

@@ -35,6 +35,9 @@ class Channel {
                   std::size_t& sent);
   Status receiveSome(char* data, std::size_t size, std::chrono::milliseconds timeout,
                      std::size_t& received);
+  // As sendFileSome on the socket; only without TLS (InvalidHandle under it).
+  Status sendFileSome(int fd, std::int64_t offset, std::size_t size,
+                      std::chrono::milliseconds timeout, std::size_t& sent);
 
   // Orderly end: TLS close_notify (and, within `timeout`, what the peer still sends up to its
   // own), then our direction of the connection, then it is closed.

@@ -1,8 +1,14 @@
 #include "platform/inet/DataStream.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "platform/LocalFile.h"
 
 namespace skyhaul::inet::detail {
 
@@ -88,6 +94,59 @@ Status DataStream::sendBuffer() {
     done += sent;
   }
   if (moved_ >= kBackgroundFrom) writer_ = std::make_unique<BackgroundWriter>(channel_, floor_);
+  return {};
+}
+
+bool DataStream::SourceFile::copy(int fd) {
+  reset();
+  own_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  given_ = own_ >= 0 ? fd : -1;
+  return own_ >= 0;
+}
+
+void DataStream::SourceFile::reset() {
+  if (own_ >= 0) ::close(own_);
+  own_ = given_ = -1;
+}
+
+// The handle the writer sends from is the stream's own: the caller may close its own at any
+// time. A new file waits until what was handed over from the old one is sent.
+Status DataStream::useSource(int fd) {
+  if (source_.isCopyOf(fd)) return {};
+  if (writer_) {
+    if (const Status drained = writer_->drain(); !drained) return drained;
+  }
+  return source_.copy(fd) ? Status() : Status(platform::codeFromErrno(errno));
+}
+
+Status DataStream::writeFromFile(int fd, std::int64_t offset, std::size_t size) {
+  if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
+  // Under TLS every byte is encrypted by the program; it reads them into the buffer directly.
+  if (channel_.secured()) return readFileIntoBuffer(fd, offset, size);
+  if (end_ > 0) {
+    if (const Status sent = sendBuffer(); !sent) return sent;
+  }
+  if (const Status used = useSource(fd); !used) return used;
+  if (!writer_) writer_ = std::make_unique<BackgroundWriter>(channel_, floor_);
+  moved_ += size;
+  return writer_->putFileRange(source_.fd(), offset, size);
+}
+
+Status DataStream::readFileIntoBuffer(int fd, std::int64_t offset, std::size_t size) {
+  while (size > 0) {
+    const std::size_t room = std::min(size, buffer_.size() - end_);
+    const ssize_t got = ::pread(fd, buffer_.data() + end_, room, offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return platform::codeFromErrno(errno);
+    if (got == 0) return ErrorCode::ReadFault;  // the file is shorter than it was
+    const auto taken = static_cast<std::size_t>(got);
+    end_ += taken;
+    offset += got;
+    size -= taken;
+    if (end_ == buffer_.size()) {
+      if (const Status sent = sendBuffer(); !sent) return sent;
+    }
+  }
   return {};
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/inet/BackgroundReader.h"
@@ -51,6 +52,11 @@ class DataStream {
     }
     return writeAcrossSends(data, size);
   }
+  // Queues `size` bytes of the open file `fd` from `offset` on, after what is queued already.
+  // Without TLS they go from the file to the connection without passing through the program,
+  // read when they are sent: the stream keeps its own handle of the file until it ends. A file
+  // that ends before them is ReadFault (perhaps only at a later call or at flush()).
+  Status writeFromFile(int fd, std::int64_t offset, std::size_t size);
   // Sends what is queued, and waits until all is sent.
   Status flush();
   // Orderly end: the peer sees the end of the data (under TLS after our close_notify). Closed
@@ -66,7 +72,27 @@ class DataStream {
   Status sendBuffer();
   Status readAcrossFills(char* data, std::size_t size, std::size_t& got);
   Status writeAcrossSends(const char* data, std::size_t size);
+  Status readFileIntoBuffer(int fd, std::int64_t offset, std::size_t size);
+  Status useSource(int fd);
   void stopBackground();
+
+  // The stream's own handle of the file it sends from.
+  class SourceFile {
+   public:
+    SourceFile() = default;
+    SourceFile(SourceFile&& other) noexcept
+        : given_(std::exchange(other.given_, -1)), own_(std::exchange(other.own_, -1)) {}
+    SourceFile& operator=(SourceFile&&) = delete;
+    ~SourceFile() { reset(); }
+    bool isCopyOf(int fd) const { return own_ >= 0 && given_ == fd; }
+    int fd() const { return own_; }
+    bool copy(int fd);
+    void reset();
+
+   private:
+    int given_ = -1;
+    int own_ = -1;
+  };
 
   Channel channel_;
   std::chrono::milliseconds timeout_;
@@ -77,6 +103,7 @@ class DataStream {
   bool atEnd_ = false;                        // a read has met the end of the data
   bool receiving_ = false;                    // data has been read (a download or a listing)
   std::size_t moved_ = 0;                     // bytes moved so far, either way
+  SourceFile source_;                         // before writer_: outlives its sending
   std::unique_ptr<BackgroundReader> reader_;  // after channel_: gone before it
   std::unique_ptr<BackgroundWriter> writer_;
 };

@@ -21,6 +21,11 @@ bool FtpFile::write(const void* data, std::size_t size) {
   return written ? true : report(written, file_->connection());
 }
 
+bool FtpFile::writeFromFile(int fd, std::int64_t offset, std::size_t size) {
+  const Status written = file_->writeFromFile(fd, offset, size);
+  return written ? true : report(written, file_->connection());
+}
+
 bool FtpFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
   const Status read = file_->read(data, size, bytesRead);
   return read ? true : report(read, file_->connection());

@@ -108,6 +108,10 @@ class RemoteStream {
   virtual ~RemoteStream() = default;
   // Writes all `size` bytes (upload). False on failure.
   virtual bool write(const void* data, std::size_t size) = 0;
+  // Writes `size` bytes of the open file `fd` from `offset` on, as write() would; a stream may
+  // send them straight from the file, read only when they go (until close()). A file that
+  // ends before them fails (ReadFault), perhaps only at a later call or at close().
+  virtual bool writeFromFile(int fd, std::int64_t offset, std::size_t size);
   // Reads up to `size` bytes (download); fewer only at the end, where `bytesRead` is 0.
   virtual bool read(void* data, std::size_t size, std::size_t& bytesRead) = 0;
   // Ends the transfer; true only when the server confirmed it. Twice returns the first result.
@@ -206,6 +210,8 @@ class FtpFile final : public RemoteStream {
 
   // Writes all `size` bytes (upload). False on failure.
   bool write(const void* data, std::size_t size) override;
+  // Without TLS, the bytes go from the file to the data connection without being read here.
+  bool writeFromFile(int fd, std::int64_t offset, std::size_t size) override;
   // Reads up to `size` bytes (download); fewer only at the end of the data. `bytesRead` is 0 at
   // the end. False on failure.
   bool read(void* data, std::size_t size, std::size_t& bytesRead) override;

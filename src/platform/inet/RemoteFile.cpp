@@ -27,6 +27,12 @@ Status RemoteFile::write(const void* data, std::size_t size) {
   return written ? written : dataFailure(written);
 }
 
+Status RemoteFile::writeFromFile(int fd, std::int64_t offset, std::size_t size) {
+  if (const Status ready = usable(FileAccess::Write); !ready) return ready;
+  const Status written = stream_.writeFromFile(fd, offset, size);
+  return written ? written : dataFailure(written);
+}
+
 Status RemoteFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
   bytesRead = 0;
   if (const Status ready = usable(FileAccess::Read); !ready) return ready;

@@ -18,6 +18,7 @@ class RemoteFile {
   Connection& connection() { return *connection_; }
 
   Status write(const void* data, std::size_t size);
+  Status writeFromFile(int fd, std::int64_t offset, std::size_t size);
   Status read(void* data, std::size_t size, std::size_t& bytesRead);
   // Ends the transfer: flushes, closes the data connection and reads the final reply. A failed
   // upload is reset, so the server never takes it as complete. Closing twice gives the first

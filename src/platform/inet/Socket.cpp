@@ -5,6 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/sendfile.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -185,6 +186,24 @@ Status sendSome(const Socket& socket, const char* data, std::size_t size,
       sent = static_cast<std::size_t>(put);
       return ErrorCode::Success;
     }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
+    const Status waited = waitFor(socket.fd(), POLLOUT, timeout);
+    if (!waited) return waited;
+  }
+}
+
+Status sendFileSome(const Socket& socket, int fd, std::int64_t offset, std::size_t size,
+                    std::chrono::milliseconds timeout, std::size_t& sent) {
+  sent = 0;
+  while (true) {
+    off_t at = offset;
+    const ssize_t put = ::sendfile(socket.fd(), fd, &at, size);
+    if (put > 0) {
+      sent = static_cast<std::size_t>(put);
+      return ErrorCode::Success;
+    }
+    if (put == 0) return ErrorCode::ReadFault;  // the file is shorter than it was
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
     const Status waited = waitFor(socket.fd(), POLLOUT, timeout);

@@ -75,6 +75,11 @@ Status sendAll(const Socket& socket, const char* data, std::size_t size,
 // room; `sent` is how much.
 Status sendSome(const Socket& socket, const char* data, std::size_t size,
                 std::chrono::milliseconds timeout, std::size_t& sent);
+// Sends what the system takes at once of `size` bytes of the file `fd` from `offset` on,
+// straight from the file without passing through the program; as sendSome otherwise. A file
+// that ends before them is ReadFault.
+Status sendFileSome(const Socket& socket, int fd, std::int64_t offset, std::size_t size,
+                    std::chrono::milliseconds timeout, std::size_t& sent);
 // Receives what is there (at most `size` bytes) after waiting at most `timeout` for anything;
 // `received` is 0 at the end of the stream.
 Status receiveSome(const Socket& socket, char* data, std::size_t size,

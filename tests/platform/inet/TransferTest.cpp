@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <string>
@@ -33,10 +34,49 @@ TEST_P(RoundTrip, KeepsEveryByte) {
   EXPECT_EQ(back, bytes);
 }
 
+// The bytes taken straight from a local file, after some written from memory, arrive in order.
+TEST_P(RoundTrip, KeepsEveryByteSentStraightFromAFile) {
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  const std::size_t size = GetParam();
+  const std::string bytes = patternBytes(size, static_cast<unsigned>(size) + 1);
+  test::TempDir local;
+  writeFile(local.path() / "source", bytes);
+  const int fd = ::open((local.path() / "source").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  auto file = ftp.connection->openFile("direct.bin", FileAccess::Write, TransferType::Binary);
+  ASSERT_NE(file, nullptr);
+  const std::size_t head = std::min<std::size_t>(size, 100);
+  ASSERT_TRUE(file->write(bytes.data(), head));
+  for (std::size_t at = head; at < size; at += 16320) {
+    const std::size_t piece = std::min<std::size_t>(16320, size - at);
+    ASSERT_TRUE(file->writeFromFile(fd, static_cast<std::int64_t>(at), piece)) << lastError();
+  }
+  ::close(fd);  // the stream sends from a handle of its own
+  ASSERT_TRUE(file->close()) << lastError() << lastResponseInfo();
+  EXPECT_EQ(readFile(server_->root() / "direct.bin"), bytes);
+}
+
 // Around the 255-byte chunk and the 128 KiB buffer, and a few MiB of odd size.
 INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip,
                          testing::Values(0, 100, 255, 510, 600, 131072, 131073,
                                          3 * 1024 * 1024 + 77));
+
+// A file that ends before the range asked of it is a read fault, and the upload never counts.
+TEST_F(FtpTransfer, AFileShorterThanItsRangeFailsTheUpload) {
+  FtpTestSession ftp(*server_);
+  ASSERT_NE(ftp.connection, nullptr);
+  test::TempDir local;
+  writeFile(local.path() / "short", patternBytes(1000));
+  const int fd = ::open((local.path() / "short").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  auto file = ftp.connection->openFile("short.bin", FileAccess::Write, TransferType::Binary);
+  ASSERT_NE(file, nullptr);
+  const bool handed = file->writeFromFile(fd, 0, 600 * 1024);
+  EXPECT_FALSE(handed && file->close());
+  EXPECT_EQ(lastError(), ErrorCode::ReadFault);
+  ::close(fd);
+}
 
 TEST_F(FtpTransfer, AsciiTypeIsSentForAsciiTransfers) {
   FtpTestSession ftp(*server_);
