@@ -31,6 +31,7 @@ class SftpWatchdog {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
+  bool armed_ = false;
   bool fired_ = false;
   bool stopping_ = false;
   std::thread thread_;  // last: it starts once the rest is there
