@@ -15,6 +15,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The section "job" against `server`, `remote` its folder; `login` is "kljuc=..." or "geslo=...".
+std::string jobSettings(const TestSshServer& server, const fs::path& remote, const TempDir& local,
+                        const std::string& login, const fs::path& knownHosts) {
+  return "[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=sftp://127.0.0.1:" + std::to_string(server.port()) +
+         "\nftpdir=" + remote.string() + "/\nlocaldir=" + local.prefix() +
+         "\nuporabnik=" + server.user() + "\n" + login +
+         "\nznanigostitelji=" + knownHosts.string() + "\n";
+}
+
+RunOutcome runJob(ProgramFolder& program, const TempDir& work, const std::string& command) {
+  RunOptions options;
+  options.arguments = {command};
+  options.workingDirectory = work.path();
+  options.environment = {"SKYHAUL_VERBOSE=1"};
+  return program.run(options);
+}
+
 class SftpJob : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { server_ = std::make_unique<TestSshServer>(); }
@@ -28,10 +45,7 @@ class SftpJob : public ::testing::Test {
 
   // The section "job" against the test sshd; `login` is "kljuc=..." or "geslo=...".
   void writeSettings(const std::string& login, const fs::path& knownHosts) {
-    program_.writeIni("[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=sftp://127.0.0.1:" +
-                      std::to_string(server_->port()) + "\nftpdir=" + remote_.string() +
-                      "/\nlocaldir=" + local_.prefix() + "\nuporabnik=" + server_->user() + "\n" +
-                      login + "\nznanigostitelji=" + knownHosts.string() + "\n");
+    program_.writeIni(jobSettings(*server_, remote_, local_, login, knownHosts));
   }
   std::string keyLogin() const { return "kljuc=" + server_->clientKey().string(); }
 
@@ -51,13 +65,7 @@ class SftpJob : public ::testing::Test {
     return count;
   }
 
-  RunOutcome run(const std::string& command) {
-    RunOptions options;
-    options.arguments = {command};
-    options.workingDirectory = work_.path();
-    options.environment = {"SKYHAUL_VERBOSE=1"};
-    return program_.run(options);
-  }
+  RunOutcome run(const std::string& command) { return runJob(program_, work_, command); }
 
   static inline std::unique_ptr<TestSshServer> server_;
   fs::path remote_ = server_->root() / ("in" + std::to_string(::getpid()));
@@ -114,6 +122,30 @@ TEST_F(SftpJob, AnUnknownOrChangedHostKeyOrAWrongPasswordEndsTheStart) {
     EXPECT_EQ(readFile(local_.path() / "s.csv"), "stays") << row.name;
     EXPECT_FALSE(fs::exists(remote_ / "s.csv")) << row.name;
   }
+}
+
+// The first session's server output ends part-way through the file (its channel closes, as
+// when the link drops); the next attempt asks only for the rest, and the whole file arrives.
+TEST(SftpJobResume, ADownloadCutMidFileIsTakenUpOnTheNextAttempt) {
+  constexpr std::size_t kSize = 3 * 1024 * 1024;
+  constexpr std::size_t kCut = 1024 * 1024;
+  TestSshServer server(kCut);
+  const fs::path remote = server.root() / "in";
+  fs::create_directories(remote);
+  if (::geteuid() == 0) fs::permissions(remote, fs::perms::all);
+  writeFile(remote / "cut.bin", patternBytes(kSize, 5));
+  if (::geteuid() == 0) fs::permissions(remote / "cut.bin", fs::perms(0666));
+  ProgramFolder program;
+  TempDir local;
+  TempDir work;
+  program.writeIni(jobSettings(server, remote, local, "kljuc=" + server.clientKey().string(),
+                               server.knownHosts()));
+  const RunOutcome outcome = runJob(program, work, "cut.bin,DOWN,DEL");
+  EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
+  EXPECT_TRUE(fs::exists(server.root() / ".cut"));  // the first session was the cut one
+  EXPECT_TRUE(readFile(local.path() / "cut.bin") == patternBytes(kSize, 5));
+  EXPECT_FALSE(fs::exists(remote / "cut.bin"));
+  EXPECT_TRUE(holdsStatus(outcome, "cut.bin", "nadaljevano od bajta")) << outcome.errors;
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ constexpr auto kStopLimit = std::chrono::seconds(5);
 constexpr int kStartTries = 3;  // the free port may be taken before sshd binds it
 constexpr const char* kSshd = "/usr/sbin/sshd";
 constexpr const char* kKeygen = "/usr/bin/ssh-keygen";
+constexpr const char* kSftpServer = "/usr/lib/openssh/sftp-server";
 
 // Runs a tool with `input` on its standard input and its output into `log`; throws when it
 // fails or runs too long.
@@ -127,7 +128,7 @@ std::string firstLine(const std::filesystem::path& path) {
 
 }  // namespace
 
-TestSshServer::TestSshServer() {
+TestSshServer::TestSshServer(std::size_t cutFirstSession) : cutFirstSession_(cutFirstSession) {
   testUser();
   std::filesystem::permissions(keys_.path(), std::filesystem::perms(0755));
   if (geteuid() == 0) {
@@ -139,6 +140,9 @@ TestSshServer::TestSshServer() {
     std::filesystem::create_directories("/run/sshd");
   }
   makeKeys();
+  // The account's sftp-server logs its requests here.
+  writeFile(keys_.path() / "sftp.log", "");
+  std::filesystem::permissions(keys_.path() / "sftp.log", std::filesystem::perms(0666));
   for (int attempt = 1;; ++attempt) {
     port_ = freeLoopbackPort();
     writeConfig();
@@ -191,6 +195,22 @@ void TestSshServer::makeKeys() {
   words >> bits >> fingerprint_;
 }
 
+// What serves a session: sshd's own SFTP server, logging each request (LogLevel INFO); or, for
+// a first session to be cut, the separate sftp-server with its output through `head -c` (the
+// folder made first marks the cut as done, atomically, for later sessions).
+// What serves a session: OpenSSH's sftp-server, logging each request into sftp.log; for a
+// first session to be cut, with its output through dd, which passes each piece on at once
+// (head -c holds it back) and ends after the count. The folder made first marks the cut as
+// done, atomically, for later sessions.
+std::string TestSshServer::sessionCommand() const {
+  const std::string server = std::string(kSftpServer) + " -e -l INFO -d " + root().string() +
+                             " 2>>" + (keys_.path() / "sftp.log").string();
+  if (cutFirstSession_ == 0) return "exec " + server;
+  return "if mkdir " + (root() / ".cut").string() + " 2>/dev/null; then " + server +
+         " | dd iflag=count_bytes bs=64K status=none count=" + std::to_string(cutFirstSession_) +
+         "; else exec " + server + "; fi";
+}
+
 void TestSshServer::writeConfig() {
   const auto& keys = keys_.path();
   std::ostringstream config;
@@ -201,7 +221,7 @@ void TestSshServer::writeConfig() {
          << "KbdInteractiveAuthentication no\nPubkeyAuthentication yes\nUseDNS no\n"
          << "PermitRootLogin yes\nAllowUsers " << user() << "\nLogLevel DEBUG1\n"
          << "MaxStartups 100\nSubsystem sftp internal-sftp\n"
-         << "ForceCommand internal-sftp -d " << root().string() << "\n";
+         << "ForceCommand " << sessionCommand() << "\n";
   writeFile(keys / "sshd_config", config.str());
 }
 
@@ -241,9 +261,11 @@ bool TestSshServer::waitUntilListening() {
 }
 
 std::string TestSshServer::log() const {
-  std::ifstream in(keys_.path() / "sshd.log", std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  for (const char* name : {"sshd.log", "sftp.log"}) {
+    std::ifstream in(keys_.path() / name, std::ios::binary);
+    if (in) text << in.rdbuf();
+  }
   return text.str();
 }
 
@@ -253,16 +275,16 @@ void TestSshServer::stallSessions(bool stalled) { signalSessions(stalled ? SIGST
 
 // Signals every descendant of the listener: the processes serving the connections.
 void TestSshServer::signalSessions(int signal) {
-  std::vector<pid_t> parents = {pid_};
-  for (std::size_t next = 0; next < parents.size() && pid_ > 0; ++next) {
-    const auto path = "/proc/" + std::to_string(parents[next]) + "/task/" +
-                      std::to_string(parents[next]) + "/children";
+  // The whole tree first: a child of a process killed already would be handed to init, out of
+  // sight, and go on serving its connection.
+  std::vector<pid_t> tree = {pid_};
+  for (std::size_t next = 0; next < tree.size() && pid_ > 0; ++next) {
+    const auto path =
+        "/proc/" + std::to_string(tree[next]) + "/task/" + std::to_string(tree[next]) + "/children";
     std::ifstream in(path);
-    for (pid_t child = 0; in >> child;) {
-      parents.push_back(child);
-      kill(child, signal);
-    }
+    for (pid_t child = 0; in >> child;) tree.push_back(child);
   }
+  for (std::size_t i = 1; i < tree.size(); ++i) kill(tree[i], signal);
 }
 
 }  // namespace skyhaul::test

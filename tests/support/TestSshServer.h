@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -19,8 +20,10 @@ namespace skyhaul::test {
 class TestSshServer {
  public:
   // Starts sshd and waits (bounded) until it listens; throws std::runtime_error with what went
-  // wrong when a tool fails or sshd does not come up.
-  TestSshServer();
+  // wrong when a tool fails or sshd does not come up. With `cutFirstSession` > 0, the first
+  // SFTP session is served by OpenSSH's sftp-server whose output ends after that many bytes
+  // (the session's channel closes mid-reply, as when a link drops); later ones are whole.
+  explicit TestSshServer(std::size_t cutFirstSession = 0);
   // Stops sshd and every process serving a connection.
   ~TestSshServer();
   TestSshServer(const TestSshServer&) = delete;
@@ -46,7 +49,8 @@ class TestSshServer {
   std::filesystem::path lockedClientKey() const { return keys_.path() / "locked_ed25519"; }
   static constexpr const char* kKeyPassphrase = "geslo za ključ";
 
-  // What sshd wrote to its log (LogLevel DEBUG1: each authentication request is a line).
+  // What sshd wrote to its log (LogLevel DEBUG1: each authentication request is a line), then
+  // what sftp-server logged (LogLevel INFO: each request that changes something is a line).
   std::string log() const;
   // Kills every process serving a connection (the listener stays): sessions drop mid-way.
   void dropSessions();
@@ -55,6 +59,7 @@ class TestSshServer {
 
  private:
   void makeKeys();
+  std::string sessionCommand() const;
   void writeConfig();
   void spawn();
   bool waitUntilListening();
@@ -63,6 +68,7 @@ class TestSshServer {
   TempDir keys_;  // config, keys, known_hosts, log: readable by the user, not served
   TempDir root_;
   std::string fingerprint_;
+  std::size_t cutFirstSession_;
   pid_t pid_ = -1;
   int port_ = 0;
 };

@@ -3,7 +3,6 @@
 // unique_ptr members are destroyed (reverse of declaration).
 
 #include <libssh/libssh.h>
-#include <libssh/sftp.h>
 
 #include <memory>
 
@@ -18,17 +17,8 @@ struct SshSessionDeleter {
 struct SshKeyDeleter {
   void operator()(ssh_key key) const { ssh_key_free(key); }
 };
-struct SftpSessionDeleter {
-  void operator()(sftp_session sftp) const { sftp_free(sftp); }
-};
-struct SftpFileDeleter {
-  void operator()(sftp_file file) const { sftp_close(file); }
-};
-struct SftpDirDeleter {
-  void operator()(sftp_dir dir) const { sftp_closedir(dir); }
-};
-struct SftpAttributesDeleter {
-  void operator()(sftp_attributes attributes) const { sftp_attributes_free(attributes); }
+struct SshChannelDeleter {
+  void operator()(ssh_channel channel) const { ssh_channel_free(channel); }
 };
 struct SshCharDeleter {
   void operator()(char* text) const { ssh_string_free_char(text); }
@@ -36,10 +26,7 @@ struct SshCharDeleter {
 
 using SshSessionHandle = std::unique_ptr<ssh_session_struct, SshSessionDeleter>;
 using SshKeyHandle = std::unique_ptr<ssh_key_struct, SshKeyDeleter>;
-using SftpSessionHandle = std::unique_ptr<sftp_session_struct, SftpSessionDeleter>;
-using SftpFileHandle = std::unique_ptr<sftp_file_struct, SftpFileDeleter>;
-using SftpDirHandle = std::unique_ptr<sftp_dir_struct, SftpDirDeleter>;
-using SftpAttributesHandle = std::unique_ptr<sftp_attributes_struct, SftpAttributesDeleter>;
+using SshChannelHandle = std::unique_ptr<ssh_channel_struct, SshChannelDeleter>;
 using SshText = std::unique_ptr<char, SshCharDeleter>;
 
 }  // namespace skyhaul::inet::detail

@@ -8,6 +8,7 @@
 
 #include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Report.h"
+#include "platform/inet/SftpChannel.h"
 #include "platform/inet/SftpHandles.h"
 #include "platform/inet/SftpWatchdog.h"
 #include "platform/inet/Socket.h"
@@ -34,15 +35,15 @@ struct SftpLink {
   Timeouts timeouts;
   std::unique_ptr<SftpWatchdog> watchdog;
   SshSessionHandle ssh;
-  SftpSessionHandle sftp;  // freed before the SSH session it runs on
+  std::unique_ptr<SftpChannel> sftp;  // closed before the SSH session it runs on
   bool posixRename = false;
 
-  // Starts one library call, bounded by the reply timeout while the result lives: forgets the
-  // status of the last call and notes the time, so that a failure after the whole bound reads
-  // as the timeout it was.
+  // Starts one libssh call (connecting, logging in), bounded by the reply timeout while the
+  // result lives; notes the time, so that a failure after the whole bound reads as the timeout
+  // it was.
   SftpCall begin();
-  // Why the call begun last failed: the server's SFTP status when it sent one, else the state
-  // of the connection. `detail` receives libssh's text (with the server's message).
+  // Why the call begun last failed, from the state of the connection. `detail` receives
+  // libssh's text.
   Status failure(std::string& detail) const;
 
  private:
@@ -53,11 +54,5 @@ struct SftpLink {
 inline bool report(const Status& status, const std::string& detail) {
   return report(status ? status : Status(status.code(), detail));
 }
-
-// Reports the failure of the call begun last on `link` as the thread's last error; false.
-bool reportFailure(const SftpLink& link);
-
-// The code of an SFTP status number; SftpFailure for a number the protocol does not know.
-ErrorCode codeForSftpStatus(int status);
 
 }  // namespace skyhaul::inet::detail

@@ -1,6 +1,7 @@
 #pragma once
-// The SFTP side of the internet library (over libssh): one logged-in SSH session with its SFTP
-// channel, and remote files opened on it for streamed transfers.
+// The SFTP side of the internet library: one logged-in SSH session (libssh) with the SFTP
+// channel this library speaks SFTP version 3 on, and remote files opened on it for streamed
+// transfers.
 //
 // As with FtpConnection, every call blocks, bounded by the timeouts, and reports failure by its
 // result together with a code in the thread's last-error value; the server's own words (an
@@ -11,12 +12,15 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/inet/InternetLibrary.h"
+#include "platform/inet/Status.h"
 
 namespace skyhaul::inet {
 
@@ -44,16 +48,6 @@ namespace detail {
 struct SftpLink;
 }
 class SftpFile;
-}  // namespace skyhaul::inet
-
-struct sftp_file_struct;
-
-namespace skyhaul::inet {
-
-// Closes a remote file handle (defined beside libssh, so this header does without it).
-struct SftpFileCloser {
-  void operator()(sftp_file_struct* file) const;
-};
 
 class SftpSession {
  public:
@@ -87,29 +81,34 @@ class SftpSession {
   std::unique_ptr<SftpFile> openWrite(const std::string& path,
                                       std::optional<std::int64_t> resumeAt = std::nullopt);
 
-  // Renames over an existing `newName`: a plain rename, and when that is refused and `newName`
-  // is a file, removes it and renames again (not atomic: libssh 0.10 cannot send the server's
-  // posix-rename@openssh.com).
+  // Renames over an existing `newName`: in one step with the server's
+  // posix-rename@openssh.com where it offers it; elsewhere a plain rename, and when that is
+  // refused and `newName` is a file, removes it and renames again (not atomic).
   bool rename(const std::string& existing, const std::string& newName);
   bool remove(const std::string& path);
   bool createDirectory(const std::string& path);
   bool removeDirectory(const std::string& path);
-  // Whether the server offers posix-rename@openssh.com (for a libssh that can send it).
+  // Whether the server offers posix-rename@openssh.com (and rename() is atomic there).
   bool offersPosixRename() const;
 
  private:
   std::string resolve(const std::string& path) const;
-  bool statResolved(const std::string& path, SftpStat& info);
-  bool renameResolved(const std::string& from, const std::string& to);
+  detail::Status statResolved(const std::string& path, SftpStat& info);
+  detail::Status renameResolved(const std::string& from, const std::string& to);
+  void followLinks(const std::string& folder, std::vector<FindData>& entries);
+  std::unique_ptr<SftpFile> open(const std::string& path, std::uint32_t flags, bool writing,
+                                 std::int64_t offset);
 
   std::shared_ptr<detail::SftpLink> link_;
   std::string current_;
 };
 
-// A remote file open for a streamed transfer; it keeps its session's link alive.
+// A remote file open for a streamed transfer; it keeps its session's link alive. Reads and
+// writes each keep several requests in flight, so the round trip is paid once per window rather
+// than once per block.
 class SftpFile {
  public:
-  SftpFile(std::shared_ptr<detail::SftpLink> link, sftp_file_struct* handle, std::string path,
+  SftpFile(std::shared_ptr<detail::SftpLink> link, std::string handle, std::string path,
            bool writing, std::int64_t offset);
   ~SftpFile();  // closes like close(), ignoring the result
   SftpFile(const SftpFile&) = delete;
@@ -117,32 +116,41 @@ class SftpFile {
 
   // Reads up to `size` bytes; fewer only at the end, where `bytesRead` is 0.
   bool read(void* data, std::size_t size, std::size_t& bytesRead);
-  // Writes all `size` bytes (gathered into blocks: a failure may show at a later call).
+  // Writes all `size` bytes (gathered into blocks and sent without waiting: a failure shows at
+  // a later call, at the latest at close(), each call after it failing the same way).
   bool write(const void* data, std::size_t size);
-  // Closes the remote handle. After writing, true only when the server confirmed the close and
-  // then reports the size that was written (FtpStoredSizeMismatch otherwise). Closing twice
-  // returns the first result.
+  // Closes the remote handle. After writing, true only when the server confirmed every write
+  // and the close, and then reports the size that was written (FtpStoredSizeMismatch
+  // otherwise). Closing twice returns the first result.
   bool close();
 
  private:
-  struct Pending;
+  struct Pending {
+    std::uint32_t id;
+    std::int64_t offset;
+  };
   bool fillAhead();
   bool takeNext();
   void dropPending();
-  bool storedSizeMatches();
-  bool flush();
+  bool sendBlock(std::string_view block);
+  bool confirmWrites(std::size_t keep);
+  bool fail(detail::Status status);
+  bool finishWriting();
+  detail::Status storedSizeMatches();
 
   std::shared_ptr<detail::SftpLink> link_;
-  std::unique_ptr<sftp_file_struct, SftpFileCloser> handle_;
+  std::string handle_;
   std::string path_;
   bool writing_;
   std::int64_t offset_;         // the next byte the caller gets or gives
-  std::int64_t requested_ = 0;  // reading: the offset after the last request sent
+  std::int64_t requested_ = 0;  // the offset after the last request sent
   bool endSeen_ = false;
-  std::vector<Pending> pending_;
-  std::string unsent_;  // written and not yet sent
-  std::string ready_;   // read and not yet taken
-  std::size_t readyAt_ = 0;
+  std::deque<Pending> pending_;  // requests in flight, oldest first
+  std::string unsent_;           // written and not yet sent
+  std::string ready_;            // the last data answer as it came; bytes not yet taken:
+  std::size_t readyAt_ = 0;      // from here
+  std::size_t readyEnd_ = 0;     // to here
+  detail::Status failure_;       // the first failure of a write, which every later call reports
   std::optional<bool> closed_;
 };
 

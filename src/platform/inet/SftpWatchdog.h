@@ -1,8 +1,8 @@
 #pragma once
-// A bound on libssh's blocking calls, which in libssh 0.10 may wait on a silent SFTP server for
-// ever: while a call is armed and its time runs out, the connection is shut down from a thread
-// of its own, which ends the call with an error. The session is lost then, as after an FTP
-// timeout.
+// A bound on libssh's blocking calls, which in libssh 0.10 may wait on a silent server for ever
+// (a channel write waits for window space without a limit): while a call is armed and its time
+// runs out, the connection is shut down from a thread of its own, which ends the call with an
+// error. The session is lost then, as after an FTP timeout.
 
 #include <chrono>
 #include <condition_variable>
@@ -31,6 +31,7 @@ class SftpWatchdog {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
+  bool armed_ = false;
   bool fired_ = false;
   bool stopping_ = false;
   std::thread thread_;  // last: it starts once the rest is there

@@ -124,6 +124,39 @@ TEST_F(SftpTest, BytesGoBothWaysUnchanged) {
   }
 }
 
+// Far more blocks than are in flight at once, in pieces that straddle the blocks.
+TEST_F(SftpTest, AMultiMegabyteUploadArrivesWhole) {
+  const std::string bytes = test::patternBytes(9 * 1024 * 1024 + 13, 11);
+  auto session = connect();
+  ASSERT_NE(session, nullptr);
+  auto file = session->openWrite("big.bin");
+  ASSERT_NE(file, nullptr);
+  constexpr std::size_t kPiece = 1000003;
+  for (std::size_t done = 0; done < bytes.size(); done += kPiece) {
+    ASSERT_TRUE(file->write(bytes.data() + done, std::min(kPiece, bytes.size() - done)))
+        << lastError() << " " << lastErrorDetail();
+  }
+  ASSERT_TRUE(file->close()) << lastError() << " " << lastErrorDetail();
+  EXPECT_TRUE(test::readFile(server_->root() / "big.bin") == bytes);
+}
+
+// Writes go out unconfirmed: a server gone part-way must still fail the upload, at the latest
+// when it is closed.
+TEST_F(SftpTest, AServerGoneMidUploadFailsIt) {
+  auto session = connect();
+  ASSERT_NE(session, nullptr);
+  auto file = session->openWrite("gone.bin");
+  ASSERT_NE(file, nullptr);
+  const std::string block = test::patternBytes(1024 * 1024, 12);
+  ASSERT_TRUE(file->write(block.data(), block.size()));
+  server_->dropSessions();
+  bool writeFailed = false;
+  for (int i = 0; i < 64 && !writeFailed; ++i)
+    writeFailed = !file->write(block.data(), block.size());
+  EXPECT_FALSE(file->close());
+  EXPECT_EQ(lastError(), ErrorCode::InternetConnectionAborted) << lastErrorDetail();
+}
+
 TEST_F(SftpTest, ReadingResumesAtAnOffset) {
   const std::string bytes = test::patternBytes(100000, 7);
   put("resume.bin", bytes);
@@ -201,15 +234,20 @@ TEST_F(SftpTest, CurrentFolderIsKeptByTheClient) {
   EXPECT_EQ(session->currentFolder(), (server_->root() / "kept").string());
 }
 
-TEST_F(SftpTest, RenameReplacesAnExistingFile) {
+// OpenSSH's sftp-server refuses a plain rename over an existing file; its posix-rename
+// replaces the file in one step, so the target is never missing (its log shows which it got).
+TEST_F(SftpTest, RenameReplacesAnExistingFileInOneStep) {
   put("new.txt", "new");
   put("old.txt", "old");
   auto session = connect();
   ASSERT_NE(session, nullptr);
-  EXPECT_TRUE(session->offersPosixRename());  // OpenSSH's sftp-server does
+  EXPECT_TRUE(session->offersPosixRename());
   ASSERT_TRUE(session->rename("new.txt", "old.txt")) << lastError() << " " << lastErrorDetail();
   EXPECT_EQ(test::readFile(server_->root() / "old.txt"), "new");
   EXPECT_FALSE(fs::exists(server_->root() / "new.txt"));
+  const std::string log = server_->log();
+  EXPECT_NE(log.find("posix-rename old \"new.txt\" new \"old.txt\""), std::string::npos) << log;
+  EXPECT_EQ(log.find("remove name \"old.txt\""), std::string::npos) << log;
 }
 
 TEST_F(SftpTest, FilesAndFoldersAreMadeAndRemoved) {
