@@ -125,7 +125,7 @@ class cFTP {
   bool receiveTextChunks(platform::LocalFile& local, std::int64_t total);
   bool sendBlock(platform::LocalFile& local, std::vector<char>& block, std::int64_t at,
                  std::size_t size, const std::string& sRemote, bool last);
-  bool receiveBlock(platform::LocalFile& local, char* block, std::size_t size, const char* source);
+  bool receiveBlock(platform::LocalFile& local, std::size_t size, const char* source);
   bool finishDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t total,
                       const std::string& origin);
   // Resume and digests (cFTPResume.cpp).

@@ -231,11 +231,10 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
 // From `from` on (where a kept part ends), in chunks of 255 bytes and one shorter last chunk,
 // with a progress event that counts the whole file after each.
 bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total) {
-  std::vector<char> block(static_cast<std::size_t>(kChunksPerBlock * kChunkSize));
   std::int64_t received = from;
   while (total - received >= kChunkSize) {
     const std::size_t size = wholeChunksOf(total - received);
-    if (!receiveBlock(local, block.data(), size, "InternetReadFile")) return false;
+    if (!receiveBlock(local, size, "InternetReadFile")) return false;
     for (std::size_t done = 0; done < size; done += kChunkSize) {
       yield(2);
       received += kChunkSize;
@@ -245,8 +244,7 @@ bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int
   }
   if (received < total) {
     yield();
-    if (!receiveBlock(local, block.data(), static_cast<std::size_t>(total - received),
-                      "InternetReadFile2")) {
+    if (!receiveBlock(local, static_cast<std::size_t>(total - received), "InternetReadFile2")) {
       return false;
     }
     yield(2);
@@ -277,10 +275,15 @@ bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
   }
 }
 
-// Reads exactly `size` bytes into `block` and appends them to the local file. Data that ends
-// early (a remote file shorter than its listed size) is a failure, never padding.
-bool cFTP::receiveBlock(platform::LocalFile& local, char* block, std::size_t size,
-                        const char* source) {
+// Reads exactly `size` bytes into the local file's own buffer, where they become part of the
+// file. Data that ends early (a remote file shorter than its listed size) is a failure, never
+// padding.
+bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t size, const char* source) {
+  char* block = local.prepareWrite(size);
+  if (block == nullptr) {
+    recordLocalError(local, "WriteLocalFile");
+    return false;
+  }
   std::size_t got = 0;
   while (got < size) {
     std::size_t part = 0;
@@ -294,12 +297,9 @@ bool cFTP::receiveBlock(platform::LocalFile& local, char* block, std::size_t siz
     }
     got += part;
   }
-  if (local.write(block, size)) {
-    if (digest_) digest_->update(block, size);
-    return true;
-  }
-  recordLocalError(local, "WriteLocalFile");
-  return false;
+  local.commitWrite(size);
+  if (digest_) digest_->update(block, size);
+  return true;
 }
 
 // The file is complete only when the data ends where the listing said, the server confirmed

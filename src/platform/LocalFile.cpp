@@ -221,6 +221,15 @@ void LocalFile::startWriteBack() {
   writtenBack_ = upTo;
 }
 
+char* LocalFile::prepareWrite(std::size_t size) {
+  if (fd_ < 0 || !writing_ || size > buffer_.size()) {
+    failWith(ErrorCode::InvalidHandle);
+    return nullptr;
+  }
+  if (size > buffer_.size() - end_ && !flush()) return nullptr;
+  return buffer_.data() + end_;
+}
+
 bool LocalFile::writeAcrossFlushes(const void* data, std::size_t size) {
   if (fd_ < 0 || !writing_) return failWith(ErrorCode::InvalidHandle);
   const auto* in = static_cast<const char*>(data);

@@ -75,6 +75,11 @@ class LocalFile {
     }
     return writeAcrossFlushes(data, size);
   }
+  // Writing: room for `size` bytes (at most a buffer's worth) after what is written so far, to
+  // be filled in place and then made part of the file by commitWrite(size), so that bytes read
+  // from elsewhere need no copy of their own; null on failure (error()).
+  char* prepareWrite(std::size_t size);
+  void commitWrite(std::size_t size) { end_ += size; }
   // Reading: closes. Writing: writes what is buffered, makes the new version sure on the disk
   // and puts it in place of the file; false (the file untouched, the temporary gone) when any
   // of that fails. The name in its folder is made sure only by syncLocalFile.
