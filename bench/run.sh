@@ -72,10 +72,11 @@ for i in $(seq -w 1 "$SMALL_FILES"); do
 done
 
 # The large file again, with the local folder on a tmpfs: no disk under a download's sync or
-# under the page cache's writeback, so only the programs' own work is left.
+# under the page cache's writeback, so only the programs' own work is left. Room for the file
+# and a download of it, twice: the digests part keeps its own pair there.
 if has_part tmpfs; then
   mkdir -p "$work/tmpfs"
-  if mount -t tmpfs -o "size=$((2 * LARGE_MIB + 64))m,mode=755" skyhaul-bench "$work/tmpfs" 2>/dev/null; then
+  if mount -t tmpfs -o "size=$((4 * LARGE_MIB + 64))m,mode=755" skyhaul-bench "$work/tmpfs" 2>/dev/null; then
     tmpfs="$work/tmpfs"
   else
     tmpfs="$(mktemp -d /dev/shm/skyhaul-bench-XXXXXX)"
@@ -331,6 +332,7 @@ fi
     done
   fi
 } >"$work/program/ftpjob.ini"
+chmod 600 "$work/program/ftpjob.ini"  # it holds passwords; the program warns otherwise
 
 # ---- measuring --------------------------------------------------------------------------------
 samples="$work/samples.tsv"

@@ -72,6 +72,9 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
     keepUploadForLater(local, sRemote);
     return false;
   }
+  // The server finishes its copy during the wait below; its answer, or a failure of this, is
+  // read after it.
+  hFile->endData();
   raiseProgress(total, total);
   local.close();
   setLabel11("Konec.");

@@ -26,6 +26,8 @@ bool FtpFile::writeFromFile(int fd, std::int64_t offset, std::size_t size) {
   return written ? true : report(written, file_->connection());
 }
 
+void FtpFile::endData() { file_->endData(); }
+
 bool FtpFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
   const Status read = file_->read(data, size, bytesRead);
   return read ? true : report(read, file_->connection());

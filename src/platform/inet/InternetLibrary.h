@@ -114,6 +114,11 @@ class RemoteStream {
   virtual bool writeFromFile(int fd, std::int64_t offset, std::size_t size);
   // Reads up to `size` bytes (download); fewer only at the end, where `bytesRead` is 0.
   virtual bool read(void* data, std::size_t size, std::size_t& bytesRead) = 0;
+  // Upload: sends what is still buffered and lets the server see the end of the data, without
+  // waiting for its confirmation, so that it finishes its copy while the caller does other
+  // things; close() then reads the confirmation, and reports any failure of this call. A no-op
+  // where the end is only known at close().
+  virtual void endData() {}
   // Ends the transfer; true only when the server confirmed it. Twice returns the first result.
   virtual bool close() = 0;
 };
@@ -212,6 +217,7 @@ class FtpFile final : public RemoteStream {
   bool write(const void* data, std::size_t size) override;
   // Without TLS, the bytes go from the file to the data connection without being read here.
   bool writeFromFile(int fd, std::int64_t offset, std::size_t size) override;
+  void endData() override;
   // Reads up to `size` bytes (download); fewer only at the end of the data. `bytesRead` is 0 at
   // the end. False on failure.
   bool read(void* data, std::size_t size, std::size_t& bytesRead) override;

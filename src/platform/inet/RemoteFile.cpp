@@ -40,9 +40,20 @@ Status RemoteFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
   return read ? read : dataFailure(read);
 }
 
+void RemoteFile::endData() {
+  if (closed_ || dataEnded_ || access_ != FileAccess::Write || !dataError_) return;
+  if (const Status flushed = stream_.flush(); !flushed) {
+    (void)dataFailure(flushed);
+    return;
+  }
+  stream_.finish();
+  dataEnded_ = true;
+}
+
 Status RemoteFile::close() {
   if (closed_) return closeOutcome_;
   closed_ = true;
+  if (dataEnded_) return closeAfterEnd();
   if (access_ == FileAccess::Write && dataError_) {
     if (const Status flushed = stream_.flush(); !flushed) (void)dataFailure(flushed);
   }
@@ -53,6 +64,10 @@ Status RemoteFile::close() {
   } else {
     stream_.finish();
   }
+  return closeAfterEnd();
+}
+
+Status RemoteFile::closeAfterEnd() {
   const Status confirmed = finishTransfer(*connection_);
   connection_->setBusy(false);
   closeOutcome_ = confirmed ? dataError_ : confirmed;

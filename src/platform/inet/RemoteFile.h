@@ -20,6 +20,9 @@ class RemoteFile {
   Status write(const void* data, std::size_t size);
   Status writeFromFile(int fd, std::int64_t offset, std::size_t size);
   Status read(void* data, std::size_t size, std::size_t& bytesRead);
+  // Upload: flushes and ends the data connection in order; close() then only reads the final
+  // reply. A failure is kept for close().
+  void endData();
   // Ends the transfer: flushes, closes the data connection and reads the final reply. A failed
   // upload is reset, so the server never takes it as complete. Closing twice gives the first
   // outcome again.
@@ -28,12 +31,14 @@ class RemoteFile {
  private:
   Status usable(FileAccess access) const;
   Status dataFailure(Status failure);
+  Status closeAfterEnd();
 
   std::shared_ptr<Connection> connection_;
   DataStream stream_;
   FileAccess access_;
   Status dataError_;  // the first failure of the data connection
   bool closed_ = false;
+  bool dataEnded_ = false;  // endData() ended the data connection
   Status closeOutcome_;
 };
 

@@ -5,6 +5,8 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
 
@@ -193,9 +195,45 @@ Status sendSome(const Socket& socket, const char* data, std::size_t size,
   }
 }
 
+namespace {
+
+// sendfile has no MSG_NOSIGNAL: while it runs, SIGPIPE is held back on this thread, and one it
+// raised (the peer gone) is taken away unseen, so that a broken connection is an error code
+// rather than the end of the process.
+class SigpipeHeld {
+ public:
+  SigpipeHeld() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+  }
+  ~SigpipeHeld() {
+    if (raised_ && !pendingBefore_) {
+      const timespec now{};
+      sigtimedwait(&pipe_, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  SigpipeHeld(const SigpipeHeld&) = delete;
+  SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+  void noteBrokenPipe() { raised_ = true; }
+
+ private:
+  sigset_t pipe_{};
+  sigset_t previous_{};
+  bool pendingBefore_ = false;
+  bool raised_ = false;
+};
+
+}  // namespace
+
 Status sendFileSome(const Socket& socket, int fd, std::int64_t offset, std::size_t size,
                     std::chrono::milliseconds timeout, std::size_t& sent) {
   sent = 0;
+  SigpipeHeld held;
   while (true) {
     off_t at = offset;
     const ssize_t put = ::sendfile(socket.fd(), fd, &at, size);
@@ -205,6 +243,7 @@ Status sendFileSome(const Socket& socket, int fd, std::int64_t offset, std::size
     }
     if (put == 0) return ErrorCode::ReadFault;  // the file is shorter than it was
     if (errno == EINTR) continue;
+    if (errno == EPIPE) held.noteBrokenPipe();
     if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
     const Status waited = waitFor(socket.fd(), POLLOUT, timeout);
     if (!waited) return waited;
