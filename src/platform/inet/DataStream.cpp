@@ -121,8 +121,11 @@ Status DataStream::useSource(int fd) {
 
 Status DataStream::writeFromFile(int fd, std::int64_t offset, std::size_t size) {
   if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
-  // Under TLS every byte is encrypted by the program; it reads them into the buffer directly.
-  if (channel_.secured()) return readFileIntoBuffer(fd, offset, size);
+  // Under TLS every byte is encrypted by the program, and the start of an upload (all of a
+  // short one) is sent as any written bytes are: both are read into the buffer directly.
+  if (channel_.secured() || (!writer_ && moved_ + end_ + size < kBackgroundFrom)) {
+    return readFileIntoBuffer(fd, offset, size);
+  }
   if (end_ > 0) {
     if (const Status sent = sendBuffer(); !sent) return sent;
   }
