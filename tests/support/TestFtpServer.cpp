@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,23 +119,9 @@ void TestFtpServer::spawn() {
   if (!options_.password.empty()) args.insert(args.end(), {"--password", options_.password});
   const auto tls = tlsArguments(options_);
   args.insert(args.end(), tls.begin(), tls.end());
-  std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    // The server must not outlive a test program that crashes.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(127);
-    dup2(fds[1], STDOUT_FILENO);
-    execv(kPython, argv.data());
-    _exit(127);
-  }
+  const pid_t pid = startServer(kPython, std::move(args), {.log = {}, .output = fds[1]});
   close(fds[1]);
   pid_ = pid;
   const bool ready = readReady(fds[0]);

@@ -5,7 +5,6 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,27 +133,10 @@ void TestProftpd::writeConfig() {
 void TestProftpd::spawn() {
   const auto config = (files_.path() / "proftpd.conf").string();
   std::vector<std::string> args = {kProftpd, "-n", "-q", "-c", config};
-  std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
   const auto errors = files_.path() / "stderr.log";
   fs::remove(errors);
   fs::remove(files_.path() / "system.log");
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    // proftpd must not outlive a test program that crashes.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(127);
-    const int out = open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    const int none = open("/dev/null", O_RDONLY);
-    dup2(none, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    execv(kProftpd, argv.data());
-    _exit(127);
-  }
+  const pid_t pid = startServer(kProftpd, std::move(args), {.log = errors, .output = -1});
   pid_ = pid;
 }
 

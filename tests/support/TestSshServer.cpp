@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -228,23 +227,9 @@ void TestSshServer::writeConfig() {
 void TestSshServer::spawn() {
   std::vector<std::string> args = {kSshd, "-D", "-e", "-f",
                                    (keys_.path() / "sshd_config").string()};
-  std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
   const auto logPath = keys_.path() / "sshd.log";
   std::filesystem::remove(logPath);
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    // sshd must not outlive a test program that crashes.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(127);
-    const int out = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    dup2(out, STDERR_FILENO);
-    execv(kSshd, argv.data());
-    _exit(127);
-  }
+  const pid_t pid = startServer(kSshd, std::move(args), {.log = logPath, .output = -1});
   pid_ = pid;
 }
 
