@@ -57,9 +57,18 @@ bool isKnownKey(KeyPlace place, const std::string& key) {
   return false;
 }
 
-// Among equally close keys the one of the same length wins: prenos21 is likelier prenos20 than
-// prenos1.
+// A numbered key out of range (prenos21, run07) is told the range; among other equally close
+// keys the one of the same length wins.
 std::string resemblingKey(KeyPlace place, const std::string& key) {
+  for (const KnownKey& known : kKnownKeys) {
+    if (known.place != place || !known.numbered || key.size() <= known.name.size()) continue;
+    const std::string digits = key.substr(known.name.size());
+    if (settings::sameName(key.substr(0, known.name.size()), known.name) &&
+        digits.find_first_not_of("0123456789") == std::string::npos) {
+      return std::string(known.name) + "1.." + std::string(known.name) +
+             std::to_string(kStoredEntries);
+    }
+  }
   std::string closest;
   int best = 0;
   for (const std::string& name : keyNames(place)) {

@@ -161,12 +161,21 @@ TEST_F(ConsoleViewTest, AQuietViewPrintsOnlyWhatNeedsActing) {
     form.Label3.setText(status);
   }
   view.notice("Opozorilo: nastavitev ni.");
+  view.detail("Prijavljen kot ftpjob.");
   view.reportUnhandledError("dnevnika ni mogoče pisati");
   EXPECT_EQ(errors.str(),
             "a.txt: 553 Could not create file.\n"
             "a.txt: Status napaka:553 Could not create file.\n"
             "Opozorilo: nastavitev ni.\n"
             "Napaka: dnevnika ni mogoče pisati\n");
+}
+
+TEST_F(ConsoleViewTest, DetailsGoWhereTheStatusLinesGo) {
+  ConsoleView view(form, input, errors, false, false);
+  form.Textimedat.setText("a.txt");
+  form.Label3.setText("Status: prenos na strežnik...");
+  view.detail("Prijavljen kot ftpjob.");
+  EXPECT_EQ(errors.str(), "a.txt: Status: prenos na strežnik...\nPrijavljen kot ftpjob.\n");
 }
 
 // A paced meter would stand still on an older state through the wait that follows.
