@@ -29,6 +29,7 @@ Primeri:
   skyhaul nocna                   odsek [nocna] z njegovimi shranjenimi ukazi
   skyhaul 'nocna,*.csv,DOWN,DEL'  odsek [nocna], najprej ta ukaz
   skyhaul --settings /etc/skyhaul/nocna.ini nocna
+  skyhaul --dry-run nocna         preizkus posla: kaj bi se preneslo
   skyhaul -- '--dnevno.csv,UP'    ukaz, ki se začne z "--"
 
 Možnosti (le pred ukazom):
@@ -77,7 +78,8 @@ Izhodni status:
   6   opravilo je teklo do konca, a seznama datotek na strežniku ni bilo
       mogoče dobiti (mape ni, ni berljiva, povezava za podatke ali čas
       potekel); ukaz brez seznama ni prenesel ničesar
-  64  napačna uporaba (neznana možnost ali --settings brez datoteke)
+  64  napačna uporaba (neznana možnost, --settings brez datoteke ali
+      vrednost možnosti, ki je ne sprejme)
 
 Več: man skyhaul
 )";
