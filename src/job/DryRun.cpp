@@ -41,7 +41,8 @@ void Job::planStart() {
 // the real one.
 void Job::planRemoteFolder() {
   const std::string folder = platform::folderPrefixOf(form_.textDIR.text());
-  *plan_ << "Strežnik: prijava kot " << form_.FtpUser << " uspela.\n"
+  *plan_ << "Strežnik \"" << form_.textURL.text() << "\": prijava kot " << form_.FtpUser
+         << " uspela.\n"
          << "Lokalna mapa: \"" << form_.textLDIR.text() << "\"\n"
          << "Mapa na strežniku: \"" << form_.textDIR.text() << "\"\n";
   std::vector<std::string> names;

@@ -69,8 +69,10 @@ TEST_F(DryRun, ListsWhatEachCommandWouldMoveAndChangesNothing) {
   expectNothingChanged(result);
   EXPECT_EQ(result.output,
             "Poskusni zagon: nič se ne prenese, nič se ne izbriše.\n"
-            "Strežnik: prijava kot ftpjob uspela.\n"
-            "Lokalna mapa: \"" +
+            "Strežnik \"" +
+                server.address() +
+                "\": prijava kot ftpjob uspela.\n"
+                "Lokalna mapa: \"" +
                 local.prefix() +
                 "\"\n"
                 "Mapa na strežniku: \"in/\"\n"
