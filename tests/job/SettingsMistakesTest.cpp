@@ -82,17 +82,11 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, SettingsMistakes,
     ::testing::Values(
         Mistake{"KeyOfTheSection",
-                "ftpdri=in/\nlocaldir={local}/\n",
+                "FTPDRI=in/\nlocaldir={local}/\n",
                 {kDry, "*.txt,UP,DEL"},
                 0,
-                "Opozorilo: \"{ini}\", vrstica 5: neznan ključ \"ftpdri\" v odseku [job] se ne "
+                "Opozorilo: \"{ini}\", vrstica 5: neznan ključ \"FTPDRI\" v odseku [job] se ne "
                 "upošteva; ali ste mislili \"ftpdir\"?"},
-        Mistake{"LocalFolderKey",
-                "ftpdir=in/\nLOKALDIR={local}/\n",
-                {kDry, "*.zip,DOWN,DEL"},
-                0,
-                "Opozorilo: \"{ini}\", vrstica 6: neznan ključ \"LOKALDIR\" v odseku [job] se ne "
-                "upošteva; ali ste mislili \"localdir\"?"},
         Mistake{"SwappedLetters",
                 "ftpdir=in/\nlocaldir={local}/\ngselo=pelmun\n",
                 {kDry},

@@ -170,14 +170,6 @@ TEST_F(ConsoleViewTest, AQuietViewPrintsOnlyWhatNeedsActing) {
             "Napaka: dnevnika ni mogoče pisati\n");
 }
 
-TEST_F(ConsoleViewTest, DetailsGoWhereTheStatusLinesGo) {
-  ConsoleView view(form, input, errors, false, false);
-  form.Textimedat.setText("a.txt");
-  form.Label3.setText("Status: prenos na strežnik...");
-  view.detail("Prijavljen kot ftpjob.");
-  EXPECT_EQ(errors.str(), "a.txt: Status: prenos na strežnik...\nPrijavljen kot ftpjob.\n");
-}
-
 // A paced meter would stand still on an older state through the wait that follows.
 TEST_F(ConsoleViewTest, TheYieldBeforeAWaitDrawsAtOnce) {
   ConsoleView view = makeView(false, true);
