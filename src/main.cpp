@@ -59,8 +59,12 @@ void applyTimeoutSetting() {
   inet::setDefaultTimeouts({*bound, *bound, *bound});
 }
 
-// Every status line, also without a terminal: SKYHAUL_VERBOSE=1.
+// --verbose, read before the view is made.
+bool verboseOption = false;
+
+// Every status line, also without a terminal: --verbose or SKYHAUL_VERBOSE=1.
 bool wantsEveryStatusLine() {
+  if (verboseOption) return true;
   const char* value = std::getenv("SKYHAUL_VERBOSE");
   return value != nullptr && *value != '\0' && std::string(value) != "0";
 }
@@ -92,6 +96,7 @@ int main(int argc, char** argv) {
   if (start.action != job::StartAction::Run) {
     return static_cast<int>(job::answerWithoutRunning(start, kVersion, std::cout, std::cerr));
   }
+  verboseOption = start.verbose;
   std::setlocale(LC_ALL, "");
   // A reset connection or a file size limit must fail the write, not kill the job.
   std::signal(SIGPIPE, SIG_IGN);
@@ -105,7 +110,8 @@ int main(int argc, char** argv) {
   window::ClientEvents events(form, *view, progress);
   try {
     job::Job job(form, *view, clock, programEnd,
-                 {platform::executableDirectory(), start.commandLine, start.settingsPath});
+                 {platform::executableDirectory(), start.commandLine, start.settingsPath,
+                  start.dryRun ? &std::cout : nullptr});
     job.mFTP.setEvents(&events);
     job.Form_Load();
     view->show();

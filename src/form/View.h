@@ -29,6 +29,9 @@ class View : public FieldListener {
   // One line a person must act on (a warning, the reason nothing was done), printed on the
   // error stream whatever the view, also in a run that is otherwise quiet.
   virtual void notice(const std::string& line) = 0;
+  // A line for someone watching the run (the server it connects to, the login, what each
+  // command found, the end), shown where the status lines go, never in a quiet run.
+  virtual void detail(const std::string& /*line*/) {}
   // Whether every status line a person must act on reaches the error stream already, so that
   // a notice saying the same would print it twice.
   virtual bool printsStatusLines() const { return false; }

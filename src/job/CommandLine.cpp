@@ -7,8 +7,6 @@ namespace skyhaul::job {
 
 namespace {
 
-constexpr std::string_view kSettingsOption = "--settings";
-
 constexpr std::string_view kHelp = R"(Uporaba: skyhaul [MOŽNOST]... [--] [UKAZ]...
 
 Skyhaul brez nadzora prenaša datoteke na strežnik FTP in z njega, kot ga
@@ -31,6 +29,7 @@ Primeri:
   skyhaul nocna                   odsek [nocna] z njegovimi shranjenimi ukazi
   skyhaul 'nocna,*.csv,DOWN,DEL'  odsek [nocna], najprej ta ukaz
   skyhaul --settings /etc/skyhaul/nocna.ini nocna
+  skyhaul --dry-run nocna         preizkus posla: kaj bi se preneslo
   skyhaul -- '--dnevno.csv,UP'    ukaz, ki se začne z "--"
 
 Možnosti (le pred ukazom):
@@ -38,7 +37,18 @@ Možnosti (le pred ukazom):
   --version              izpiše različico
   --settings DATOTEKA    nastavitve iz DATOTEKE namesto iz ftpjob.ini v mapi
                          programa (tudi --settings=DATOTEKA; relativna pot
-                         velja od delovne mape)
+                         velja od delovne mape); če je ni, status 2
+  --dry-run              poskusni zagon, tako preizkusite nov posel: prebere
+                         nastavitve, se poveže in prijavi, preveri obe mapi
+                         in na standardni izhod izpiše, katere datoteke bi
+                         vsak ukaz prenesel (ime, velikost, smer, ali bi se
+                         izvor izbrisal) in katere programe run1..run20 bi
+                         zagnal; ničesar ne prenese, ne izbriše, ne zapiše
+                         v dnevnik in ne zažene, ne čaka; izhodni status
+                         kot pri pravem zagonu
+  --verbose              vse vrstice stanja na standardno napako tudi brez
+                         terminala, in še: povezovanje, prijava, koliko
+                         imen je vsak ukaz našel in vzel, konec
   --                     konec možnosti: kar sledi, je ukaz
   Argument, ki se začne z enim "-" (maska -x.txt,UP), je že ukaz.
 
@@ -47,16 +57,17 @@ Spremenljivke okolja:
                              nastavljen DISPLAY ali WAYLAND_DISPLAY
   SKYHAUL_TIMEOUT=SEKUNDE    meja vsakega čakanja na strežnik, od 1 do 86400;
                              privzeto 60
-  SKYHAUL_VERBOSE=1          vse vrstice stanja na standardno napako tudi,
-                             ko ta ni terminal (sicer le to, kar terja
-                             ukrepanje)
+  SKYHAUL_VERBOSE=1          kot --verbose (sicer brez terminala le to, kar
+                             terja ukrepanje)
 
 Izhodni status:
   0   opravilo je teklo do konca
   1   datoteka ni uspela niti v tretjem poskusu; nič za njo se ni izvedlo
   2   opravilo je končala napaka, ki je ne obravnava (v dnevnik ni mogoče
-      pisati, izvora ni mogoče pobrisati, lokalne mape ni, naknadnega
-      programa ni mogoče zagnati); vzrok je izpisan na standardni napaki
+      pisati, izvora ni mogoče pobrisati, naknadnega programa ni mogoče
+      zagnati), ali pa se zaradi nastavitev ni niti začelo (datoteke iz
+      --settings ni, IZBRANO imenuje odsek, ki ga ni, lokalne mape ni);
+      vzrok je izpisan na standardni napaki
   3   končal ga je uporabnik (»Zapri« ali zaprtje okna)
   4   povezave ob začetku ni bilo mogoče vzpostaviti (ime ni razrešeno,
       povezava zavrnjena ali čas potekel, prijava zavrnjena, rokovanje TLS
@@ -67,10 +78,43 @@ Izhodni status:
   6   opravilo je teklo do konca, a seznama datotek na strežniku ni bilo
       mogoče dobiti (mape ni, ni berljiva, povezava za podatke ali čas
       potekel); ukaz brez seznama ni prenesel ničesar
-  64  napačna uporaba (neznana možnost ali --settings brez datoteke)
+  64  napačna uporaba (neznana možnost, --settings brez datoteke ali
+      vrednost možnosti, ki je ne sprejme)
 
 Več: man skyhaul
 )";
+
+// The options, one row each. An option with a value takes it as the next word or after "=".
+struct Option {
+  std::string_view name;
+  std::string_view shortName;  // "" when there is none
+  const char* valueName;       // for the usage error when the value is missing; nullptr: none
+  void (*apply)(StartRequest& request, std::string value);
+};
+
+constexpr Option kOptions[] = {
+    {"--help", "-h", nullptr, [](StartRequest& r, std::string) { r.action = StartAction::Help; }},
+    {"--version", "", nullptr,
+     [](StartRequest& r, std::string) { r.action = StartAction::Version; }},
+    {"--settings", "", "datoteka",
+     [](StartRequest& r, std::string file) { r.settingsPath = std::move(file); }},
+    {"--dry-run", "", nullptr, [](StartRequest& r, std::string) { r.dryRun = true; }},
+    {"--verbose", "", nullptr, [](StartRequest& r, std::string) { r.verbose = true; }},
+};
+
+// The option `word` names, itself or with "=value" behind its long name; nullptr for none.
+const Option* findOption(std::string_view word) {
+  for (const Option& option : kOptions) {
+    if (word == option.name || (!option.shortName.empty() && word == option.shortName)) {
+      return &option;
+    }
+    if (word.starts_with(option.name) && word.size() > option.name.size() &&
+        word[option.name.size()] == '=') {
+      return &option;
+    }
+  }
+  return nullptr;
+}
 
 StartRequest usageError(std::string message) {
   StartRequest request;
@@ -101,19 +145,32 @@ StartRequest parseCommandLine(int argc, const char* const* argv) {
       ++argument;
       break;
     }
-    if (word == "--help" || word == "-h") return StartRequest{StartAction::Help, {}, {}, {}};
-    if (word == "--version") return StartRequest{StartAction::Version, {}, {}, {}};
-    if (word == kSettingsOption) {
-      if (++argument == arguments.end()) return usageError("možnosti --settings manjka datoteka");
-      request.settingsPath = *argument;
-    } else if (word.starts_with(std::string(kSettingsOption) + "=")) {
-      request.settingsPath = word.substr(kSettingsOption.size() + 1);
-    } else if (word.starts_with("--")) {
-      return usageError("neznana možnost \"" + word + "\"");
-    } else {
-      break;  // a mask such as "-x.txt,UP" starts the job command like any other word
+    if (!word.starts_with("-") || word == "-") break;
+    const Option* option = findOption(word);
+    // A mask such as "-x.txt,UP" starts the job command like any other word.
+    if (option == nullptr && !word.starts_with("--")) break;
+    if (option == nullptr) return usageError("neznana možnost \"" + word + "\"");
+    std::string value;
+    if (option->valueName != nullptr) {
+      const auto equals = word.find('=');
+      if (equals != std::string::npos) {
+        value = word.substr(equals + 1);
+      } else if (++argument != arguments.end()) {
+        value = *argument;
+      }
+      if (value.empty()) {
+        return usageError("možnosti " + std::string(option->name) + " manjka " + option->valueName);
+      }
+    } else if (word.find('=') != std::string::npos) {
+      return usageError("možnost " + std::string(option->name) + " ne sprejme vrednosti");
     }
-    if (request.settingsPath->empty()) return usageError("možnosti --settings manjka datoteka");
+    option->apply(request, std::move(value));
+    // Help and version decide at once, whatever else the line holds.
+    if (request.action != StartAction::Run) {
+      StartRequest answer;
+      answer.action = request.action;
+      return answer;
+    }
   }
   request.commandLine = joined(argument, arguments.end());
   return request;

@@ -1,6 +1,7 @@
 #pragma once
-// The options in front of the job command: --help (-h), --version, --settings FILE, and "--",
-// which ends them. From the first other argument on, everything is the job command.
+// The options in front of the job command: --help (-h), --version, --settings FILE, --dry-run,
+// --verbose, and "--", which ends them. From the first other argument on, everything is the job
+// command.
 
 #include <chrono>
 #include <optional>
@@ -17,6 +18,8 @@ enum class StartAction { Run, Help, Version, UsageError };
 struct StartRequest {
   StartAction action = StartAction::Run;
   std::optional<std::string> settingsPath;  // --settings FILE, as given
+  bool dryRun = false;                      // --dry-run: list what would move, move nothing
+  bool verbose = false;                     // --verbose: every status line, and how the run goes
   std::string commandLine;                  // the job command's arguments joined with blanks
   std::string message;                      // for a usage error: what was wrong, in Slovenian
 };

@@ -44,7 +44,8 @@ Job::Job(form::FrmUpdate& form, form::View& view, platform::Clock& clock,
       clock_(clock),
       programEnd_(programEnd),
       environment_(std::move(environment)),
-      log_(clock) {}
+      log_(clock),
+      plan_(environment_.dryRun) {}
 
 void Job::Form_Load() {
   form_.IniPath =
@@ -71,15 +72,20 @@ void Job::Form_Activate() {
   std::string command = trimSpaces(environment_.commandLine);
   if (!IsFilled(command)) command = view_.inputBox("Ime datoteke za prenos:", "Prenos");
   std::string job = command;
+  bool sectionFromCommand = false;
   if (IsFilled(command)) {
     const std::string first = settings::PopToken(command);
     if (IsFilled(ReadIni(first, "FTPURL", form_.IniPath))) {
       switchToSection(first);
       job = command;
+      sectionFromCommand = true;
       view_.yieldBeforeWait();
+    } else {
+      warnAboutMaskLikeSection(first);
     }
   }
   view_.yieldBeforeWait();
+  checkSettings(job, sectionFromCommand);
   RunJob(job);
 }
 
@@ -89,6 +95,11 @@ void Job::warnAboutSettings() {
   const std::string& ini = form_.IniPath;
   if (!platform::isReadableFile(ini)) {
     const char* cause = platform::pathExists(ini) ? "ni berljiva" : "ne obstaja";
+    // A file named on purpose is never stood in for by defaults: they would run another job.
+    if (environment_.settingsPath) {
+      endBeforeStart("Datoteka z nastavitvami \"" + ini + "\" (--settings) " + cause +
+                     "; posel se ne začne.");
+    }
     view_.notice("Opozorilo: datoteka z nastavitvami \"" + ini + "\" " + cause +
                  "; posel teče s privzetimi nastavitvami.");
   } else if (platform::isReadableByOthers(ini) && settings::AnySectionHolds("geslo", ini)) {
@@ -122,11 +133,21 @@ void Job::applySectionSwitches(const std::string& section) {
   mFTP.SetKnownHosts(ReadIni(section, "znanigostitelji", ini));
 }
 
+// A dry run takes no lock (it must not hold off the real run), and neither waits nor starts the
+// follow-up programs: it names them.
 void Job::RunJob(const std::string& job) {
-  lockJob();
+  if (plan_ == nullptr) {
+    lockJob();
+  } else {
+    planStart();
+  }
+  view_.detail("Povezovanje s strežnikom " + serverDescription(form_.textURL.text()) + " ...");
   const bool connected =
       mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword);
   if (connected) {
+    view_.detail("Prijavljen kot " + form_.FtpUser + ".");
+    warnAboutRemotePrefix();
+    if (plan_ != nullptr) planRemoteFolder();
     if (IsFilled(job)) ftpprenos(job);
     runStoredCommands();
     view_.yieldBeforeWait();
@@ -136,11 +157,17 @@ void Job::RunJob(const std::string& job) {
   view_.yieldBeforeWait();
   mFTP.CloseConnection();
   view_.yieldBeforeWait();
-  clock_.sleep(std::chrono::milliseconds(5000));
-  startFollowUpPrograms();
-  programEnd_.endProgram(!connected       ? platform::ExitStatus::ConnectionFailed
-                         : listingFailed_ ? platform::ExitStatus::ListingFailed
-                                          : platform::ExitStatus::Completed);
+  const auto status = !connected       ? platform::ExitStatus::ConnectionFailed
+                      : listingFailed_ ? platform::ExitStatus::ListingFailed
+                                       : platform::ExitStatus::Completed;
+  if (plan_ != nullptr) {
+    planFollowUpPrograms();
+  } else {
+    clock_.sleep(std::chrono::milliseconds(5000));
+    startFollowUpPrograms();
+  }
+  view_.detail("Konec, izhodni status " + std::to_string(static_cast<int>(status)) + ".");
+  programEnd_.endProgram(status);
 }
 
 // Two runs of one job (the same settings file and section) would send the same files twice and

@@ -5,6 +5,7 @@
 // to the window (window::ClientEvents) before Form_Load.
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct JobEnvironment {
   std::string programDirectory;               // where the executable lies, without a trailing "/"
   std::string commandLine;                    // the arguments joined with single spaces
   std::optional<std::string> settingsPath{};  // instead of ftpjob.ini in programDirectory
+  // A dry run when set: the plan goes here, and nothing is moved, deleted, logged or started.
+  std::ostream* dryRun = nullptr;
 };
 
 class Job {
@@ -61,6 +64,21 @@ class Job {
 
  private:
   void warnAboutSettings();
+  // Settings mistakes, told before anything moves (SettingsCheck.cpp): warnings, or the end of
+  // the program when the job cannot run as meant.
+  void checkSettings(const std::string& job, bool sectionFromCommand);
+  void requireChosenSection();
+  void warnAboutUnknownKeys(const std::string& section);
+  void warnAboutMaskLikeSection(const std::string& first);
+  void warnAboutLocalPrefix();
+  void requireLocalFolder(const std::string& job);
+  void warnAboutRemotePrefix();
+  [[noreturn]] void endBeforeStart(const std::string& line);
+  // The dry run's report (DryRun.cpp).
+  void planStart();
+  void planRemoteFolder();
+  void planQueue(bool download);
+  void planFollowUpPrograms();
   void switchToSection(const std::string& section);
   void lockJob();
   void reportStartFailure();
@@ -95,6 +113,8 @@ class Job {
   JobEnvironment environment_;
   TransferLog log_;
   platform::JobLock lock_;
+  std::ostream* plan_;            // a dry run's report; nullptr in a real run
+  std::string command_;           // the transfer command under way, as given
   NameQueue queue_;               // the names of the command under way (Tdir shows them)
   bool listingFailed_ = false;    // a remote listing failed: the job ends with its own status
   bool publishByRename_ = false;  // the section's "zacasno=1"

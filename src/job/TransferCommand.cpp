@@ -67,10 +67,13 @@ std::vector<std::string> Job::transferableNames(std::vector<std::string> candida
       showLeftOut(name, status);
     }
   }
+  view_.detail("Ukaz \"" + escapedName(command_) + "\": imen " + std::to_string(candidates.size()) +
+               ", za prenos " + std::to_string(kept.size()) + ".");
   return kept;
 }
 
 void Job::ftpprenos(std::string ukaz) {
+  command_ = ukaz;
   form_.Text1.setText(PopToken(ukaz));
   const std::string direction = PopToken(ukaz);
   form_.Chkbrisi.setValue(platform::asciiUpper(ukaz) == "DEL" ? 1 : 0);
@@ -86,6 +89,7 @@ void Job::downloadQueue() {
   std::vector<std::string> names;
   if (!mFTP.GetFTPFileNames(listed, names)) reportListingFailure(listed);
   queue_.assign(transferableNames(std::move(names), true));
+  if (plan_ != nullptr) return planQueue(true);
   showQueue();
   while (!queue_.empty()) {
     form_.Textimedat.setText(queue_.pop());
@@ -102,6 +106,7 @@ void Job::downloadQueue() {
 void Job::uploadQueue() {
   queue_.assign(transferableNames(
       platform::listMatchingFiles(form_.textLDIR.text() + form_.Text1.text()), false));
+  if (plan_ != nullptr) return planQueue(false);
   showQueue();
   for (;;) {
     view_.yieldBeforeWait();

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 
 namespace skyhaul::platform {
@@ -28,6 +29,12 @@ bool identifyExecutable(FileIdentity& identity);
 
 // Whether anything exists at `path`.
 bool pathExists(const std::string& path);
+
+// Whether `path` names a folder (links followed).
+bool isDirectory(const std::string& path);
+
+// The size of the regular file at `path` (links followed); -1 when there is none.
+std::int64_t regularFileSize(const std::string& path);
 
 // `path` with symbolic links and "." and ".." resolved; a path that does not exist is made
 // absolute as it stands.

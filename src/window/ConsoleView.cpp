@@ -87,6 +87,10 @@ void ConsoleView::reportUnhandledError(const std::string& message) {
   errors_ << "Napaka: " << message << '\n' << std::flush;
 }
 
+void ConsoleView::detail(const std::string& line) {
+  if (!quiet_) notice(line);
+}
+
 void ConsoleView::notice(const std::string& line) {
   endMeterLine();
   errors_ << line + "\n" << std::flush;

@@ -42,6 +42,8 @@ class ConsoleView final : public form::View {
   std::string inputBox(const std::string& prompt, const std::string& title) override;
   // Prints "Napaka: " and the message.
   void reportUnhandledError(const std::string& message) override;
+  // Prints the line as it is, unless the view is quiet.
+  void detail(const std::string& line) override;
   // Prints the line as it is.
   void notice(const std::string& line) override;
   bool printsStatusLines() const override { return true; }

@@ -19,6 +19,8 @@ struct OptionCase {
   std::optional<std::string> settingsPath;
   std::string commandLine;
   std::string inMessage;  // for a usage error: a part of its message
+  bool dryRun = false;
+  bool verbose = false;
 };
 
 void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
@@ -36,6 +38,8 @@ TEST_P(CommandLineTable, TellsWhatToDo) {
   EXPECT_EQ(request.action, row.action);
   EXPECT_EQ(request.settingsPath, row.settingsPath);
   EXPECT_EQ(request.commandLine, row.commandLine);
+  EXPECT_EQ(request.dryRun, row.dryRun);
+  EXPECT_EQ(request.verbose, row.verbose);
   if (row.action == StartAction::UsageError) {
     EXPECT_NE(request.message.find(row.inMessage), std::string::npos) << request.message;
   } else {
@@ -117,6 +121,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "-x.txt,UP --help",
                    ""},
         OptionCase{"SingleDash", {"-"}, kRun, kNone, "-", ""},
+        OptionCase{"DryRunAndVerbose",
+                   {"--dry-run", "--settings", "a.ini", "--verbose", "x,UP"},
+                   kRun,
+                   "a.ini",
+                   "x,UP",
+                   "",
+                   true,
+                   true},
+        OptionCase{"ShortDashesAreACommand", {"-n", "-v"}, kRun, kNone, "-n -v", ""},
+        OptionCase{"DryRunTakesNoValue", {"--dry-run=1"}, kUsage, kNone, "", "--dry-run"},
         OptionCase{"OptionsOnlyBeforeTheCommand",
                    {"*.txt,UP", "--version"},
                    kRun,

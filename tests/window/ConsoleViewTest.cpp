@@ -161,6 +161,7 @@ TEST_F(ConsoleViewTest, AQuietViewPrintsOnlyWhatNeedsActing) {
     form.Label3.setText(status);
   }
   view.notice("Opozorilo: nastavitev ni.");
+  view.detail("Prijavljen kot ftpjob.");
   view.reportUnhandledError("dnevnika ni mogoče pisati");
   EXPECT_EQ(errors.str(),
             "a.txt: 553 Could not create file.\n"
