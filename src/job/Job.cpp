@@ -1,7 +1,7 @@
 // Start-up and the job run.
 #include "job/Job.h"
-#include <charconv>
 
+#include <charconv>
 #include <chrono>
 
 #include "form/StatusLine.h"

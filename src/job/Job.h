@@ -108,11 +108,13 @@ class Job {
   JobEnvironment environment_;
   TransferLog log_;
   platform::JobLock lock_;
-  NameQueue queue_;                     // the names of the command under way (Tdir shows them)
-  bool listingFailed_ = false;          // a remote listing failed: the job ends with its own status
-  bool publishByRename_ = false;        // the section's "zacasno=1"
-  std::string uploadPart_;              // with it: the remote temporary of the file under way
-  int settleSeconds_ = kSettleSeconds;  // the section's "starost": 0 turns the check off
+  NameQueue queue_;               // the names of the command under way (Tdir shows them)
+  bool listingFailed_ = false;    // a remote listing failed: the job ends with its own status
+  bool publishByRename_ = false;  // the section's "zacasno=1"
+  std::string uploadPart_;        // with it: the remote temporary of the file under way
+
+  // The section's "starost": 0 turns the check off.
+  int settleSeconds_ = kSettleSeconds;
   // The names sent with DEL in the upload command under way, by their ASCII lower case: the
   // name and the size sent last.
   struct SentName {
