@@ -65,6 +65,17 @@ class cFTP {
   bool SetFTPDirectory(const std::string& sDir);
   // The size of the first entry matching `sFile`; -1 when nothing matches, -2 on failure.
   std::int64_t GetFTPFileSize(const std::string& sFile);
+  // The size of the file `sRemote` names, that name only (a listed "x?.csv" is never "x1.csv");
+  // -1 when there is none, -2 on failure with the text recorded.
+  std::int64_t GetRemoteFileSize(const std::string& sRemote);
+  // When `sRemote` was last modified, in UTC as the server writes it (YYYYMMDDHHMMSS, perhaps
+  // with a fraction); "" when the server will not tell, or on failure (text recorded).
+  std::string GetRemoteFileTime(const std::string& sRemote);
+  // The size and modification time the last download found its source with just before its
+  // data started to move; the time is asked only where a download may be taken up again (binary
+  // type, REST), else, or when the server will not tell, it is "".
+  std::int64_t GetDownloadedSize() const { return downloadedSize_; }
+  std::string GetDownloadedTime() const { return downloadedTime_; }
   // The bare names matching `sFile`, in the server's order, joined by ","; "" when none or on
   // failure (records nothing).
   std::string GetFTPdir(const std::string& sFile);
@@ -129,8 +140,9 @@ class cFTP {
   bool finishDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t total,
                       const std::string& origin);
   // Resume and digests (cFTPResume.cpp).
+  bool resumable() const;
   std::string resumeOrigin(const std::string& sLocal, const std::string& sRemote,
-                           std::int64_t total);
+                           std::int64_t total, const std::string& stamp);
   std::int64_t takeUpKeptPart(platform::LocalFile& local, const std::string& sLocal,
                               const std::string& origin, std::int64_t total);
   void keepForLater(platform::LocalFile& local, const std::string& origin);
@@ -153,6 +165,8 @@ class cFTP {
   bool digestChecks_ = true;
   std::optional<platform::BackgroundDigest> digest_;  // of the transfer under way, when checked
   std::string transferNote_;
+  std::int64_t downloadedSize_ = -1;
+  std::string downloadedTime_;
   // Temporaries of downloads that may be taken up again, by what they record; the folders
   // already looked through for those an earlier run kept.
   std::map<std::string, std::string> keptParts_;

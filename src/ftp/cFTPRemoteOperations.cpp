@@ -62,6 +62,25 @@ std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
   return -2;
 }
 
+std::int64_t cFTP::GetRemoteFileSize(const std::string& sRemote) {
+  inet::FindData entry;
+  if (connected() && hConnection->findFile(sRemote, entry)) return entry.fileSize;
+  const platform::ErrorCode code = failure();
+  if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing ||
+      code == platform::ErrorCode::SftpNoSuchFile) {
+    return -1;
+  }
+  RecordErrorMessage(code, "FtpFindFirstFile");
+  return -2;
+}
+
+std::string cFTP::GetRemoteFileTime(const std::string& sRemote) {
+  std::string stamp;
+  if (connected() && hConnection->modificationTime(sRemote, stamp)) return stamp;
+  RecordErrorMessage(failure(), "GetRemoteFileTime");
+  return {};
+}
+
 std::string cFTP::GetFTPDirectory() {
   std::string directory;
   if (connected() && hConnection->getCurrentDirectory(directory)) return directory;

@@ -36,16 +36,17 @@ bool digestBlocks(platform::BackgroundDigest& digest, std::int64_t upTo, Read re
 
 void cFTP::SetDigestChecks(bool bOn) { digestChecks_ = bOn; }
 
+// ASCII type changes the bytes on the way, and without REST nothing can be asked for part-way.
+bool cFTP::resumable() const {
+  return lTransferType == kTransferTypeBinary && connected() && hConnection->canRestart();
+}
+
 // What a temporary must record to be taken up again: the same server, remote file, size and
 // modification time, and the same local file. "" when a part could not be proved to belong to
 // this file (ASCII type changes the bytes; no modification time, or no REST).
 std::string cFTP::resumeOrigin(const std::string& sLocal, const std::string& sRemote,
-                               std::int64_t total) {
-  std::string stamp;
-  if (lTransferType != kTransferTypeBinary || !connected() || !hConnection->canRestart() ||
-      !hConnection->modificationTime(sRemote, stamp) || stamp.empty()) {
-    return {};
-  }
+                               std::int64_t total, const std::string& stamp) {
+  if (!resumable() || stamp.empty()) return {};
   return "skyhaul 1\n" + server_ + "\n" + sRemote + "\n" + std::to_string(total) + "\n" + stamp +
          "\n" + platform::realPath(sLocal);
 }

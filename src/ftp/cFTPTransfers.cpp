@@ -186,13 +186,21 @@ bool cFTP::finishUpload() {
 bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   if (!trimNames(sLocal, sRemote)) return false;
   transferNote_.clear();
-  const std::int64_t total = GetFTPFileSize(sRemote);
+  // The name is one the listing gave: it is sized as itself, never as a pattern.
+  const std::int64_t total = GetRemoteFileSize(sRemote);
   // A file gone since it was listed gets a text of its own, never an older failure's.
   if (total == -1) RecordErrorMessage(platform::ErrorCode::FileNotFound, "FtpFindFirstFile");
   yield();
   if (total < 0) return false;
+  // What the file was as its data started to move: whoever deletes it afterwards can tell
+  // whether somebody was still writing it.
+  downloadedSize_ = total;
+  downloadedTime_.clear();
+  if (resumable() && !hConnection->modificationTime(sRemote, downloadedTime_)) {
+    downloadedTime_.clear();
+  }
   // A part an earlier attempt or run kept is taken up again; the new bytes start after it.
-  const std::string origin = resumeOrigin(sLocal, sRemote, total);
+  const std::string origin = resumeOrigin(sLocal, sRemote, total, downloadedTime_);
   platform::LocalFile local;
   const std::int64_t offset = takeUpKeptPart(local, sLocal, origin, total);
   startDigest();

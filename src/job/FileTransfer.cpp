@@ -67,10 +67,12 @@ void Job::download() {
   showTransferNote();
   form_.Label3.setText(kDone);
   log_.appendSuccess(remotePath, localPath);
-  // The source is deleted only once its copy is sure to be on the disk. A remote source that
-  // cannot be deleted stays on the server; the job goes on.
+  // The source is deleted only once its copy is sure to be on the disk, and nobody seems to be
+  // writing it still. A remote source that cannot be deleted stays on the server; the job goes
+  // on.
   if (form_.Chkbrisi.ticked() &&
-      platform::syncLocalFile(localPath) == platform::ErrorCode::Success) {
+      platform::syncLocalFile(localPath) == platform::ErrorCode::Success &&
+      remoteSourceSettled(remotePath)) {
     mFTP.DeleteFTPFile(remotePath);
   }
   view_.yieldBeforeWait();

@@ -1,6 +1,7 @@
 // Start-up and the job run.
 #include "job/Job.h"
 
+#include <charconv>
 #include <chrono>
 
 #include "form/StatusLine.h"
@@ -23,6 +24,19 @@ namespace {
 
 std::string orDefault(std::string value, const std::string& fallback) {
   return IsFilled(value) ? value : fallback;
+}
+
+// "starost": whole seconds, at most a day; anything else keeps the default.
+int settleSecondsOf(const std::string& value) {
+  constexpr int kMaxSeconds = 24 * 60 * 60;
+  int seconds = 0;
+  const auto end = value.data() + value.size();
+  const auto [last, error] = std::from_chars(value.data(), end, seconds);
+  if (value.empty() || error != std::errc() || last != end || seconds < 0 ||
+      seconds > kMaxSeconds) {
+    return kSettleSeconds;
+  }
+  return seconds;
 }
 
 // The server as host:port, the way an administrator checks it; the text itself when it is no
@@ -131,6 +145,7 @@ void Job::applySectionSwitches(const std::string& section) {
   mFTP.SetDigestChecks(ReadIni(section, "kontrolnevsote", ini) != "0");
   mFTP.SetPrivateKey(ReadIni(section, "kljuc", ini));
   mFTP.SetKnownHosts(ReadIni(section, "znanigostitelji", ini));
+  settleSeconds_ = settleSecondsOf(ReadIni(section, "starost", ini));
 }
 
 // A dry run takes no lock (it must not hold off the real run), and neither waits nor starts the

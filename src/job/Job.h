@@ -4,6 +4,8 @@
 // the View; the operating system only through platform/. Whoever runs it joins mFTP's events
 // to the window (window::ClientEvents) before Form_Load.
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -27,6 +29,9 @@ inline constexpr const char* kDefaultUser = "ftpjob";
 inline constexpr const char* kDefaultPassword = "pelmun";
 inline constexpr const char* kSettingsFileName = "ftpjob.ini";
 inline constexpr int kStoredEntries = 20;
+// A remote file modified less than this many seconds ago may still be being written: a download
+// leaves it on the server even with DEL.
+inline constexpr int kSettleSeconds = 60;
 
 struct JobEnvironment {
   std::string programDirectory;               // where the executable lies, without a trailing "/"
@@ -100,6 +105,14 @@ class Job {
   void showTransferNote();
   void applySectionSwitches(const std::string& section);
   void showQueue();
+  // A download's remote source that somebody may still be writing stays on the server
+  // (RemoteSource.cpp).
+  bool remoteSourceSettled(const std::string& remotePath);
+  bool keepRemoteSource(const std::string& why);
+  // An upload whose name equals an earlier one of its queue but for letter case, which a server
+  // that does not tell them apart would write over it.
+  bool holdsBackCaseTwin(const std::string& name);
+  void noteSentForCaseTwins(const std::string& name);
   void reportListingFailure(const std::string& listed);
   bool sendFile(std::string& localPath, std::string& remotePath);
   void prepareNextAttempt(const char* status);
@@ -119,6 +132,16 @@ class Job {
   bool listingFailed_ = false;    // a remote listing failed: the job ends with its own status
   bool publishByRename_ = false;  // the section's "zacasno=1"
   std::string uploadPart_;        // with it: the remote temporary of the file under way
+
+  // The section's "starost": 0 turns the check off.
+  int settleSeconds_ = kSettleSeconds;
+  // The names sent with DEL in the upload command under way, by their ASCII lower case: the
+  // name and the size sent last.
+  struct SentName {
+    std::string name;
+    std::int64_t size;
+  };
+  std::map<std::string, SentName> sentFolded_;
 };
 
 }  // namespace skyhaul::job

@@ -29,6 +29,10 @@ constexpr KnownKey kKnownKeys[] = {
     {KeyPlace::Connection, "kontrolnevsote", false},
     {KeyPlace::Connection, "kljuc", false},
     {KeyPlace::Connection, "znanigostitelji", false},
+    {KeyPlace::Connection, "starost", false},
+    {KeyPlace::Connection, "json", false},
+    {KeyPlace::Connection, "metrike", false},
+    {KeyPlace::Connection, "dnevnik", false},
     {KeyPlace::Connection, "prenos", true},
     {KeyPlace::Connection, "run", true},
 };

@@ -108,11 +108,16 @@ void Job::uploadQueue() {
       platform::listMatchingFiles(form_.textLDIR.text() + form_.Text1.text()), false));
   if (plan_ != nullptr) return planQueue(false);
   showQueue();
+  sentFolded_.clear();
   for (;;) {
     view_.yieldBeforeWait();
     if (queue_.empty()) break;
     form_.Textimedat.setText(queue_.pop());
-    upload();
+    const std::string name = form_.Textimedat.text();
+    if (!holdsBackCaseTwin(name)) {
+      noteSentForCaseTwins(name);
+      upload();
+    }
     showQueue();
   }
 }

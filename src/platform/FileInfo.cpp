@@ -58,6 +58,12 @@ bool isReadableFile(const std::string& path) {
          ::access(path.c_str(), R_OK) == 0;
 }
 
+std::int64_t regularFileSize(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
 bool pathExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0;

@@ -21,7 +21,7 @@ std::string jobSettings(const TestSshServer& server, const fs::path& remote, con
   return "[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=sftp://127.0.0.1:" + std::to_string(server.port()) +
          "\nftpdir=" + remote.string() + "/\nlocaldir=" + local.prefix() +
          "\nuporabnik=" + server.user() + "\n" + login +
-         "\nznanigostitelji=" + knownHosts.string() + "\n";
+         "\nznanigostitelji=" + knownHosts.string() + "\nstarost=0\n";
 }
 
 RunOutcome runJob(ProgramFolder& program, const TempDir& work, const std::string& command) {

@@ -11,9 +11,9 @@ constexpr const char* kArrow = "----->";
 }  // namespace
 
 std::string jobSettings(const std::string& serverAddress, const std::string& localdir,
-                        const std::string& ftpdir) {
+                        const std::string& ftpdir, const std::string& starost) {
   return "[PROGRAM]\nIZBRANO=job\n[job]\nFTPURL=" + serverAddress + "\nftpdir=" + ftpdir +
-         "\nlocaldir=" + localdir + "\n";
+         "\nlocaldir=" + localdir + "\n" + (starost.empty() ? "" : "starost=" + starost + "\n");
 }
 
 std::string logText(const std::filesystem::path& workingDirectory) {

@@ -9,9 +9,11 @@
 namespace skyhaul::test {
 
 // ftpjob.ini text whose chosen section "job" points at `serverAddress`, the remote folder
-// `ftpdir` and the local folder `localdir`; further lines may follow it.
+// `ftpdir` and the local folder `localdir`; further lines may follow it. The tests' remote
+// files are new, so downloads with DEL delete them only with the age check off ("starost=0");
+// `starost` "" leaves the key out (the default, a minute).
 std::string jobSettings(const std::string& serverAddress, const std::string& localdir,
-                        const std::string& ftpdir = "in/");
+                        const std::string& ftpdir = "in/", const std::string& starost = "0");
 
 // SKYHAUL.log in `workingDirectory`: its whole text ("" when there is none), and its lines
 // split at CR LF (none when there is no log).

@@ -59,6 +59,13 @@ first N times (counted per server process) and is spent after that.
   rang-ignored               HASH answers for the whole file whatever RANG asked and does not
                              spend the range, as proftpd's mod_digest (which keeps RANG for the
                              next transfer)
+  fold-case                  names are looked up without regard to ASCII letter case, as on
+                             Windows: a path that names nothing, but whose folder holds an
+                             entry equal to it under case folding, means that entry (so
+                             STOR report.csv writes over Report.csv, which keeps its name)
+  grow-after:NAME:BYTES      once a RETR of the file NAME (bare name) has sent its data, BYTES
+                             bytes are appended to it and its modification time is set back to
+                             what it was, as a partner still writing it would, seen by size only
   digest-slow:SECONDS        a digest command first sends "213-Computing..." (250- for the X
                              commands) once a second for SECONDS (a float), then its reply
 
@@ -151,7 +158,7 @@ class Fault:
         elif kind not in ("pasv-address", "list-fail", "no-mlst", "no-size", "list-format",
                           "refuse-connect", "byte-names", "endless-list", "vanished",
                           "active-intruder", "telnet-iac", "digests", "digest-wrong",
-                          "digest-slow", "rang-ignored"):
+                          "digest-slow", "rang-ignored", "fold-case", "grow-after"):
             raise ValueError("unknown fault: " + self.text)
         if kind in ("trickle", "trickle-data", "digest-slow"):
             self.seconds = float(self.argument)
@@ -394,8 +401,28 @@ class FaultDTPHandler(DTPHandler):
         super().close()
 
 
+ASCII_LOWER = str.maketrans("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz")
+
+
 class FaultFilesystem(AbstractedFS):
-    """The file system, with an optional DOS/IIS style LIST and a STOR that keeps a part."""
+    """The file system, with an optional DOS/IIS style LIST, a STOR that keeps a part, and
+    names that may be looked up without regard to case."""
+
+    def ftp2fs(self, ftppath):
+        path = AbstractedFS.ftp2fs(self, ftppath)
+        faults = getattr(self.cmd_channel, "line_faults", ())
+        if not any(f.kind == "fold-case" for f in faults) or os.path.lexists(path):
+            return path
+        folder, name = os.path.split(path)
+        try:
+            entries = os.listdir(folder)
+        except OSError:
+            return path
+        folded = name.translate(ASCII_LOWER)
+        for entry in sorted(entries):
+            if entry.translate(ASCII_LOWER) == folded:
+                return os.path.join(folder, entry)
+        return path
 
     def format_list(self, basedir, listing, ignore_err=True):
         if not getattr(self.cmd_channel, "dos_listing", False):
@@ -568,6 +595,18 @@ class FaultHandler(FTPHandler):
                     posixpath.basename(arg) == fault.argument)
         return fault.kind in ("refuse", "stall", "421", "refuse-login", "echo-password",
                               "early-226") and fault.command == cmd
+
+    def on_file_sent(self, file):
+        # Called after the 226 is queued and before the next command is read: the client sees
+        # the file grow only when it asks again.
+        grow = self.faults.take(self.faults.current(), lambda f: f.kind == "grow-after" and
+                                f.argument.rpartition(":")[0] == os.path.basename(file))
+        if grow is not None:
+            before = os.stat(file)
+            with open(file, "ab") as appended:
+                appended.write(b"g" * int(grow.argument.rpartition(":")[2]))
+            os.utime(file, ns=(before.st_atime_ns, before.st_mtime_ns))
+        FTPHandler.on_file_sent(self, file)
 
     def drop_data_connection(self):
         """Closes the data connection, made or waited for, without a word on it."""

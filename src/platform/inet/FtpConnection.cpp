@@ -73,6 +73,12 @@ std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const std::string& mask, F
   return std::make_unique<FtpFind>(std::move(found));
 }
 
+bool FtpConnection::findFile(const std::string& remote, FindData& entry) {
+  Status status = connection_->checkReady();
+  if (status) status = findEntry(*connection_, remote, entry);
+  return report(status, *connection_);
+}
+
 FtpConnection::SizeReport FtpConnection::reportStoredSize(const std::string& remote,
                                                           std::int64_t& size) {
   Status status = connection_->checkReady();

@@ -36,6 +36,15 @@ bool report(const Status& status, Connection& connection) {
 
 }  // namespace detail
 
+bool RemoteSession::findFile(const std::string& remote, FindData& entry) {
+  std::int64_t size = 0;
+  const SizeReport sized = reportStoredSize(remote, size);
+  if (sized == SizeReport::NotOffered) return detail::report(ErrorCode::FtpStoredSizeUnknown);
+  if (sized == SizeReport::Refused) return false;
+  entry = FindData{.fileName = bareName(remote), .fileSize = size};
+  return true;
+}
+
 void setDefaultTimeouts(const Timeouts& timeouts) {
   std::lock_guard lock(gDefaultsMutex);
   gDefaults = timeouts;

@@ -137,6 +137,10 @@ class RemoteSession {
   virtual bool digest(const std::string& remote, platform::DigestAlgorithm algorithm,
                       std::chrono::milliseconds timeout, std::string& hex) = 0;
   virtual std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first) = 0;
+  // The entry of the file `remote` names, that name only, never read as a pattern. False with
+  // NoMoreFiles (FTP) or SftpNoSuchFile when there is none, another code on failure. Here: the
+  // stored size, which names exactly one file where the protocol has no patterns (SFTP's stat).
+  virtual bool findFile(const std::string& remote, FindData& entry);
   enum class SizeReport { Reported, NotOffered, Refused };
   virtual SizeReport reportStoredSize(const std::string& remote, std::int64_t& size) = 0;
   virtual bool getCurrentDirectory(std::string& directory) = 0;
@@ -182,6 +186,8 @@ class FtpConnection final : public RemoteSession {
   // component) and fills `first`. Null with NoMoreFiles when nothing matches, null with another
   // code on failure.
   std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first) override;
+  // MLST or SIZE of the name, else the listing's entry of exactly that name.
+  bool findFile(const std::string& remote, FindData& entry) override;
 
   // What the server says of the size of a file it stores, asked without a listing: SIZE (in
   // binary type) or MLST, whichever it offers. NotOffered when it has neither; Refused, with

@@ -114,4 +114,25 @@ Status findMatches(Connection& connection, const std::string& mask, std::vector<
   return found.empty() ? ErrorCode::NoMoreFiles : Status();
 }
 
+// A name the listing gave is data: "x?.csv" names that file, never "x1.csv" beside it.
+Status findEntry(Connection& connection, const std::string& path, FindData& entry) {
+  const platform::MaskParts parts = platform::splitMask(path);
+  bool answered = false;
+  if (const Status asked = lookUpListedName(connection, path, parts.pattern, entry, answered);
+      !asked || answered) {
+    return asked;
+  }
+  std::vector<FindData> listed;
+  if (const Status fetched = fetchListing(connection, parts.directory, listed); !fetched) {
+    return fetched;
+  }
+  for (auto& candidate : listed) {
+    if (parts.pattern.empty() || bareName(candidate.fileName) != parts.pattern) continue;
+    entry = std::move(candidate);
+    entry.fileName = parts.pattern;
+    return {};
+  }
+  return ErrorCode::NoMoreFiles;
+}
+
 }  // namespace skyhaul::inet::detail

@@ -26,4 +26,8 @@ Status fetchListing(Connection& connection, const std::string& directory,
 // when none does. A plain name is asked for alone first (lookUpSingleName).
 Status findMatches(Connection& connection, const std::string& mask, std::vector<FindData>& found);
 
+// The entry of exactly the name `path` ends in, never matched as a pattern: asked for alone
+// (lookUpListedName), else the listing's entry of that very name. NoMoreFiles when there is none.
+Status findEntry(Connection& connection, const std::string& path, FindData& entry);
+
 }  // namespace skyhaul::inet::detail

@@ -46,7 +46,14 @@ Status askSize(Connection& connection, const std::string& path, const std::strin
 Status lookUpSingleName(Connection& connection, const std::string& path, const std::string& name,
                         FindData& entry, bool& answered) {
   answered = false;
-  if (name.empty() || platform::hasWildcards(name) || name == "." || name == "..") return {};
+  if (platform::hasWildcards(name)) return {};
+  return lookUpListedName(connection, path, name, entry, answered);
+}
+
+Status lookUpListedName(Connection& connection, const std::string& path, const std::string& name,
+                        FindData& entry, bool& answered) {
+  answered = false;
+  if (name.empty() || name == "." || name == "..") return {};
   if (connection.features().mlst) return askMlst(connection, path, name, entry, answered);
   if (connection.features().size) return askSize(connection, path, name, entry, answered);
   return {};

@@ -18,6 +18,11 @@ namespace skyhaul::inet::detail {
 Status lookUpSingleName(Connection& connection, const std::string& path, const std::string& name,
                         FindData& entry, bool& answered);
 
+// The same for a name taken from a listing: "*", "?" and "[" in it are its own characters, so it
+// is asked for even when it holds them (MLST and SIZE take a path, never a pattern).
+Status lookUpListedName(Connection& connection, const std::string& path, const std::string& name,
+                        FindData& entry, bool& answered);
+
 // The size the server reports for a file it stores: SIZE (in binary type), else MLST. No size
 // and success when the server offers neither; FtpStoredSizeUnknown when it offers one but
 // tells nothing.
