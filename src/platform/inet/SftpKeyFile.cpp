@@ -55,9 +55,9 @@ Status readKeyFile(const std::string& file, std::string& text) {
     return refused(file + " ni navadna datoteka");
   }
   if ((info.st_mode & 077) != 0) {
-    return refused("datoteko " + file + " smejo brati tudi drugi (dovoljenja " +
-                   modeText(info.st_mode) + "), zato je ključ izdan; ključ naj bere le " +
-                   "lastnik: chmod 600 " + file);
+    return refused("datoteko " + file + " smejo brati ali pisati tudi drugi (dovoljenja " +
+                   modeText(info.st_mode) + "); kot ssh program sprejme le ključ, do katerega " +
+                   "ima dostop samo lastnik: chmod 600 " + file);
   }
   if (static_cast<std::size_t>(info.st_size) > kMaxKeyFile) {
     return refused(file + " ni zasebni ključ (datoteka je prevelika)");
