@@ -9,6 +9,7 @@ folder it is started in, and lies where its lies file (read at each session's st
     dots-forever 1          READDIR answers "." and ".." (500 of each) a thousand times over
     trickle-read S          each READ answers one byte, S seconds late
     trickle-list S          each READDIR answers one new entry, S seconds late, up to 400
+    trickle-name-size N     those entries' names are N bytes long
     quote TEXT              every refusal's message quotes TEXT
     extra-names A|B         READDIR lists these names too, as files of 5 bytes
 
@@ -201,7 +202,8 @@ class Server:
         elif "trickle-list" in self.lies:
             time.sleep(float(self.lies["trickle-list"]))
             self.served += 1
-            entries = [] if self.served > 400 else [(b"t%d" % self.served, file_attrs(5))]
+            name = (b"t%d-" % self.served).ljust(int(self.lies.get("trickle-name-size", 0)), b"x")
+            entries = [] if self.served > 400 else [(name, file_attrs(5))]
         else:
             entries = [(n, file_attrs(5) if extra else attrs(os.lstat(os.path.join(path, n))))
                        for n, extra in names]

@@ -14,6 +14,9 @@ namespace {
 constexpr std::uint32_t kNewFileMode = 0644;
 constexpr std::uint32_t kNewFolderMode = 0755;
 constexpr const char* kPosixRename = "posix-rename@openssh.com";
+// A listing may take this many time limits as a whole: a server that paces its entries just
+// above the progress floor would otherwise hold the job for weeks before the bounds end it.
+constexpr int kListingTimeLimits = 10;
 
 bool isDotEntry(std::string_view name) { return name == "." || name == ".."; }
 
@@ -127,26 +130,32 @@ bool SftpSession::setCurrentFolder(const std::string& folder) {
 }
 
 // Every entry counts toward the bounds, "." and ".." too (a server that sends nothing else
-// would otherwise never reach them), and the listing moves at least as much as FTP's must.
+// would otherwise never reach them); the listing moves at least as much as FTP's must, and ends
+// within its deadline however the server paces it.
 bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries) {
   entries.clear();
   const std::string path = resolve(folder);
   FolderHandle dir(*link_->sftp);
   if (!report(dir.open(path))) return false;
   ProgressFloor floor(link_->timeouts.data);
+  const Deadline deadline(link_->timeouts.data * kListingTimeLimits);
   std::size_t count = 0;
   std::size_t bytes = 0;
   SftpReply reply;
   std::vector<sftp::NameEntry> batch;
   while (true) {
-    Status status = floor.expired() ? Status(ErrorCode::InternetTimeout) : Status();
+    const bool late = floor.expired() || deadline.expired();
+    Status status = late ? Status(ErrorCode::InternetTimeout) : Status();
     std::size_t moved = 0;
     if (status) {
-      status = floor.measure(moved, [&](std::chrono::milliseconds limit) {
-        Status read = dir.next(reply, batch, limit);
-        moved = read ? reply.bytes.size() : 0;
-        return read;
-      });
+      status = floor.measure(
+          moved,
+          [&](std::chrono::milliseconds limit) {
+            Status read = dir.next(reply, batch, limit);
+            moved = read ? reply.bytes.size() : 0;
+            return read;
+          },
+          deadline.remaining());
     }
     if (!status) {
       entries.clear();
@@ -168,7 +177,7 @@ bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries
       entries.push_back(std::move(data));
     }
   }
-  if (const Status followed = followLinks(path, entries, floor); !followed) {
+  if (const Status followed = followLinks(path, entries, floor, deadline); !followed) {
     entries.clear();
     return report(followed);
   }
@@ -198,17 +207,20 @@ Status SftpSession::statResolved(const std::string& path, SftpStat& info,
 // link. Only once the whole folder is read and within the bounds: each link costs a request,
 // and the answers count toward the listing's progress floor.
 Status SftpSession::followLinks(const std::string& folder, std::vector<FindData>& entries,
-                                ProgressFloor& floor) {
+                                ProgressFloor& floor, const Deadline& deadline) {
   for (FindData& entry : entries) {
     if (!entry.isLink) continue;
-    if (floor.expired()) return ErrorCode::InternetTimeout;
+    if (floor.expired() || deadline.expired()) return ErrorCode::InternetTimeout;
     SftpStat target;
     std::size_t moved = 0;
-    const Status found = floor.measure(moved, [&](std::chrono::milliseconds limit) {
-      Status asked = statResolved(resolveSftpPath(folder, entry.fileName), target, limit);
-      moved = entry.fileName.size() + 1;
-      return asked;
-    });
+    const Status found = floor.measure(
+        moved,
+        [&](std::chrono::milliseconds limit) {
+          Status asked = statResolved(resolveSftpPath(folder, entry.fileName), target, limit);
+          moved = entry.fileName.size() + 1;
+          return asked;
+        },
+        deadline.remaining());
     if (!found && !isServerRefusal(found)) return found;
     if (!found) continue;
     entry.isLink = false;

@@ -73,8 +73,8 @@ class SftpSession {
   // The entries of `folder` in the server's order, without "." and "..", names as sent. Links
   // are followed: one that names a file is listed as a file with the file's size; one that
   // cannot be followed keeps isLink. Beyond kMaxListingEntries or kMaxListingBytes (every entry
-  // counted, "." and ".." too): FtpListingTooLong; moving less than FTP's progress floor:
-  // InternetTimeout; nothing kept either way.
+  // counted, "." and ".." too): FtpListingTooLong; moving less than FTP's progress floor, or
+  // taking longer than ten data time limits as a whole: InternetTimeout; nothing kept.
   bool list(const std::string& folder, std::vector<FindData>& entries);
   bool stat(const std::string& path, SftpStat& info);
 
@@ -104,7 +104,7 @@ class SftpSession {
   detail::Status replaceByWayOfAside(const std::string& from, const std::string& to,
                                      const detail::Status& refused);
   detail::Status followLinks(const std::string& folder, std::vector<FindData>& entries,
-                             detail::ProgressFloor& floor);
+                             detail::ProgressFloor& floor, const detail::Deadline& deadline);
   std::unique_ptr<SftpFile> open(const std::string& path, std::uint32_t flags, bool writing,
                                  std::int64_t offset);
 

@@ -417,7 +417,8 @@ class SftpLiesTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { server_.reset(); }
 
-  static std::unique_ptr<SftpSession> connectTelling(const std::string& lies) {
+  static std::unique_ptr<SftpSession> connectTelling(
+      const std::string& lies, std::chrono::milliseconds data = sftpTimeouts().data) {
     server_->setLies(lies);
     SftpLogin login;
     login.host = "127.0.0.1";
@@ -426,6 +427,7 @@ class SftpLiesTest : public ::testing::Test {
     login.privateKeyFile = server_->clientKey().string();
     login.knownHostsFile = server_->knownHosts().string();
     login.timeouts = sftpTimeouts();
+    login.timeouts.data = data;
     auto session = SftpSession::connect(login);
     EXPECT_NE(session, nullptr) << lastError() << " " << lastErrorDetail();
     return session;
@@ -489,7 +491,8 @@ TEST_F(SftpLiesTest, ARefusedRenameNeverCostsThePublishedFile) {
 }
 
 // A listing and a download end however the server drags them out: every entry counts toward
-// the bounds, and less than 1 KiB per time limit is a stall, as over FTP.
+// the bounds, less than 1 KiB per time limit is a stall, as over FTP, and a listing paced just
+// above that ends at its deadline (ten time limits).
 TEST_F(SftpLiesTest, AListingOrReadThatNeverEndsFails) {
   const fs::path path = folder("dragged");
   test::writeFile(path / "f.bin", test::patternBytes(4000, 3));
@@ -503,10 +506,13 @@ TEST_F(SftpLiesTest, AListingOrReadThatNeverEndsFails) {
       {"OnlyDotsForEver", "dots-forever 1", true, ErrorCode::FtpListingTooLong},
       {"AnEntryNowAndThen", "trickle-list 0.3", true, ErrorCode::InternetTimeout},
       {"AByteNowAndThen", "trickle-read 0.3", false, ErrorCode::InternetTimeout},
+      {"JustAboveTheFloor", "trickle-list 0.2\ntrickle-name-size 600", true,
+       ErrorCode::InternetTimeout},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    auto session = connectTelling(row.lies);
+    // One second per time limit: the deadline comes after ten.
+    auto session = connectTelling(row.lies, std::chrono::milliseconds(1000));
     ASSERT_NE(session, nullptr);
     std::vector<FindData> entries;
     std::string bytes;
