@@ -71,13 +71,13 @@ bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
                           const std::string& sPassword) {
   hConnection.reset();
   server_ = sServer;
+  password_ = sPassword;
   if (!hInternet) {
     RecordErrorMessage(platform::ErrorCode::InvalidHandle, "InternetConnect");
     return false;
   }
   hConnection = hInternet->open(sServer, sUser, sPassword, lConnectFlags == kConnectFlagsPassive);
   if (hConnection) return true;
-  // Only the replies to USER and PASS may echo the password.
   sLastError = errorText(static_cast<int>(platform::lastError()), "InternetConnect", {}, sPassword);
   return false;
 }
@@ -115,15 +115,17 @@ void cFTP::RecordErrorMessage(int lErrorCode, const std::string& sSource,
 
 // The secret is masked before the text is cut, so that no part of it survives at the cut.
 std::string cFTP::errorText(int lErrorCode, const std::string& sSource, const std::string& detail,
-                            const std::string& secret) {
+                            const std::string& secret) const {
   if (lErrorCode == static_cast<int>(platform::ErrorCode::InternetExtendedError)) {
     // The server explained the failure itself: its reply is the whole text.
     return withoutSecret(inet::lastResponseInfo(), secret).substr(0, kResponseCapacity);
   }
   std::string message = platform::messageFor(lErrorCode) + detail;
   if (message.size() > kMessageCapacity) message.clear();
+  // The reason may be the server's own words (an SFTP status message), which may quote the
+  // password back at any step, not only at the login.
   return withoutSecret(sSource + " error code: " + std::to_string(lErrorCode) +
-                           " Message: " + message + ownReason(lErrorCode),
+                           " Message: " + message + withoutSecret(ownReason(lErrorCode), password_),
                        secret);
 }
 

@@ -107,8 +107,8 @@ class cFTP {
   // `detail` follows the code's message (figures only this failure knows).
   void RecordErrorMessage(int lErrorCode, const std::string& sSource,
                           const std::string& detail = {});
-  static std::string errorText(int lErrorCode, const std::string& sSource,
-                               const std::string& detail, const std::string& secret);
+  std::string errorText(int lErrorCode, const std::string& sSource, const std::string& detail,
+                        const std::string& secret) const;
   void RecordErrorMessage(platform::ErrorCode code, const std::string& sSource,
                           const std::string& detail = {}) {
     RecordErrorMessage(static_cast<int>(code), sSource, detail);
@@ -161,7 +161,8 @@ class cFTP {
   int lTransferType = kTransferTypeAscii;
   int lConnectFlags = kConnectFlagsActive;
   std::string sLastError;
-  std::string server_;  // of the last OpenConnection: part of what a kept temporary records
+  std::string server_;    // of the last OpenConnection: part of what a kept temporary records
+  std::string password_;  // of the last OpenConnection: masked wherever a server quotes it
   bool digestChecks_ = true;
   std::optional<platform::BackgroundDigest> digest_;  // of the transfer under way, when checked
   std::string transferNote_;

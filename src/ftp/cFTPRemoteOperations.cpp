@@ -38,7 +38,7 @@ bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& n
   const std::string folder = platform::folderPrefixOf(sFile);
   do {
     if (entry.isDirectory || (entry.isLink && !namesFile(folder + entry.fileName))) continue;
-    names.push_back(bareName(entry.fileName));
+    names.push_back(entry.fileName);  // uncut: a name holding "/" is the job's to leave out
   } while (find->findNextFile(entry));
   return true;
 }

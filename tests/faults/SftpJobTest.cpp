@@ -1,6 +1,7 @@
 // The whole job over SFTP against OpenSSH's sshd on loopback: the same command line, queue,
 // log, deletes and exit statuses as over FTP; host keys checked, never trusted on first use.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -102,9 +103,16 @@ TEST_F(SftpJob, AnUnknownOrChangedHostKeyOrAWrongPasswordEndsTheStart) {
     fs::path knownHosts;
     const char* mark;
   };
+  // A revoked key is refused though a plain line names it; a CA line cannot vouch for it.
+  const std::string known = readFile(server_->knownHosts());
+  writeFile(keys.path() / "revoked", "@revoked " + known + known);
+  writeFile(keys.path() / "ca", "@cert-authority " + readFile(server_->otherKeyKnownHosts()));
   std::vector<Row> rows = {
       {"Unknown", keyLogin(), keys.path() / "empty", "ssh-keyscan"},
       {"Changed", keyLogin(), server_->otherKeyKnownHosts(), "SHA256:"},
+      {"Revoked", keyLogin(), keys.path() / "revoked", "preklican (@revoked)"},
+      {"CertAuthority", keyLogin(), keys.path() / "ca",
+       "(host certificates) pa program ne podpira"},
   };
   if (server_->passwordLogins()) {
     rows.push_back({"WrongPassword", "geslo=narobe", server_->knownHosts(), "12322"});
@@ -121,6 +129,80 @@ TEST_F(SftpJob, AnUnknownOrChangedHostKeyOrAWrongPasswordEndsTheStart) {
     EXPECT_NE(outcome.errors.find(row.mark), std::string::npos) << row.name << outcome.errors;
     EXPECT_EQ(readFile(local_.path() / "s.csv"), "stays") << row.name;
     EXPECT_FALSE(fs::exists(remote_ / "s.csv")) << row.name;
+  }
+}
+
+// A key file that will not do ends the start (exit 4) before anything is sent, saying which
+// file and why; a link to a good key is a good key.
+TEST_F(SftpJob, AKeyFileThatWillNotDoEndsTheStartSayingWhy) {
+  TempDir keys;
+  const auto copy = [&](const fs::path& from, const std::string& name, fs::perms mode) {
+    fs::copy_file(from, keys.path() / name);
+    fs::permissions(keys.path() / name, mode);
+    return keys.path() / name;
+  };
+  const auto owner = fs::perms::owner_read | fs::perms::owner_write;
+  const fs::path good = copy(server_->clientKey(), "good", owner);
+  fs::create_symlink(good, keys.path() / "link");
+  const fs::path fifo = keys.path() / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  struct Row {
+    const char* name;
+    fs::path key;
+    std::string passphrase;
+    int exitStatus;
+    std::string mark;
+  };
+  const std::vector<Row> rows = {
+      {"Good", good, "", kCompleted, ""},
+      {"ALinkToIt", keys.path() / "link", "", kCompleted, ""},
+      {"Missing", keys.path() / "none", "", kConnectionFailed,
+       "datoteke " + keys.prefix() + "none ni"},
+      {"Unreadable", copy(server_->clientKey(), "closed", fs::perms::none), "", kConnectionFailed,
+       "ta uporabnik ne sme brati"},
+      {"OthersMayRead",
+       copy(server_->clientKey(), "open", owner | fs::perms::group_read | fs::perms::others_read),
+       "", kConnectionFailed, "chmod 600 " + keys.prefix() + "open"},
+      {"AFifo", fifo, "", kConnectionFailed, keys.prefix() + "fifo ni navadna datoteka"},
+      {"ThePublicKey", copy(server_->clientKey().string() + ".pub", "key.pub", owner), "",
+       kConnectionFailed, "je javni ključ, ne zasebni"},
+      {"LockedWithoutPassphrase", copy(server_->lockedClientKey(), "locked", owner), "",
+       kConnectionFailed, "je zaklenjen z geslom, geslo pa je prazno"},
+      {"WrongPassphrase", keys.path() / "locked", "narobe", kConnectionFailed,
+       "geslo ne odklene ključa v " + keys.prefix() + "locked"},
+      {"RightPassphrase", keys.path() / "locked", TestSshServer::kKeyPassphrase, kCompleted, ""},
+  };
+  // Each row is a job of its own, all running at once (nearly all their time is the program's
+  // fixed waits).
+  struct Run {
+    ProgramFolder program;
+    TempDir work;
+    std::unique_ptr<SkyhaulProcess> process;
+  };
+  std::vector<std::unique_ptr<Run>> runs;
+  for (const auto& row : rows) {
+    auto& run = *runs.emplace_back(std::make_unique<Run>());
+    writeFile(local_.path() / (std::string(row.name) + ".csv"), row.name);
+    run.program.writeIni(jobSettings(*server_, remote_, local_,
+                                     "kljuc=" + row.key.string() + "\ngeslo=" + row.passphrase,
+                                     server_->knownHosts()));
+    RunOptions options;
+    // Named on the command line, the section stands as written (an empty geslo stays empty).
+    options.arguments = {"job," + std::string(row.name) + ".csv,UP"};
+    options.workingDirectory = run.work.path();
+    options.environment = {"SKYHAUL_VERBOSE=1"};
+    // Root reads every file: the modes count only without that privilege.
+    options.obeyFileModes = true;
+    run.process = run.program.start(options);
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE(row.name);
+    const RunOutcome outcome = runs[i]->process->finish();
+    EXPECT_EQ(outcome.exitStatus, row.exitStatus) << outcome.errors;
+    EXPECT_FALSE(outcome.hung);
+    EXPECT_NE(outcome.errors.find(row.mark), std::string::npos) << outcome.errors;
+    EXPECT_EQ(fs::exists(remote_ / (std::string(row.name) + ".csv")), row.exitStatus == kCompleted);
   }
 }
 
@@ -146,6 +228,59 @@ TEST(SftpJobResume, ADownloadCutMidFileIsTakenUpOnTheNextAttempt) {
   EXPECT_TRUE(readFile(local.path() / "cut.bin") == patternBytes(kSize, 5));
   EXPECT_FALSE(fs::exists(remote / "cut.bin"));
   EXPECT_TRUE(holdsStatus(outcome, "cut.bin", "nadaljevano od bajta")) << outcome.errors;
+}
+
+// Against the tests' own SFTP server behind sshd, which lies where told to.
+class SftpJobLies : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<TestSshServer>(TestSshServer::FakeSftp{});
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  RunOutcome run(const fs::path& remote, const std::string& login, const std::string& command) {
+    program_.writeIni(jobSettings(*server_, remote, local_, login, server_->knownHosts()));
+    return runJob(program_, work_, command);
+  }
+
+  static inline std::unique_ptr<TestSshServer> server_;
+  ProgramFolder program_;
+  TempDir local_;
+  TempDir work_;
+};
+
+// A listed name that holds "/" or is empty is no name of that folder: it is left out with its
+// status line, never cut to a part of it and fetched.
+TEST_F(SftpJobLies, AListedNameHoldingASlashIsLeftOutNotCut) {
+  const fs::path remote = server_->root() / "slashes";
+  fs::create_directories(remote);
+  writeFile(remote / "ok.csv", "fine");
+  writeFile(remote / "passwd", "not this one");
+  server_->setLies("extra-names /etc/passwd|sub/x.csv|\n");
+  const RunOutcome outcome = run(remote, "kljuc=" + server_->clientKey().string(), "*,DOWN");
+  EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
+  EXPECT_EQ(readFile(local_.path() / "ok.csv"), "fine");
+  EXPECT_EQ(readFile(local_.path() / "passwd"), "not this one");  // its own, listed as itself
+  EXPECT_FALSE(fs::exists(local_.path() / "x.csv"));
+  const char* leftOut = "izpuščena: takega imena lokalna datoteka ne more imeti";
+  EXPECT_TRUE(holdsStatus(outcome, "/etc/passwd", leftOut)) << outcome.errors;
+  EXPECT_TRUE(holdsStatus(outcome, "sub/x.csv", leftOut)) << outcome.errors;
+}
+
+// A server that quotes the passphrase back in its refusals: the text shown and logged masks it.
+TEST_F(SftpJobLies, APasswordTheServerQuotesIsMasked) {
+  const std::string secret = TestSshServer::kKeyPassphrase;
+  server_->setLies("quote " + secret + "\n");
+  writeFile(local_.path() / "q.csv", "q");
+  const RunOutcome failed =
+      run(server_->root() / "missing",
+          "kljuc=" + server_->lockedClientKey().string() + "\ngeslo=" + secret, "q.csv,UP");
+  EXPECT_EQ(failed.exitStatus, kFileFailed) << failed.errors;
+  const std::string log = readFile(work_.path() / "SKYHAUL.log");
+  for (const std::string& text : {failed.errors, failed.output, log}) {
+    EXPECT_EQ(text.find(secret), std::string::npos) << text;
+  }
+  EXPECT_NE(log.find("****"), std::string::npos) << log;
 }
 
 }  // namespace

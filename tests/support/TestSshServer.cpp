@@ -128,6 +128,16 @@ std::string firstLine(const std::filesystem::path& path) {
 }  // namespace
 
 TestSshServer::TestSshServer(std::size_t cutFirstSession) : cutFirstSession_(cutFirstSession) {
+  start();
+}
+
+TestSshServer::TestSshServer(FakeSftp) : cutFirstSession_(0), fake_(true) { start(); }
+
+void TestSshServer::setLies(const std::string& lies) const {
+  writeFile(keys_.path() / "lies", lies);
+}
+
+void TestSshServer::start() {
   testUser();
   std::filesystem::permissions(keys_.path(), std::filesystem::perms(0755));
   if (geteuid() == 0) {
@@ -202,6 +212,11 @@ void TestSshServer::makeKeys() {
 // (head -c holds it back) and ends after the count. The folder made first marks the cut as
 // done, atomically, for later sessions.
 std::string TestSshServer::sessionCommand() const {
+  if (fake_) {
+    const auto script = std::filesystem::path(SKYHAUL_TEST_SERVER).parent_path() / "sftp_server.py";
+    return "exec /usr/bin/python3 " + script.string() + " " + root().string() + " " +
+           (keys_.path() / "lies").string() + " 2>>" + (keys_.path() / "sftp.log").string();
+  }
   const std::string server = std::string(kSftpServer) + " -e -l INFO -d " + root().string() +
                              " 2>>" + (keys_.path() / "sftp.log").string();
   if (cutFirstSession_ == 0) return "exec " + server;

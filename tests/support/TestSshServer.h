@@ -24,6 +24,10 @@ class TestSshServer {
   // SFTP session is served by OpenSSH's sftp-server whose output ends after that many bytes
   // (the session's channel closes mid-reply, as when a link drops); later ones are whole.
   explicit TestSshServer(std::size_t cutFirstSession = 0);
+  // Sessions served by the tests' own small SFTP server (support/sftp_server.py) in place of
+  // OpenSSH's, over the same sshd: it lies where setLies() says.
+  struct FakeSftp {};
+  explicit TestSshServer(FakeSftp);
   // Stops sshd and every process serving a connection.
   ~TestSshServer();
   TestSshServer(const TestSshServer&) = delete;
@@ -52,12 +56,16 @@ class TestSshServer {
   // What sshd wrote to its log (LogLevel DEBUG1: each authentication request is a line), then
   // what sftp-server logged (LogLevel INFO: each request that changes something is a line).
   std::string log() const;
+  // The lies the fake SFTP server tells from the next session on, one "name value" a line (see
+  // support/sftp_server.py).
+  void setLies(const std::string& lies) const;
   // Kills every process serving a connection (the listener stays): sessions drop mid-way.
   void dropSessions();
   // Stops (true) or continues (false) every process serving a connection: a silent server.
   void stallSessions(bool stalled);
 
  private:
+  void start();
   void makeKeys();
   std::string sessionCommand() const;
   void writeConfig();
@@ -69,6 +77,7 @@ class TestSshServer {
   TempDir root_;
   std::string fingerprint_;
   std::size_t cutFirstSession_;
+  bool fake_ = false;
   pid_t pid_ = -1;
   int port_ = 0;
 };

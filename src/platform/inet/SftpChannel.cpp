@@ -76,7 +76,7 @@ Status SftpChannel::open() {
   outbox_ = initPacket();
   SftpReply reply;
   if (const Status sent = flush(); !sent) return sent;
-  if (const Status read = readPacket(reply); !read) return read;
+  if (const Status read = readPacket(reply, timeout_); !read) return read;
   const auto packet = decodePacket(reply.bytes);
   const auto version = packet ? decodeVersion(*packet) : std::nullopt;
   if (!version || packet->type != Type::Version || version->version != kProtocolVersion) {
@@ -110,13 +110,19 @@ Status SftpChannel::flush() {
   return {};
 }
 
-Status SftpChannel::receive(std::uint32_t id, SftpReply& reply) {
+Status SftpChannel::receive(std::uint32_t id, SftpReply& reply, std::chrono::milliseconds limit) {
   if (!lost_) return lost_;
   if (takeEarly(id, reply)) return {};
   if (findRequest(id) == inFlight_.end()) return protocolFailure();  // never sent
   if (const Status sent = flush(); !sent) return sent;
+  // The replies that come first count against `limit` too: it bounds the whole wait.
+  const auto started = std::chrono::steady_clock::now();
   while (true) {
-    if (const Status read = readPacket(reply); !read) return read;
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    const auto left = limit == std::chrono::milliseconds::max() ? limit : limit - waited;
+    if (left.count() <= 0) return lost_ = Status(ErrorCode::InternetTimeout);
+    if (const Status read = readPacket(reply, std::min(left, timeout_)); !read) return read;
     const std::uint32_t got = idOf(reply);
     const auto request = findRequest(got);
     if (request == inFlight_.end()) return lost_ = protocolFailure();  // nobody asked
@@ -151,19 +157,26 @@ Status SftpChannel::callForOk(std::uint32_t id, const std::string& packet) {
 
 // One whole packet, within the reply timeout; a length out of bounds ends the session (what
 // follows could not be found).
-Status SftpChannel::readPacket(SftpReply& reply) {
-  const Bounded bounded(watchdog_, timeout_);
+Status SftpChannel::readPacket(SftpReply& reply, std::chrono::milliseconds limit) {
+  const Bounded bounded(watchdog_, limit);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto left = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now());
+  };
   char header[4];
-  if (const Status read = readExactly(header, sizeof header); !read) return lost_ = read;
+  if (const Status read = readExactly(header, sizeof header, left()); !read) return lost_ = read;
   const auto length = packetLength(std::string_view(header, sizeof header));
   if (!length) return lost_ = protocolFailure();
   reply.bytes.resize(*length);
-  if (const Status read = readExactly(reply.bytes.data(), *length); !read) return lost_ = read;
+  if (const Status read = readExactly(reply.bytes.data(), *length, left()); !read) {
+    return lost_ = read;
+  }
   return {};
 }
 
-Status SftpChannel::readExactly(char* data, std::size_t size) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout_;
+Status SftpChannel::readExactly(char* data, std::size_t size, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   while (size > 0) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());

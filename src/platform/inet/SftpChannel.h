@@ -41,8 +41,11 @@ class SftpChannel {
   Status send(std::uint32_t id, const std::string& packet);
   // Sends what is queued.
   Status flush();
-  // Waits for the reply to request `id`, keeping those that come first for their own waits.
-  Status receive(std::uint32_t id, SftpReply& reply);
+  // Waits for the reply to request `id`, keeping those that come first for their own waits;
+  // each packet within the reply timeout, and the whole wait within `limit`. A wait that runs
+  // out ends the session (the stream is out of step).
+  Status receive(std::uint32_t id, SftpReply& reply,
+                 std::chrono::milliseconds limit = std::chrono::milliseconds::max());
   // Forgets request `id`: its reply is dropped when it comes.
   void abandon(std::uint32_t id);
 
@@ -57,8 +60,8 @@ class SftpChannel {
     bool wanted;
   };
 
-  Status readPacket(SftpReply& reply);
-  Status readExactly(char* data, std::size_t size);
+  Status readPacket(SftpReply& reply, std::chrono::milliseconds limit);
+  Status readExactly(char* data, std::size_t size, std::chrono::milliseconds limit);
   Status broken();
   bool takeEarly(std::uint32_t id, SftpReply& reply);
   std::vector<Request>::iterator findRequest(std::uint32_t id);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/inet/Report.h"
+#include "platform/inet/SftpKeyFile.h"
 #include "platform/inet/SftpKnownHosts.h"
 #include "platform/inet/SftpLink.h"
 #include "platform/inet/SftpSession.h"
@@ -66,14 +67,11 @@ int answerPasswordPrompts(ssh_session session, const std::string& password) {
 }
 
 Status logInWithKey(ssh_session session, const SftpLogin& login, std::string& detail) {
-  ssh_key raw = nullptr;
-  const char* passphrase = login.password.empty() ? nullptr : login.password.c_str();
-  if (ssh_pki_import_privkey_file(login.privateKeyFile.c_str(), passphrase, nullptr, nullptr,
-                                  &raw) != SSH_OK) {
-    detail = login.privateKeyFile;
-    return ErrorCode::SshKeyUnreadable;
+  SshKeyHandle key;
+  if (const Status loaded = loadPrivateKey(login.privateKeyFile, login.password, key); !loaded) {
+    detail = loaded.reason();
+    return loaded.code();
   }
-  const SshKeyHandle key(raw);
   if (ssh_userauth_publickey(session, nullptr, key.get()) == SSH_AUTH_SUCCESS) return {};
   detail = ssh_get_error(session);
   return ErrorCode::SshLoginRefused;

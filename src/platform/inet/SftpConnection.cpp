@@ -1,5 +1,6 @@
 #include "platform/inet/SftpConnection.h"
 
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -95,6 +96,10 @@ std::unique_ptr<FtpFind> SftpConnection::findFirstFile(const std::string& mask, 
   for (auto& entry : listed) {
     if (matches(parts.pattern, entry.fileName)) found.push_back(std::move(entry));
   }
+  // A listed name asked for again is itself, not a pattern: "x?.csv" is the file of that name
+  // before "x1.csv", whatever the server's order.
+  std::stable_partition(found.begin(), found.end(),
+                        [&](const FindData& entry) { return entry.fileName == parts.pattern; });
   if (found.empty()) {
     fail(ErrorCode::NoMoreFiles);
     return nullptr;

@@ -23,7 +23,8 @@ class SftpConnection final : public RemoteSession {
   std::optional<platform::DigestAlgorithm> strongestDigest() const override { return {}; }
   bool digest(const std::string& remote, platform::DigestAlgorithm algorithm,
               std::chrono::milliseconds timeout, std::string& hex) override;
-  // A plain name is asked for alone (stat); a mask lists its folder and matches the names here.
+  // A plain name is asked for alone (stat); a mask lists its folder and matches the names here,
+  // an entry named exactly like the mask first (a listed "x?.csv" asked for again is itself).
   std::unique_ptr<FtpFind> findFirstFile(const std::string& mask, FindData& first) override;
   SizeReport reportStoredSize(const std::string& remote, std::int64_t& size) override;
   bool getCurrentDirectory(std::string& directory) override;

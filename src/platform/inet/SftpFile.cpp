@@ -30,7 +30,8 @@ SftpFile::SftpFile(std::shared_ptr<SftpLink> link, std::string handle, std::stri
       path_(std::move(path)),
       writing_(writing),
       offset_(offset),
-      requested_(offset) {}
+      requested_(offset),
+      floor_(link_->timeouts.data) {}
 
 SftpFile::~SftpFile() { static_cast<void>(close()); }
 
@@ -59,7 +60,7 @@ bool SftpFile::fillAhead() {
                                     .u32(kBlock)
                                     .finish();
     if (!report(channel.send(id, request))) return false;
-    pending_.push_back({id, requested_});
+    pending_.push_back({id, requested_, kBlock});
     requested_ += kBlock;
   }
   return true;
@@ -71,7 +72,7 @@ bool SftpFile::takeNext() {
   const Pending next = pending_.front();
   pending_.pop_front();
   SftpReply reply;
-  Status status = link_->sftp->receive(next.id, reply);
+  Status status = awaitReply(next.id, reply, 0);
   std::size_t got = 0;
   readyAt_ = readyEnd_ = 0;
   if (status && reply.type() == sftp::Type::Status) {
@@ -99,6 +100,24 @@ bool SftpFile::takeNext() {
   endSeen_ = got == 0;
   requested_ = next.offset + static_cast<std::int64_t>(got);
   return true;
+}
+
+// Waits for the reply to `id` within what is left of the progress floor. What it moved counts
+// against the floor: the bytes of a read's data, or `written` once a write is confirmed.
+Status SftpFile::awaitReply(std::uint32_t id, SftpReply& reply, std::size_t written) {
+  if (floor_.expired()) return ErrorCode::InternetTimeout;
+  std::size_t moved = 0;
+  return floor_.measure(moved, [&](std::chrono::milliseconds limit) {
+    Status status = link_->sftp->receive(id, reply, limit);
+    if (!status) return status;
+    if (reply.type() == sftp::Type::Data) {
+      const auto data = sftp::decodeData(reply.body());
+      moved = data ? data->size() : 0;
+    } else if (written > 0 && statusOf(reply)) {
+      moved = written;
+    }
+    return status;
+  });
 }
 
 // Forgets the requests in flight: their answers are dropped as they come.
@@ -133,7 +152,7 @@ bool SftpFile::sendBlock(std::string_view block) {
                                   .string(block)
                                   .finish();
   if (const Status sent = channel.send(id, request); !sent) return fail(sent);
-  pending_.push_back({id, requested_});
+  pending_.push_back({id, requested_, block.size()});
   requested_ += static_cast<std::int64_t>(block.size());
   return true;
 }
@@ -144,7 +163,7 @@ bool SftpFile::confirmWrites(std::size_t keep) {
     const Pending oldest = pending_.front();
     pending_.pop_front();
     SftpReply reply;
-    Status status = link_->sftp->receive(oldest.id, reply);
+    Status status = awaitReply(oldest.id, reply, oldest.size);
     if (status) status = statusOf(reply);
     if (!status) return fail(status);
   }

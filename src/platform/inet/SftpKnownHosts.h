@@ -16,7 +16,9 @@ std::string defaultKnownHostsFile();
 
 // After the key exchange of `session` (whose known_hosts option is `file`): success when the
 // file holds the server's key; SshHostUnknown or SshHostKeyChanged otherwise, with `detail`
-// telling the key's type and SHA256 fingerprint and how to add it once checked.
+// telling the key's type and SHA256 fingerprint and how to add it once checked. A key on an
+// "@revoked" line is refused (SshHostUnknown) whatever else the file says; "@cert-authority"
+// lines vouch for nothing (host certificates are not checked), and the detail says so.
 Status checkHostKey(ssh_session session, const std::string& host, int port, const std::string& file,
                     std::string& detail);
 

@@ -1,5 +1,7 @@
 #include "platform/inet/SftpSession.h"
 
+#include "platform/PartFile.h"
+#include "platform/PathParts.h"
 #include "platform/inet/Listing.h"
 #include "platform/inet/Report.h"
 #include "platform/inet/SftpLink.h"
@@ -12,8 +14,16 @@ namespace {
 constexpr std::uint32_t kNewFileMode = 0644;
 constexpr std::uint32_t kNewFolderMode = 0755;
 constexpr const char* kPosixRename = "posix-rename@openssh.com";
+// A listing may take this many time limits as a whole: a server that paces its entries just
+// above the progress floor would otherwise hold the job for weeks before the bounds end it.
+constexpr int kListingTimeLimits = 10;
 
 bool isDotEntry(std::string_view name) { return name == "." || name == ".."; }
+
+// A STATUS the server answered with, rather than a session that broke or ran out of time.
+bool isServerRefusal(const Status& status) {
+  return status.code() >= ErrorCode::SftpEndOfFile && status.code() <= ErrorCode::SftpNoMedia;
+}
 
 // A request that names one path.
 std::string pathPacket(sftp::Type type, std::uint32_t id, const std::string& path) {
@@ -51,13 +61,15 @@ class FolderHandle {
     const std::uint32_t id = channel_.nextId();
     return handleOf(channel_, pathPacket(sftp::Type::Opendir, id, path), id, handle_);
   }
-  // The next batch of entries; an empty batch at the end.
-  Status next(SftpReply& reply, std::vector<sftp::NameEntry>& batch) {
+  // The next batch of entries, within `limit`; an empty batch at the end.
+  Status next(SftpReply& reply, std::vector<sftp::NameEntry>& batch,
+              std::chrono::milliseconds limit) {
     batch.clear();
     const std::uint32_t id = channel_.nextId();
     const std::string request =
         sftp::PacketWriter(sftp::Type::Readdir, id).string(handle_).finish();
-    if (Status status = channel_.call(id, request, reply); !status) return status;
+    if (Status status = channel_.send(id, request); !status) return status;
+    if (Status status = channel_.receive(id, reply, limit); !status) return status;
     if (reply.type() == sftp::Type::Status && sftp::decodeStatus(reply.body()) &&
         sftp::decodeStatus(reply.body())->code == sftp::kStatusEof) {
       return {};
@@ -117,27 +129,46 @@ bool SftpSession::setCurrentFolder(const std::string& folder) {
   return true;
 }
 
+// Every entry counts toward the bounds, "." and ".." too (a server that sends nothing else
+// would otherwise never reach them); the listing moves at least as much as FTP's must, and ends
+// within its deadline however the server paces it.
 bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries) {
   entries.clear();
   const std::string path = resolve(folder);
   FolderHandle dir(*link_->sftp);
   if (!report(dir.open(path))) return false;
+  ProgressFloor floor(link_->timeouts.data);
+  const Deadline deadline(link_->timeouts.data * kListingTimeLimits);
+  std::size_t count = 0;
   std::size_t bytes = 0;
   SftpReply reply;
   std::vector<sftp::NameEntry> batch;
   while (true) {
-    if (const Status status = dir.next(reply, batch); !status) {
+    const bool late = floor.expired() || deadline.expired();
+    Status status = late ? Status(ErrorCode::InternetTimeout) : Status();
+    std::size_t moved = 0;
+    if (status) {
+      status = floor.measure(
+          moved,
+          [&](std::chrono::milliseconds limit) {
+            Status read = dir.next(reply, batch, limit);
+            moved = read ? reply.bytes.size() : 0;
+            return read;
+          },
+          deadline.remaining());
+    }
+    if (!status) {
       entries.clear();
       return report(status);
     }
     if (batch.empty()) break;
     for (const sftp::NameEntry& entry : batch) {
-      if (isDotEntry(entry.name)) continue;
       bytes += entry.name.size() + 1;
-      if (entries.size() >= kMaxListingEntries || bytes > kMaxListingBytes) {
+      if (++count > kMaxListingEntries || bytes > kMaxListingBytes) {
         entries.clear();
         return report(ErrorCode::FtpListingTooLong);
       }
+      if (isDotEntry(entry.name)) continue;
       FindData data;
       data.fileName.assign(entry.name);
       data.fileSize = static_cast<std::int64_t>(entry.attributes.size.value_or(0));
@@ -146,7 +177,10 @@ bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries
       entries.push_back(std::move(data));
     }
   }
-  followLinks(path, entries);
+  if (const Status followed = followLinks(path, entries, floor, deadline); !followed) {
+    entries.clear();
+    return report(followed);
+  }
   return true;
 }
 
@@ -154,11 +188,13 @@ bool SftpSession::stat(const std::string& path, SftpStat& info) {
   return report(statResolved(resolve(path), info));
 }
 
-Status SftpSession::statResolved(const std::string& path, SftpStat& info) {
+Status SftpSession::statResolved(const std::string& path, SftpStat& info,
+                                 std::chrono::milliseconds limit) {
   SftpChannel& channel = *link_->sftp;
   const std::uint32_t id = channel.nextId();
   SftpReply reply;
-  Status status = channel.call(id, pathPacket(sftp::Type::Stat, id, path), reply);
+  Status status = channel.send(id, pathPacket(sftp::Type::Stat, id, path));
+  if (status) status = channel.receive(id, reply, limit);
   if (status) status = expect(reply, sftp::Type::Attrs);
   if (!status) return status;
   const auto attributes = sftp::decodeAttributes(reply.body());
@@ -168,16 +204,30 @@ Status SftpSession::statResolved(const std::string& path, SftpStat& info) {
 }
 
 // A link is followed, so a link to a file lists as that file; one that leads nowhere stays a
-// link. Only once the whole folder is read and within the bounds: each link costs a request.
-void SftpSession::followLinks(const std::string& folder, std::vector<FindData>& entries) {
+// link. Only once the whole folder is read and within the bounds: each link costs a request,
+// and the answers count toward the listing's progress floor.
+Status SftpSession::followLinks(const std::string& folder, std::vector<FindData>& entries,
+                                ProgressFloor& floor, const Deadline& deadline) {
   for (FindData& entry : entries) {
     if (!entry.isLink) continue;
+    if (floor.expired() || deadline.expired()) return ErrorCode::InternetTimeout;
     SftpStat target;
-    if (!statResolved(resolveSftpPath(folder, entry.fileName), target)) continue;
+    std::size_t moved = 0;
+    const Status found = floor.measure(
+        moved,
+        [&](std::chrono::milliseconds limit) {
+          Status asked = statResolved(resolveSftpPath(folder, entry.fileName), target, limit);
+          moved = entry.fileName.size() + 1;
+          return asked;
+        },
+        deadline.remaining());
+    if (!found && !isServerRefusal(found)) return found;
+    if (!found) continue;
     entry.isLink = false;
     entry.isDirectory = target.isDirectory;
     entry.fileSize = target.size;
   }
+  return {};
 }
 
 std::unique_ptr<SftpFile> SftpSession::open(const std::string& path, std::uint32_t flags,
@@ -226,11 +276,33 @@ bool SftpSession::rename(const std::string& existing, const std::string& newName
   }
   const Status refused = renameResolved(from, to);
   if (refused) return true;
-  // A plain rename refuses an existing target: remove the target file, then rename once more.
+  // Only a refusal that may mean "the target exists" is worth the way round; any other (no
+  // permission) is the answer.
+  if (refused.code() != ErrorCode::SftpFailure &&
+      refused.code() != ErrorCode::SftpFileAlreadyExists) {
+    return report(refused);
+  }
   SftpStat target;
   if (!statResolved(to, target) || target.isDirectory) return report(refused);
-  if (!report(pathRequest(*link_->sftp, sftp::Type::Remove, to))) return false;
-  return report(renameResolved(from, to));
+  return report(replaceByWayOfAside(from, to, refused));
+}
+
+// The old file steps aside under a hidden name of its own, the new one takes the name, and only
+// then the old one goes: at every moment the server holds one version or the other. When the new
+// one cannot take the name, the old one is put back.
+Status SftpSession::replaceByWayOfAside(const std::string& from, const std::string& to,
+                                        const Status& refused) {
+  const std::string aside = platform::folderPrefixOf(to) + platform::newPartFileName();
+  if (!renameResolved(to, aside)) return refused;
+  const Status placed = renameResolved(from, to);
+  if (placed) {
+    // A copy of the old version that stays behind costs room, not data.
+    static_cast<void>(pathRequest(*link_->sftp, sftp::Type::Remove, aside));
+    return {};
+  }
+  if (renameResolved(aside, to)) return placed;
+  return Status(placed.code(), placed.reason() + " (prejšnja različica datoteke " + to +
+                                   " je ostala pod imenom " + aside + ")");
 }
 
 Status SftpSession::renameResolved(const std::string& from, const std::string& to) {

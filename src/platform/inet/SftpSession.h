@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/inet/Deadline.h"
 #include "platform/inet/InternetLibrary.h"
 #include "platform/inet/Status.h"
 
@@ -46,7 +47,8 @@ struct SftpStat {
 
 namespace detail {
 struct SftpLink;
-}
+struct SftpReply;
+}  // namespace detail
 class SftpFile;
 
 class SftpSession {
@@ -70,8 +72,9 @@ class SftpSession {
 
   // The entries of `folder` in the server's order, without "." and "..", names as sent. Links
   // are followed: one that names a file is listed as a file with the file's size; one that
-  // cannot be followed keeps isLink. Beyond kMaxListingEntries or kMaxListingBytes:
-  // FtpListingTooLong, nothing kept.
+  // cannot be followed keeps isLink. Beyond kMaxListingEntries or kMaxListingBytes (every entry
+  // counted, "." and ".." too): FtpListingTooLong; moving less than FTP's progress floor, or
+  // taking longer than ten data time limits as a whole: InternetTimeout; nothing kept.
   bool list(const std::string& folder, std::vector<FindData>& entries);
   bool stat(const std::string& path, SftpStat& info);
 
@@ -83,7 +86,9 @@ class SftpSession {
 
   // Renames over an existing `newName`: in one step with the server's
   // posix-rename@openssh.com where it offers it; elsewhere a plain rename, and when that is
-  // refused and `newName` is a file, removes it and renames again (not atomic).
+  // refused as failed or existing and `newName` is a file, by way of a hidden name the old file
+  // steps aside to (not atomic, but never without one version or the other; the old one is
+  // put back when the new one cannot take its place). Another refusal changes nothing.
   bool rename(const std::string& existing, const std::string& newName);
   bool remove(const std::string& path);
   bool createDirectory(const std::string& path);
@@ -93,9 +98,13 @@ class SftpSession {
 
  private:
   std::string resolve(const std::string& path) const;
-  detail::Status statResolved(const std::string& path, SftpStat& info);
+  detail::Status statResolved(const std::string& path, SftpStat& info,
+                              std::chrono::milliseconds limit = std::chrono::milliseconds::max());
   detail::Status renameResolved(const std::string& from, const std::string& to);
-  void followLinks(const std::string& folder, std::vector<FindData>& entries);
+  detail::Status replaceByWayOfAside(const std::string& from, const std::string& to,
+                                     const detail::Status& refused);
+  detail::Status followLinks(const std::string& folder, std::vector<FindData>& entries,
+                             detail::ProgressFloor& floor, const detail::Deadline& deadline);
   std::unique_ptr<SftpFile> open(const std::string& path, std::uint32_t flags, bool writing,
                                  std::int64_t offset);
 
@@ -128,7 +137,9 @@ class SftpFile {
   struct Pending {
     std::uint32_t id;
     std::int64_t offset;
+    std::size_t size;
   };
+  detail::Status awaitReply(std::uint32_t id, detail::SftpReply& reply, std::size_t written);
   bool fillAhead();
   bool takeNext();
   void dropPending();
@@ -152,6 +163,7 @@ class SftpFile {
   std::size_t readyEnd_ = 0;     // to here
   detail::Status failure_;       // the first failure of a write, which every later call reports
   std::optional<bool> closed_;
+  detail::ProgressFloor floor_;  // as FTP's data transfers: a server that trickles is a stall
 };
 
 // `path` resolved against `folder` ("" is the server's starting folder): an absolute path

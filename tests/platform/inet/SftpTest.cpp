@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/inet/SftpConnection.h"
 #include "platform/inet/SftpSession.h"
 #include "support/TempDir.h"
 #include "support/TestSshServer.h"
@@ -406,6 +407,140 @@ TEST_F(SftpTest, AStalledServerFailsWithinTheBound) {
   EXPECT_FALSE(answered);
   EXPECT_EQ(lastError(), ErrorCode::InternetTimeout) << lastErrorDetail();
   EXPECT_LT(waited, sftpTimeouts().reply * 3);
+}
+
+// Against the tests' own SFTP server behind the same sshd, which lies where told to.
+class SftpLiesTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<TestSshServer>(TestSshServer::FakeSftp{});
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  static std::unique_ptr<SftpSession> connectTelling(
+      const std::string& lies, std::chrono::milliseconds data = sftpTimeouts().data) {
+    server_->setLies(lies);
+    SftpLogin login;
+    login.host = "127.0.0.1";
+    login.port = server_->port();
+    login.user = server_->user();
+    login.privateKeyFile = server_->clientKey().string();
+    login.knownHostsFile = server_->knownHosts().string();
+    login.timeouts = sftpTimeouts();
+    login.timeouts.data = data;
+    auto session = SftpSession::connect(login);
+    EXPECT_NE(session, nullptr) << lastError() << " " << lastErrorDetail();
+    return session;
+  }
+
+  // A folder of its own in the served one, writable by the account.
+  static fs::path folder(const std::string& name) {
+    const auto path = server_->root() / name;
+    fs::create_directory(path);
+    if (geteuid() == 0) fs::permissions(path, fs::perms::all);
+    return path;
+  }
+
+  static std::vector<std::string> namesIn(const fs::path& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static inline std::unique_ptr<TestSshServer> server_;
+};
+
+// Without posix-rename, a refused rename over a published file never costs the only copy: the
+// old one steps aside and comes back when the new one cannot take its name, and a refusal that
+// cannot mean "it exists" touches nothing.
+TEST_F(SftpLiesTest, ARefusedRenameNeverCostsThePublishedFile) {
+  struct Row {
+    const char* name;
+    const char* lies;
+    bool published;
+    ErrorCode error;
+  };
+  const std::vector<Row> rows = {
+      {"RefusedAsExisting", "", true, ErrorCode::Success},
+      {"PermissionDenied", "deny-rename 1", false, ErrorCode::SftpPermissionDenied},
+      {"NewOneRefusedItsName", "refuse-rename-from new.txt", false, ErrorCode::SftpFailure},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path path = folder(std::string("rename-") + row.name);
+    test::writeFile(path / "old.txt", "old");
+    test::writeFile(path / "new.txt", "new");
+    auto session = connectTelling(row.lies);
+    ASSERT_NE(session, nullptr);
+    ASSERT_FALSE(session->offersPosixRename());
+    EXPECT_EQ(session->rename((path / "new.txt").string(), (path / "old.txt").string()),
+              row.published);
+    if (row.published) {
+      EXPECT_EQ(test::readFile(path / "old.txt"), "new");
+      EXPECT_EQ(namesIn(path), std::vector<std::string>{"old.txt"});
+    } else {
+      EXPECT_EQ(lastError(), row.error) << lastErrorDetail();
+      EXPECT_EQ(test::readFile(path / "old.txt"), "old");
+      EXPECT_EQ(test::readFile(path / "new.txt"), "new");
+      EXPECT_EQ(namesIn(path), (std::vector<std::string>{"new.txt", "old.txt"}));
+    }
+  }
+}
+
+// A listing and a download end however the server drags them out: every entry counts toward
+// the bounds, less than 1 KiB per time limit is a stall, as over FTP, and a listing paced just
+// above that ends at its deadline (ten time limits).
+TEST_F(SftpLiesTest, AListingOrReadThatNeverEndsFails) {
+  const fs::path path = folder("dragged");
+  test::writeFile(path / "f.bin", test::patternBytes(4000, 3));
+  struct Row {
+    const char* name;
+    const char* lies;
+    bool listing;
+    ErrorCode error;
+  };
+  const std::vector<Row> rows = {
+      {"OnlyDotsForEver", "dots-forever 1", true, ErrorCode::FtpListingTooLong},
+      {"AnEntryNowAndThen", "trickle-list 0.3", true, ErrorCode::InternetTimeout},
+      {"AByteNowAndThen", "trickle-read 0.3", false, ErrorCode::InternetTimeout},
+      {"JustAboveTheFloor", "trickle-list 0.2\ntrickle-name-size 600", true,
+       ErrorCode::InternetTimeout},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    // One second per time limit: the deadline comes after ten.
+    auto session = connectTelling(row.lies, std::chrono::milliseconds(1000));
+    ASSERT_NE(session, nullptr);
+    std::vector<FindData> entries;
+    std::string bytes;
+    const bool ended = row.listing ? session->list(path.string(), entries)
+                                   : download(*session, (path / "f.bin").string(), bytes);
+    EXPECT_FALSE(ended);
+    EXPECT_EQ(lastError(), row.error) << lastErrorDetail();
+    EXPECT_TRUE(entries.empty());
+  }
+}
+
+// A listed name asked for again is that very file, never a pattern for others.
+TEST_F(SftpTest, AListedNameWithWildcardsIsLookedUpAsItself) {
+  const fs::path path = server_->root() / "wild";
+  fs::create_directory(path);
+  test::writeFile(path / "x1.csv", "eleven bytes");
+  test::writeFile(path / "x?.csv", "four");
+  test::writeFile(path / "x*.csv", "seven b");
+  SftpConnection connection(connect());
+  for (const auto& [name, size] : std::vector<std::pair<std::string, std::int64_t>>{
+           {"x?.csv", 4}, {"x*.csv", 7}, {"x1.csv", 12}}) {
+    SCOPED_TRACE(name);
+    FindData first;
+    const auto find = connection.findFirstFile((path / name).string(), first);
+    ASSERT_NE(find, nullptr) << lastError();
+    EXPECT_EQ(first.fileName, name);
+    EXPECT_EQ(first.fileSize, size);
+  }
 }
 
 }  // namespace
