@@ -1,8 +1,9 @@
 #include "window/WindowModule.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
-#include <filesystem>
+#include <string>
 #include <utility>
 
 #include "SkyhaulModule.h"
@@ -41,39 +42,61 @@ class ModuleView final : public form::View {
   std::unique_ptr<form::View> view_;
 };
 
-// Beside the program first (a build folder), then where the package installs it; "" when
-// neither holds it.
-std::filesystem::path findModule() {
+// The module runs with every right of the job, so it is taken only as its installer left it
+// (platform::openInstalledFile), and a transfer never writes over it (the job leaves it out as
+// one of the program's own files). The first place that holds it decides; "" when none does.
+struct FoundModule {
+  std::string path;
+  int fd = -1;
+  std::string problem;
+};
+
+FoundModule findModule() {
+  std::string programDirectory;
   try {
-    const std::filesystem::path program = platform::executableDirectory();
-    for (const auto& path :
-         {program / kWindowModuleName, program / kWindowModuleFolder / kWindowModuleName}) {
-      if (std::filesystem::exists(path)) return path;
-    }
+    programDirectory = platform::executableDirectory();
   } catch (const std::exception&) {
-    // A program that cannot tell where it lives finds no module: the console runs.
+    return {};  // a program that cannot tell where it lives finds no module: the console runs
+  }
+  for (const std::string& path : windowModulePaths(programDirectory)) {
+    const platform::InstalledFile file = platform::openInstalledFile(path);
+    if (!file.missing) return {path, file.fd, file.problem};
   }
   return {};
+}
+
+// Loads the very file that was checked, whatever has been put under its name since.
+Module loadModule(const FoundModule& found, std::string& problem) {
+  const std::string opened = "/proc/self/fd/" + std::to_string(found.fd);
+  Module module(::dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL));
+  ::close(found.fd);
+  if (!module) {
+    const char* error = ::dlerror();
+    problem = "okenskega modula " + found.path + " ni mogoče naložiti (" +
+              std::string(error != nullptr ? error : "") + ")";
+  }
+  return module;
 }
 
 }  // namespace
 
 std::unique_ptr<form::View> openWindow(form::FrmUpdate& form, int argc, char** argv,
                                        std::string& problem) {
-  const std::filesystem::path path = findModule();
-  if (path.empty()) {
+  const FoundModule found = findModule();
+  if (found.path.empty()) {
     problem = std::string("okenski modul ") + std::string(kWindowModuleName) +
               " ni nameščen; prinese ga paket skyhaul-okno";
     return nullptr;
   }
-  Module module(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
-  if (!module) {
-    problem = std::string("okenskega modula ni mogoče naložiti: ") + ::dlerror();
+  if (found.fd < 0) {
+    problem = "okenskega modula " + found.path + " ni varno naložiti: " + found.problem;
     return nullptr;
   }
+  Module module = loadModule(found, problem);
+  if (!module) return nullptr;
   auto* open = reinterpret_cast<OpenWindow*>(::dlsym(module.get(), kOpenWindow));
   if (open == nullptr) {
-    problem = "okenski modul " + path.string() + " nima funkcije " + kOpenWindow;
+    problem = "okenski modul " + found.path + " nima funkcije " + kOpenWindow;
     return nullptr;
   }
   std::unique_ptr<form::View> view = open(form, argc, argv, problem);
