@@ -57,7 +57,8 @@ Izhodni status:
   2   opravilo je končala napaka, ki je ne obravnava (v dnevnik ni mogoče
       pisati, izvora ni mogoče pobrisati, lokalne mape ni, naknadnega
       programa ni mogoče zagnati); vzrok je izpisan na standardni napaki
-  3   končal ga je uporabnik (»Zapri« ali zaprtje okna)
+  3   končal ga je uporabnik (»Zapri« ali zaprtje okna), ali pa se je zaslon
+      okna izgubil; datoteka v prenosu ostane nedokončana
   4   povezave ob začetku ni bilo mogoče vzpostaviti (ime ni razrešeno,
       povezava zavrnjena ali čas potekel, prijava zavrnjena, rokovanje TLS
       ali potrdilo zavrnjeno); naknadni programi run1..run20 so se vseeno
