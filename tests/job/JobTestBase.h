@@ -75,7 +75,7 @@ class JobTest : public ::testing::Test {
     inet::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
                               std::chrono::milliseconds(3000)});
     form.attach(&view);
-    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);  // the job locks live here
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);  // the user's own, not the tester's
   }
 
   // A settings file whose section "job" points at the test server and the local folder.
