@@ -54,6 +54,16 @@ int openLockTarget(const std::string& settingsPath) {
   return ::open(folderOf(settingsPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+struct Descriptor {
+  explicit Descriptor(int opened) : fd(opened) {}
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  const int fd;
+};
+
 class DecisionLock {
  public:
   explicit DecisionLock(int fd) : fd_(fd) {
@@ -82,7 +92,8 @@ struct Holding {
   long holder = 0;
 };
 
-// The locks on the file of `info` within the range from `start`, as /proc/locks lists them:
+// The locks on the file of `info` within the range from `start`, as /proc/locks lists them
+// (the kernel's F_OFD_GETLK tells neither the holder nor, on every system, the lock at all):
 // "1: OFDLCK ADVISORY  READ -1 fe:00:733 1000 1000", waiters on lines of their own with "->".
 Holding findHolding(const struct stat& info, std::int64_t start) {
   std::array<char, 64> file{};
@@ -91,6 +102,8 @@ Holding findHolding(const struct stat& info, std::int64_t start) {
   const std::string wanted = file.data();
   Holding found;
   std::ifstream locks("/proc/locks");
+  // Without the list no run could tell another one is under way: refused rather than guessed.
+  if (!locks) throw SystemError("Zaklepov posla ni mogoče preveriti: /proc/locks ni berljiv");
   std::string line;
   while (std::getline(locks, line)) {
     std::istringstream words(line);
@@ -129,34 +142,23 @@ JobLock::~JobLock() {
 JobLock::Outcome JobLock::acquire(const std::string& settingsPath, const std::string& section,
                                   long& holder) {
   const std::string what = "Zaklepa posla na \"" + settingsPath + "\" ni mogoče vzeti";
-  const int fd = openLockTarget(settingsPath);
-  if (fd < 0) throwSystemError(what, errno);
+  const Descriptor target(openLockTarget(settingsPath));
+  if (target.fd < 0) throwSystemError(what, errno);
   struct stat info {};
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    ::close(fd);
-    throwSystemError(what, error);
-  }
+  if (::fstat(target.fd, &info) != 0) throwSystemError(what, errno);
   const std::int64_t start = rangeOf(section);
-  holder = 0;
-  {
-    const DecisionLock decision(fd);
-    const Holding holding = decision.held() ? findHolding(info, start) : Holding{true, 0};
-    if (!holding.running) {
-      if (!lockByte(fd, start)) {
-        const int error = errno;
-        ::close(fd);
-        throwSystemError(what, error);
-      }
-      lockByte(fd, start + 1 + ::getpid());  // only tells who holds it
-      if (fd_ >= 0) ::close(fd_);
-      fd_ = fd;
-      return Outcome::Acquired;
-    }
-    holder = holding.holder;
-  }
-  ::close(fd);
-  return Outcome::HeldElsewhere;
+  const DecisionLock decision(target.fd);
+  const Holding holding = decision.held() ? findHolding(info, start) : Holding{true, 0};
+  holder = holding.holder;
+  if (holding.running) return Outcome::HeldElsewhere;
+  if (!lockByte(target.fd, start)) throwSystemError(what, errno);
+  lockByte(target.fd, start + 1 + ::getpid());  // only tells who holds it
+  if (fd_ >= 0) ::close(fd_);
+  // The decision lets go of the same open file, which stays open here; no program the job
+  // starts may hold it.
+  fd_ = ::fcntl(target.fd, F_DUPFD_CLOEXEC, 0);
+  if (fd_ < 0) throwSystemError(what, errno);
+  return Outcome::Acquired;
 }
 
 }  // namespace skyhaul::platform
