@@ -63,7 +63,10 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
     if (type == QtWarningMsg || type == QtCriticalMsg) startWarning = firstLine(message);
     return;  // one line at most says why the window did not come
   }
-  if (runningForm != nullptr && displayBroken()) endForLostDisplay();
+  // Wayland offers no look at its connection here; Qt says so before it ends the process.
+  const bool waylandBroke = QGuiApplication::platformName() == QLatin1String("wayland") &&
+                            message.contains(QLatin1String("connection broke"));
+  if (runningForm != nullptr && (waylandBroke || displayBroken())) endForLostDisplay();
   if (qtHandler != nullptr) qtHandler(type, context, message);
 }
 
