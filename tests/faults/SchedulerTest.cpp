@@ -1,11 +1,6 @@
 // What a scheduler and an administrator rely on: one run of a job at a time, the program's own
 // files never sent away or written over, and a display that does not answer costing nothing.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "platform/JobLock.h"
 
 #include "faults/ConcurrentCases.h"
 
@@ -48,58 +43,6 @@ TEST(Scheduler, ASecondRunOfTheSameJobEndsAtOnceAndAKilledRunLeavesNoLock) {
   EXPECT_EQ(readFile(scene.localFile("slow.bin")), patternBytes(200000, 3));
   EXPECT_TRUE(std::filesystem::exists(scene.remote("slow.bin")));
   EXPECT_EQ(scene.logLines().size(), 2u) << scene.logText();  // x.txt, then slow.bin
-}
-
-// The timer's user runs the job (its run stands in here by the lock it holds: the user nobody,
-// who may read the settings); root starting the same job by hand ends with status 5, and
-// nothing but the settings file was needed for that.
-TEST(Scheduler, ARunByHandAsRootMeetsTheTimersRunOfAnotherUser) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
-  Scene scene;
-  scene.writeSettings();
-  const auto ini = scene.program.path() / "ftpjob.ini";
-  std::filesystem::permissions(scene.program.path(), std::filesystem::perms(0755));
-  std::filesystem::permissions(ini, std::filesystem::perms(0644));
-  writeFile(scene.localFile("a.txt"), "stays");
-  const auto before = std::distance(std::filesystem::directory_iterator(scene.program.path()),
-                                    std::filesystem::directory_iterator());
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t timer = ::fork();
-  if (timer == 0) {
-    ::close(ready[0]);
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(100);
-    platform::JobLock lock;
-    long holder = 0;
-    if (lock.acquire(ini.string(), "job", holder) != platform::JobLock::Outcome::Acquired) {
-      ::_exit(1);
-    }
-    [[maybe_unused]] const auto put = ::write(ready[1], "x", 1);
-    ::pause();
-    ::_exit(0);
-  }
-  ::close(ready[1]);
-  char byte = 0;
-  const bool held = ::read(ready[0], &byte, 1) == 1;
-  ::close(ready[0]);
-
-  const RunOutcome byHand = scene.start({"a.txt,UP,DEL"})->finish();
-  ::kill(timer, SIGKILL);
-  ::waitpid(timer, nullptr, 0);
-  ASSERT_TRUE(held);
-  EXPECT_EQ(byHand.exitStatus, kAlreadyRunning) << byHand.errors;
-  EXPECT_EQ(byHand.errors, "Posel \"job\" iz \"" + ini.string() + "\" že teče (proces " +
-                               std::to_string(timer) +
-                               "); ta zagon se konča, ne da bi kaj prenesel.\n");
-  EXPECT_EQ(readFile(scene.localFile("a.txt")), "stays");
-
-  const RunOutcome later = scene.start({"a.txt,UP,DEL"})->finish();
-  EXPECT_EQ(later.exitStatus, kCompleted) << later.errors;
-  EXPECT_FALSE(std::filesystem::exists(scene.localFile("a.txt")));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scene.program.path()),
-                          std::filesystem::directory_iterator()),
-            before)
-      << "a lock file was left behind";
 }
 
 // With no localdir the local folder is the program's own, here also the working folder.

@@ -95,9 +95,6 @@ TEST_F(WindowModule, AModuleOthersCouldHaveWrittenIsNotLoaded) {
   };
   const std::vector<Row> rows = {
       {"as installed", [] {}, ""},
-      {"group writable",
-       [&] { fs::permissions(module(), fs::perms::group_write, fs::perm_options::add); },
-       "v datoteko lahko pišejo tudi drugi uporabniki"},
       {"world writable",
        [&] { fs::permissions(module(), fs::perms::others_write, fs::perm_options::add); },
        "v datoteko lahko pišejo tudi drugi uporabniki"},
