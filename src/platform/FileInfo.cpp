@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileDescriptor.h"
 #include "platform/PathParts.h"
 
 namespace skyhaul::platform {
@@ -32,26 +33,17 @@ enum class Step { NoLink, Followed, Failed };
 // When `at` is a link of a trusted user, `at` becomes the name it leads to. The link is held
 // by a descriptor of its own (O_PATH) while its owner is checked and its text read.
 Step followOwnLink(std::string& at) {
-  const int link = ::open(at.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-  if (link < 0) return errno == ENOENT ? Step::NoLink : Step::Failed;
+  const FileDescriptor link(::open(at.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (!link.isOpen()) return errno == ENOENT ? Step::NoLink : Step::Failed;
   struct stat info {};
-  if (::fstat(link, &info) != 0 || !S_ISLNK(info.st_mode)) {
-    ::close(link);
-    return Step::NoLink;
-  }
+  if (::fstat(link.get(), &info) != 0 || !S_ISLNK(info.st_mode)) return Step::NoLink;
   if (!madeByTrustedUser(info)) {
-    ::close(link);
     errno = EACCES;
     return Step::Failed;
   }
   std::string target(PATH_MAX, '\0');
-  const ssize_t length = ::readlinkat(link, "", target.data(), target.size());
-  const int error = errno;
-  ::close(link);
-  if (length < 0) {
-    errno = error;
-    return Step::Failed;
-  }
+  const ssize_t length = ::readlinkat(link.get(), "", target.data(), target.size());
+  if (length < 0) return Step::Failed;
   target.resize(static_cast<std::size_t>(length));
   at = target.starts_with('/') ? target : folderOf(at) + "/" + target;
   return Step::Followed;

@@ -54,16 +54,6 @@ int openLockTarget(const std::string& settingsPath) {
   return ::open(folderOf(settingsPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-struct Descriptor {
-  explicit Descriptor(int opened) : fd(opened) {}
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  const int fd;
-};
-
 class DecisionLock {
  public:
   explicit DecisionLock(int fd) : fd_(fd) {
@@ -135,29 +125,26 @@ bool lockByte(int fd, std::int64_t at) {
 
 }  // namespace
 
-JobLock::~JobLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 JobLock::Outcome JobLock::acquire(const std::string& settingsPath, const std::string& section,
                                   long& holder) {
   const std::string what = "Zaklepa posla na \"" + settingsPath + "\" ni mogoče vzeti";
-  const Descriptor target(openLockTarget(settingsPath));
-  if (target.fd < 0) throwSystemError(what, errno);
+  FileDescriptor target(openLockTarget(settingsPath));
+  if (!target.isOpen()) throwSystemError(what, errno);
   struct stat info {};
-  if (::fstat(target.fd, &info) != 0) throwSystemError(what, errno);
+  if (::fstat(target.get(), &info) != 0) throwSystemError(what, errno);
   const std::int64_t start = rangeOf(section);
-  const DecisionLock decision(target.fd);
+  const DecisionLock decision(target.get());
   const Holding holding = decision.held() ? findHolding(info, start) : Holding{true, 0};
   holder = holding.holder;
   if (holding.running) return Outcome::HeldElsewhere;
-  if (!lockByte(target.fd, start)) throwSystemError(what, errno);
-  lockByte(target.fd, start + 1 + ::getpid());  // only tells who holds it
-  if (fd_ >= 0) ::close(fd_);
+  if (!lockByte(target.get(), start)) throwSystemError(what, errno);
+  lockByte(target.get(), start + 1 + ::getpid());  // only tells who holds it
   // The decision lets go of the same open file, which stays open here; no program the job
   // starts may hold it.
-  fd_ = ::fcntl(target.fd, F_DUPFD_CLOEXEC, 0);
-  if (fd_ < 0) throwSystemError(what, errno);
+  const int kept = ::fcntl(target.get(), F_DUPFD_CLOEXEC, 0);
+  const int error = errno;
+  fd_ = FileDescriptor(kept);
+  if (kept < 0) throwSystemError(what, error);
   return Outcome::Acquired;
 }
 

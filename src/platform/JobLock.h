@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/FileDescriptor.h"
+
 namespace skyhaul::platform {
 
 class JobLock {
@@ -15,7 +17,6 @@ class JobLock {
   enum class Outcome { Acquired, HeldElsewhere };
 
   JobLock() = default;
-  ~JobLock();
   JobLock(const JobLock&) = delete;
   JobLock& operator=(const JobLock&) = delete;
 
@@ -26,7 +27,7 @@ class JobLock {
   Outcome acquire(const std::string& settingsPath, const std::string& section, long& holder);
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 }  // namespace skyhaul::platform

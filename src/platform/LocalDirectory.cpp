@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileInfo.h"
 #include "platform/PathParts.h"
 #include "platform/SystemError.h"
@@ -85,27 +86,18 @@ void deleteLocalFile(const std::string& path) {
 
 SourceDeletion deleteSentFile(const std::string& path, const LocalFile::Version& sent) {
   const std::string what = "Lokalne datoteke \"" + path + "\" ni mogoče izbrisati";
-  const int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) throwSystemError(what, errno);
+  const FileDescriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.isOpen()) throwSystemError(what, errno);
   const std::string name = nameOf(path);
   struct stat info {};
-  bool found = ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-  if (found && S_ISLNK(info.st_mode)) found = ::fstatat(folder, name.c_str(), &info, 0) == 0;
-  if (!found) {
-    ::close(folder);
-    return SourceDeletion::Gone;
-  }
+  bool found = ::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+  if (found && S_ISLNK(info.st_mode)) found = ::fstatat(folder.get(), name.c_str(), &info, 0) == 0;
+  if (!found) return SourceDeletion::Gone;
   const LocalFile::Version now{
       info.st_dev, info.st_ino, info.st_size,
       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-  if (!(now == sent)) {
-    ::close(folder);
-    return SourceDeletion::Replaced;
-  }
-  const int removed = ::unlinkat(folder, name.c_str(), 0);
-  const int error = errno;
-  ::close(folder);
-  if (removed != 0) throwSystemError(what, error);
+  if (!(now == sent)) return SourceDeletion::Replaced;
+  if (::unlinkat(folder.get(), name.c_str(), 0) != 0) throwSystemError(what, errno);
   return SourceDeletion::Deleted;
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "platform/PathParts.h"
 #include "platform/SystemError.h"
@@ -43,40 +44,33 @@ std::string executableDirectory() {
 }
 
 InstalledFile openInstalledFile(const std::string& path) {
-  InstalledFile file;
-  const int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) {
-    file.missing = errno == ENOENT || errno == ENOTDIR;
-    if (!file.missing) file.problem = "mape ni mogoče odpreti";
-    return file;
+  InstalledFile found;
+  const FileDescriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.isOpen()) {
+    found.missing = errno == ENOENT || errno == ENOTDIR;
+    if (!found.missing) found.problem = "mape ni mogoče odpreti";
+    return found;
   }
-  const int fd = ::openat(folder, nameOf(path).c_str(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  const int openError = errno;
+  FileDescriptor file(::openat(folder.get(), nameOf(path).c_str(),
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!file.isOpen()) {
+    found.missing = errno == ENOENT;
+    if (errno == ELOOP) found.problem = "datoteka je simbolna povezava";
+    if (!found.missing && found.problem.empty()) found.problem = "datoteke ni mogoče odpreti";
+    return found;
+  }
   struct stat folderInfo {};
   struct stat info {};
-  const bool known = ::fstat(folder, &folderInfo) == 0 && (fd < 0 || ::fstat(fd, &info) == 0);
-  ::close(folder);
-  if (fd < 0) {
-    file.missing = openError == ENOENT;
-    if (openError == ELOOP) file.problem = "datoteka je simbolna povezava";
-    if (!file.missing && file.problem.empty()) file.problem = "datoteke ni mogoče odpreti";
-    return file;
-  }
-  if (!known) {
-    file.problem = "datoteke ni mogoče pregledati";
+  if (::fstat(folder.get(), &folderInfo) != 0 || ::fstat(file.get(), &info) != 0) {
+    found.problem = "datoteke ni mogoče pregledati";
   } else if (!S_ISREG(info.st_mode)) {
-    file.problem = "to ni navadna datoteka";
+    found.problem = "to ni navadna datoteka";
   } else {
-    file.problem = distrust(folderInfo, true);
-    if (file.problem.empty()) file.problem = distrust(info, false);
+    found.problem = distrust(folderInfo, true);
+    if (found.problem.empty()) found.problem = distrust(info, false);
   }
-  if (!file.problem.empty()) {
-    ::close(fd);
-    return file;
-  }
-  file.fd = fd;
-  return file;
+  if (found.problem.empty()) found.file = std::move(file);
+  return found;
 }
 
 }  // namespace skyhaul::platform

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "platform/FileDescriptor.h"
+
 namespace skyhaul::platform {
 
 // The directory that holds the running executable, symbolic links resolved, without a
@@ -13,7 +15,7 @@ std::string executableDirectory();
 // anyone else; a job's user cannot have put it there or changed it since. The checks are made
 // on the opened descriptor, so what is loaded through it (/proc/self/fd/N) is what was checked.
 struct InstalledFile {
-  int fd = -1;           // open on success, to be closed by the caller
+  FileDescriptor file;   // open on success
   bool missing = false;  // nothing at the path (or no such folder)
   std::string problem;   // otherwise, in Slovenian, why it is not taken
 };

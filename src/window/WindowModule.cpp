@@ -1,7 +1,6 @@
 #include "window/WindowModule.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <string>
 #include <utility>
@@ -47,7 +46,7 @@ class ModuleView final : public form::View {
 // one of the program's own files). The first place that holds it decides; "" when none does.
 struct FoundModule {
   std::string path;
-  int fd = -1;
+  platform::FileDescriptor file;
   std::string problem;
 };
 
@@ -59,17 +58,16 @@ FoundModule findModule() {
     return {};  // a program that cannot tell where it lives finds no module: the console runs
   }
   for (const std::string& path : windowModulePaths(programDirectory)) {
-    const platform::InstalledFile file = platform::openInstalledFile(path);
-    if (!file.missing) return {path, file.fd, file.problem};
+    platform::InstalledFile found = platform::openInstalledFile(path);
+    if (!found.missing) return {path, std::move(found.file), found.problem};
   }
   return {};
 }
 
 // Loads the very file that was checked, whatever has been put under its name since.
 Module loadModule(const FoundModule& found, std::string& problem) {
-  const std::string opened = "/proc/self/fd/" + std::to_string(found.fd);
+  const std::string opened = "/proc/self/fd/" + std::to_string(found.file.get());
   Module module(::dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL));
-  ::close(found.fd);
   if (!module) {
     const char* error = ::dlerror();
     problem = "okenskega modula " + found.path + " ni mogoče naložiti (" +
@@ -88,7 +86,7 @@ std::unique_ptr<form::View> openWindow(form::FrmUpdate& form, int argc, char** a
               " ni nameščen; prinese ga paket skyhaul-okno";
     return nullptr;
   }
-  if (found.fd < 0) {
+  if (!found.file.isOpen()) {
     problem = "okenskega modula " + found.path + " ni varno naložiti: " + found.problem;
     return nullptr;
   }
