@@ -94,6 +94,11 @@ class cFTP {
   // What the last successful streamed transfer adds to its status line: the byte a download
   // took up again, the digest that confirmed the file; "" when neither.
   std::string GetTransferNote() const { return transferNote_; }
+  // The source of the last upload that succeeded, as it was sent (its file, size and
+  // modification time), so that only that very file is deleted after it; none after a failure.
+  const std::optional<platform::LocalFile::Version>& GetUploadedSource() const {
+    return uploadedSource_;
+  }
   // For SFTP connections opened from now on: the OpenSSH private key to log in with ("" for the
   // password, which is otherwise the key's passphrase), and the known_hosts file the server's
   // host key must be in ("" for the user's ~/.ssh/known_hosts).
@@ -179,6 +184,7 @@ class cFTP {
     platform::LocalFile::Version source;
   };
   std::optional<KeptUpload> keptUpload_;
+  std::optional<platform::LocalFile::Version> uploadedSource_;
 
   platform::Clock& clock_;
   cFTPEvents* events_ = nullptr;

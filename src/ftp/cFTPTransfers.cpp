@@ -43,6 +43,7 @@ platform::ErrorCode readLocalChunk(platform::LocalFile& local, char* data, std::
 }  // namespace
 
 bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
+  uploadedSource_.reset();
   if (!trimNames(sLocal, sRemote)) return false;
   transferNote_.clear();
   // The source is opened before the remote file exists, so an unreadable source leaves nothing
@@ -81,7 +82,11 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   if (events_ != nullptr) events_->yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(1000));
   yield(2);
-  if (finishUpload()) return verifyUpload(local, sLocal, sRemote, total);
+  if (finishUpload()) {
+    if (!verifyUpload(local, sLocal, sRemote, total)) return false;
+    uploadedSource_ = local.version();
+    return true;
+  }
   // Refused at its end: whatever the server kept of it is no file anybody may take, unless it
   // is our own temporary, which the next attempt finishes or writes over.
   if (!keepUploadForLater(local, sRemote) && connected()) hConnection->deleteFile(sRemote);

@@ -68,7 +68,8 @@ Izhodni status:
       zagnati), ali pa se zaradi nastavitev ni niti začelo (datoteke iz
       --settings ni, IZBRANO imenuje odsek, ki ga ni, lokalne mape ni);
       vzrok je izpisan na standardni napaki
-  3   končal ga je uporabnik (»Zapri« ali zaprtje okna)
+  3   končal ga je uporabnik (»Zapri« ali zaprtje okna), ali pa se je zaslon
+      okna izgubil; datoteka v prenosu ostane nedokončana
   4   povezave ob začetku ni bilo mogoče vzpostaviti (ime ni razrešeno,
       povezava zavrnjena ali čas potekel, prijava zavrnjena, rokovanje TLS
       ali potrdilo zavrnjeno); naknadni programi run1..run20 so se vseeno

@@ -42,9 +42,25 @@ void Job::upload() {
   showTransferNote();
   form_.Label3.setText(kDone);
   log_.appendSuccess(localPath, remotePath);
-  if (form_.Chkbrisi.ticked()) platform::deleteLocalFile(localPath);
+  if (form_.Chkbrisi.ticked()) deleteSentSource(localPath);
   view_.yieldBeforeWait();
   view_.yieldBeforeWait();
+}
+
+// The source goes only while its name still names the very file that was sent: a newer version
+// renamed into place while the server checked the copy stays, and says so. The log line stands:
+// what was sent arrived.
+void Job::deleteSentSource(const std::string& localPath) {
+  const auto& sent = mFTP.GetUploadedSource();
+  const platform::SourceDeletion outcome =
+      sent ? platform::deleteSentFile(localPath, *sent) : platform::SourceDeletion::Replaced;
+  if (outcome == platform::SourceDeletion::Deleted) return;
+  std::string status = "Status: izvorna datoteka \"";
+  status.append(escapedName(localPath)).append("\" ni izbrisana: ");
+  status.append(outcome == platform::SourceDeletion::Gone
+                    ? "med prenosom je bila premaknjena ali izbrisana."
+                    : "pod njenim imenom je zdaj druga ali spremenjena datoteka, ne poslana.");
+  form_.Label3.setText(status);
 }
 
 void Job::download() {

@@ -186,12 +186,13 @@ void Job::RunJob(const std::string& job) {
 }
 
 // Two runs of one job (the same settings file and section) would send the same files twice and
-// trip over each other's deletions: the later one ends before it connects.
+// trip over each other's deletions: the later one ends before it connects, whoever started it.
 void Job::lockJob() {
-  const std::string key =
-      platform::realPath(form_.IniPath) + "\n" + settings::foldedName(form_.SelectedSection);
   long holder = 0;
-  if (lock_.acquire(key, holder) == platform::JobLock::Outcome::Acquired) return;
+  if (lock_.acquire(form_.IniPath, settings::foldedName(form_.SelectedSection), holder) ==
+      platform::JobLock::Outcome::Acquired) {
+    return;
+  }
   const std::string other = holder > 0 ? "proces " + std::to_string(holder) : "drug proces";
   view_.notice("Posel \"" + form_.SelectedSection + "\" iz \"" + form_.IniPath + "\" že teče (" +
                other + "); ta zagon se konča, ne da bi kaj prenesel.");

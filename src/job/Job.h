@@ -115,6 +115,7 @@ class Job {
   void noteSentForCaseTwins(const std::string& name);
   void reportListingFailure(const std::string& listed);
   bool sendFile(std::string& localPath, std::string& remotePath);
+  void deleteSentSource(const std::string& localPath);
   void prepareNextAttempt(const char* status);
   [[noreturn]] void endAfterFailure(const std::string& status, const std::string& source,
                                     const std::string& target);

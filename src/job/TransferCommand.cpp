@@ -1,6 +1,7 @@
 // One transfer command: the mask, the direction, the delete flag and the queue of names.
 #include <climits>
 
+#include "SkyhaulModule.h"
 #include "form/StatusLine.h"
 #include "job/Job.h"
 #include "job/LeaveOut.h"
@@ -28,6 +29,14 @@ std::vector<Job::OwnFile> Job::ownFiles() const {
   if (platform::identifyFile(log_.path(), file.identity)) {
     file.status = "Status: izpuščena: to je dnevnik prenosov.";
     own.push_back(file);
+  }
+  // The window module is code the next run with a display loads: wherever it is looked for,
+  // installed there or not.
+  for (const std::string& path : windowModulePaths(environment_.programDirectory)) {
+    if (platform::identifyFile(path, file.identity)) {
+      file.status = "Status: izpuščena: to je okenski modul programa.";
+      own.push_back(file);
+    }
   }
   return own;
 }

@@ -45,6 +45,17 @@ std::string realPath(const std::string& path);
 // it is never followed (the kernel's protected_symlinks rule, in every folder).
 bool isForeignLink(const std::string& path);
 
+// Opens `path` with `flags` (O_CREAT not among them), following a symbolic link only when this
+// user or root made it. Each link of a chain is looked at through a descriptor of its own and
+// read from there, and each name is opened with O_NOFOLLOW, so nothing is followed by name
+// after it was checked. -1 with errno otherwise (EACCES for a link of another user).
+int openFollowingOwnLinks(const std::string& path, int flags);
+
+// The name `path` leads to through links of this user's or root's, looked at as
+// openFollowingOwnLinks does: a name that was no link when looked at, or that does not exist.
+// False with errno otherwise (EACCES for a link of another user).
+bool resolveOwnLinks(const std::string& path, std::string& resolved);
+
 // Whether `path` names something other than a regular file (a folder, a FIFO, a device), links
 // followed; false when nothing is there.
 bool isOtherThanRegularFile(const std::string& path);

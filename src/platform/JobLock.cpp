@@ -1,25 +1,38 @@
 #include "platform/JobLock.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
+#include "platform/PathParts.h"
 #include "platform/SystemError.h"
 
 namespace skyhaul::platform {
 namespace {
 
-// The holder's process id, written in place at the start of the file: the file is never
-// truncated, so a run that finds the lock taken can still read who holds it.
-constexpr std::size_t kPidWidth = 12;
+// A section's range: its first byte says the job is running; the byte at 1 + the holder's
+// process id says who runs it. The kernel shows each lock's range in /proc/locks but, for a
+// lock held by an open file rather than a process, not its process, so the range carries it.
+// Process ids stay below 2^22 (pid_max).
+constexpr std::int64_t kRangesStart = std::int64_t{1} << 40;
+constexpr int kRangeBits = 23;
+constexpr std::int64_t kSections = std::int64_t{1} << 30;
+
+// Deciding and taking the lock is done under an exclusive flock of the whole file, held for a
+// few system calls; one held longer than this is somebody's doing, not another start's.
+constexpr auto kDecisionWait = std::chrono::seconds(5);
+constexpr auto kDecisionPoll = std::chrono::milliseconds(2);
 
 std::uint64_t fnv1a(const std::string& text) {
   std::uint64_t hash = 14695981039346656037ULL;
@@ -30,108 +43,108 @@ std::uint64_t fnv1a(const std::string& text) {
   return hash;
 }
 
-std::string absoluteSetting(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value == '/' ? value : "";
+std::int64_t rangeOf(const std::string& section) {
+  return kRangesStart + static_cast<std::int64_t>(fnv1a(section) % kSections) * (1 << kRangeBits);
 }
 
-std::string homeFolder() {
-  std::string home = absoluteSetting("HOME");
-  if (!home.empty()) return home;
-  const passwd* user = ::getpwuid(::geteuid());
-  if (user != nullptr && user->pw_dir != nullptr && *user->pw_dir == '/') return user->pw_dir;
-  throw SystemError("Domače mape uporabnika ni mogoče najti (HOME ni nastavljen)");
+// The settings file; its folder when there is none to read (a job running on defaults).
+int openLockTarget(const std::string& settingsPath) {
+  const int fd = ::open(settingsPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd >= 0 || (errno != ENOENT && errno != EACCES)) return fd;
+  return ::open(folderOf(settingsPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// The folder and every missing one above it, each of them only for this user.
-void makeFolders(const std::string& path) {
-  for (auto slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    const std::string folder = path.substr(0, slash);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      throwSystemError("Mape za zaklepe \"" + folder + "\" ni mogoče narediti", errno);
+class DecisionLock {
+ public:
+  explicit DecisionLock(int fd) : fd_(fd) {
+    const auto deadline = std::chrono::steady_clock::now() + kDecisionWait;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) return;
+      if (std::chrono::steady_clock::now() >= deadline) return;
+      std::this_thread::sleep_for(kDecisionPoll);
     }
-    if (slash == std::string::npos) return;
+    held_ = true;
   }
+  ~DecisionLock() {
+    if (held_) ::flock(fd_, LOCK_UN);
+  }
+  DecisionLock(const DecisionLock&) = delete;
+  DecisionLock& operator=(const DecisionLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  int fd_;
+  bool held_ = false;
+};
+
+struct Holding {
+  bool running = false;
+  long holder = 0;
+};
+
+// The locks on the file of `info` within the range from `start`, as /proc/locks lists them
+// (the kernel's F_OFD_GETLK tells neither the holder nor, on every system, the lock at all):
+// "1: OFDLCK ADVISORY  READ -1 fe:00:733 1000 1000", waiters on lines of their own with "->".
+Holding findHolding(const struct stat& info, std::int64_t start) {
+  std::array<char, 64> file{};
+  std::snprintf(file.data(), file.size(), "%02x:%02x:%llu", ::major(info.st_dev),
+                ::minor(info.st_dev), static_cast<unsigned long long>(info.st_ino));
+  const std::string wanted = file.data();
+  Holding found;
+  std::ifstream locks("/proc/locks");
+  // Without the list no run could tell another one is under way: refused rather than guessed.
+  if (!locks) throw SystemError("Zaklepov posla ni mogoče preveriti: /proc/locks ni berljiv");
+  std::string line;
+  while (std::getline(locks, line)) {
+    std::istringstream words(line);
+    std::string number, kind, mode, access, pid, where, first, last;
+    if (!(words >> number >> kind >> mode >> access >> pid >> where >> first >> last)) continue;
+    if (number == "->" || kind != "OFDLCK" || where != wanted) continue;
+    std::int64_t from = 0;
+    try {
+      from = std::stoll(first);
+    } catch (const std::exception&) {
+      continue;
+    }
+    if (from == start) found.running = true;
+    if (from > start && from < start + (std::int64_t{1} << kRangeBits)) {
+      found.holder = static_cast<long>(from - start - 1);
+    }
+  }
+  return found;
 }
 
-// A lock where another user can write could be taken, replaced or faked by that user.
-void checkOwnFolder(const std::string& folder) {
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0) {
-    throwSystemError("Mape za zaklepe \"" + folder + "\" ni mogoče pregledati", errno);
-  }
-  if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
-      (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    throw SystemError("Mapa za zaklepe \"" + folder +
-                      "\" ni mapa, ki bi bila v lasti tega uporabnika in samo njemu zapisljiva; "
-                      "popravite jo (chmod 700) ali jo odstranite");
-  }
-}
-
-// $XDG_RUNTIME_DIR, else a folder of the user's own state ($XDG_STATE_HOME, else
-// ~/.local/state), which cron leaves to its jobs.
-std::string lockFolder() {
-  std::string folder = absoluteSetting("XDG_RUNTIME_DIR");
-  if (folder.empty()) {
-    std::string state = absoluteSetting("XDG_STATE_HOME");
-    if (state.empty()) state = homeFolder() + "/.local/state";
-    folder = state + "/skyhaul";
-    makeFolders(folder);
-  }
-  checkOwnFolder(folder);
-  return folder;
-}
-
-long readHolder(int fd) {
-  std::array<char, kPidWidth + 1> text{};
-  const ssize_t got = ::pread(fd, text.data(), kPidWidth, 0);
-  if (got <= 0) return 0;
-  return std::strtol(text.data(), nullptr, 10);
-}
-
-void writeHolder(int fd) {
-  std::array<char, kPidWidth + 1> text{};
-  std::snprintf(text.data(), text.size(), "%-11ld\n", static_cast<long>(::getpid()));
-  // Only a hint for the run that finds the lock taken: a failure changes nothing else.
-  [[maybe_unused]] const ssize_t put = ::pwrite(fd, text.data(), kPidWidth, 0);
+bool lockByte(int fd, std::int64_t at) {
+  struct flock range {};
+  range.l_type = F_RDLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = at;
+  range.l_len = 1;
+  return ::fcntl(fd, F_OFD_SETLK, &range) == 0;
 }
 
 }  // namespace
 
-JobLock::~JobLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-std::string JobLock::pathFor(const std::string& key) {
-  std::array<char, 17> hex{};
-  std::snprintf(hex.data(), hex.size(), "%016llx", static_cast<unsigned long long>(fnv1a(key)));
-  return lockFolder() + "/skyhaul-" + hex.data() + ".lock";
-}
-
-JobLock::Outcome JobLock::acquire(const std::string& key, long& holder) {
-  const std::string path = pathFor(key);
-  const std::string what = "Zaklepa posla \"" + path + "\" ni mogoče odpreti";
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) throwSystemError(what, errno);
+JobLock::Outcome JobLock::acquire(const std::string& settingsPath, const std::string& section,
+                                  long& holder) {
+  const std::string what = "Zaklepa posla na \"" + settingsPath + "\" ni mogoče vzeti";
+  FileDescriptor target(openLockTarget(settingsPath));
+  if (!target.isOpen()) throwSystemError(what, errno);
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    throw SystemError(what + ": to ni navadna datoteka");
-  }
-  if (info.st_uid != ::geteuid()) {
-    ::close(fd);
-    throw SystemError(what + ": datoteka ni v lasti tega uporabnika; odstranite jo");
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    holder = readHolder(fd);
-    ::close(fd);
-    if (error == EWOULDBLOCK) return Outcome::HeldElsewhere;
-    throwSystemError(what, error);
-  }
-  writeHolder(fd);
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
+  if (::fstat(target.get(), &info) != 0) throwSystemError(what, errno);
+  const std::int64_t start = rangeOf(section);
+  const DecisionLock decision(target.get());
+  const Holding holding = decision.held() ? findHolding(info, start) : Holding{true, 0};
+  holder = holding.holder;
+  if (holding.running) return Outcome::HeldElsewhere;
+  if (!lockByte(target.get(), start)) throwSystemError(what, errno);
+  lockByte(target.get(), start + 1 + ::getpid());  // only tells who holds it
+  // The decision lets go of the same open file, which stays open here; no program the job
+  // starts may hold it.
+  const int kept = ::fcntl(target.get(), F_DUPFD_CLOEXEC, 0);
+  const int error = errno;
+  fd_ = FileDescriptor(kept);
+  if (kept < 0) throwSystemError(what, error);
   return Outcome::Acquired;
 }
 

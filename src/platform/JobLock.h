@@ -1,11 +1,14 @@
 #pragma once
-// Keeps two runs of the same job apart: an exclusive lock on a file named after the job, in a
-// folder only the job's user can write ($XDG_RUNTIME_DIR, else $XDG_STATE_HOME/skyhaul or
-// ~/.local/state/skyhaul, made 0700), so that a read-only program folder still works and no
-// other user can take or fake the lock. The kernel lets go of the lock when the process ends,
-// however it ends.
+// Keeps two runs of the same job apart, whoever starts them (root by hand, the timer's user):
+// a lock held on the settings file itself, through a descriptor opened only for reading. Every
+// user who may run the job can read that file, and only those can lock it, so nobody else can
+// take or fake the lock; and nothing is created, so nothing is left behind. Each section has
+// a byte range of its own far beyond the file's end, so runs of other sections go on side by
+// side. The kernel lets go of the lock when the process ends, however it ends.
 
 #include <string>
+
+#include "platform/FileDescriptor.h"
 
 namespace skyhaul::platform {
 
@@ -14,21 +17,17 @@ class JobLock {
   enum class Outcome { Acquired, HeldElsewhere };
 
   JobLock() = default;
-  ~JobLock();
   JobLock(const JobLock&) = delete;
   JobLock& operator=(const JobLock&) = delete;
 
-  // Takes the lock for `key` without waiting. HeldElsewhere when another process holds it; its
-  // process id is then in `holder` (0 when it has not written it yet). Throws SystemError when
-  // the lock file cannot be opened, is not a plain file of this user's, or lies in a folder
-  // another user could write.
-  Outcome acquire(const std::string& key, long& holder);
-
-  // The lock file that `key` is kept in.
-  static std::string pathFor(const std::string& key);
+  // Takes the lock of `section` in the settings file `settingsPath` (its folder when the file
+  // does not exist or may not be read) without waiting. HeldElsewhere when another run holds
+  // it; its process id is then in `holder` (0 when it cannot be told). Throws SystemError when
+  // neither the file nor its folder can be opened.
+  Outcome acquire(const std::string& settingsPath, const std::string& section, long& holder);
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 }  // namespace skyhaul::platform

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/LocalFile.h"
+
 namespace skyhaul::platform {
 
 // The bare names of the regular files that match `pathWithMask` (a directory prefix, then a
@@ -16,6 +18,14 @@ std::vector<std::string> listMatchingFiles(const std::string& pathWithMask);
 
 // Deletes a local file; throws when it cannot be deleted (already gone, no permission, ...).
 void deleteLocalFile(const std::string& path);
+
+// Deletes the source of a transfer only when `path` still names the very file that was sent,
+// as `sent` describes it (the same file, size and modification time), looked at right before
+// the name is removed: a newer version renamed into its place meanwhile stays. A link of the
+// user's own that leads to that file is removed as a name, as deleting it always did. Throws
+// when the name cannot be removed.
+enum class SourceDeletion { Deleted, Replaced, Gone };
+SourceDeletion deleteSentFile(const std::string& path, const LocalFile::Version& sent);
 
 // Appends `bytes` to the file at `path` (created when missing) in one write, so that what two
 // processes append to one file never interleaves, and closes it. Throws "<what>: <cause>".

@@ -54,25 +54,15 @@ std::int64_t modifiedNs(const struct stat& info) {
   return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
 
-std::string followedLinks(const std::string& path) {
-  std::array<char, PATH_MAX> resolved{};
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
-      ::realpath(path.c_str(), resolved.data()) != nullptr) {
-    return resolved.data();
-  }
-  return path;
-}
-
 }  // namespace
 
 LocalFile::~LocalFile() { discard(); }
 
 bool LocalFile::openForReading(const std::string& path) {
   close();
-  if (isForeignLink(path)) return failWith(ErrorCode::AccessDenied);
   // Not blocking: a FIFO put in the file's place would otherwise wait for a writer for ever.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // A link somebody else made is not followed; what is opened is checked on its descriptor.
+  const int fd = openFollowingOwnLinks(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return failWith(errnoCode());
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -107,11 +97,12 @@ bool LocalFile::seek(std::int64_t offset) {
 bool LocalFile::openForWriting(const std::string& path) {
   close();
   // A link of this user's is followed to the file it names, which is what gets replaced; one
-  // somebody else made is not.
-  if (isForeignLink(path)) return failWith(ErrorCode::AccessDenied);
-  const std::string target = followedLinks(path);
+  // somebody else made is not. The name found is then only looked at, never followed: it is
+  // replaced by a rename, which puts a new file in place of whatever holds the name then.
+  std::string target;
+  if (!resolveOwnLinks(path, target)) return failWith(errnoCode());
   struct stat info {};
-  const bool exists = ::stat(target.c_str(), &info) == 0;
+  const bool exists = ::lstat(target.c_str(), &info) == 0;
   int fd = -1;
   partPath_.clear();
   if (exists && !S_ISREG(info.st_mode)) {
@@ -119,7 +110,9 @@ bool LocalFile::openForWriting(const std::string& path) {
     if (fd < 0) return false;
   } else {
     // A file that may not be written is not replaced either.
-    if (exists && ::access(target.c_str(), W_OK) != 0) return failWith(errnoCode());
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_SYMLINK_NOFOLLOW) != 0) {
+      return failWith(errnoCode());
+    }
     ErrorCode error = ErrorCode::Success;
     const std::optional<mode_t> mode =
         exists ? std::optional<mode_t>(info.st_mode) : std::optional<mode_t>();
@@ -140,7 +133,7 @@ bool LocalFile::openForWriting(const std::string& path) {
 // A device (such as /dev/null) cannot be replaced and is written as it is. A FIFO or a socket
 // is no file at all, and opening one could wait for a reader for ever.
 int LocalFile::openDevice(const std::string& target) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     failWith(errnoCode());
     return -1;
@@ -288,7 +281,8 @@ bool LocalFile::recordOrigin(const std::string& origin) {
 
 bool LocalFile::resumeWriting(const std::string& path, const std::string& partPath) {
   close();
-  if (isForeignLink(path)) return failWith(ErrorCode::AccessDenied);
+  std::string target;
+  if (!resolveOwnLinks(path, target)) return failWith(errnoCode());
   const int fd = ::open(partPath.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return failWith(errnoCode());
   struct stat info {};
@@ -299,7 +293,7 @@ bool LocalFile::resumeWriting(const std::string& path, const std::string& partPa
     return failWith(ErrorCode::SharingViolation);
   }
   fd_ = fd;
-  path_ = followedLinks(path);
+  path_ = target;
   partPath_ = partPath;
   writing_ = true;
   size_ = 0;

@@ -40,9 +40,13 @@ const char* slovenianCause(int errorNumber) {
 
 }  // namespace
 
-void throwSystemError(const std::string& what, int errorNumber) {
+std::string systemErrorText(int errorNumber) {
   const char* cause = slovenianCause(errorNumber);
-  throw SystemError(what + ": " + (cause != nullptr ? cause : std::strerror(errorNumber)));
+  return cause != nullptr ? cause : std::strerror(errorNumber);
+}
+
+void throwSystemError(const std::string& what, int errorNumber) {
+  throw SystemError(what + ": " + systemErrorText(errorNumber));
 }
 
 }  // namespace skyhaul::platform

@@ -13,6 +13,9 @@ class SystemError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The cause of errno `errorNumber` as the program's errors give it (Slovenian where known).
+std::string systemErrorText(int errorNumber);
+
 // Builds a SystemError from what was tried and errno: "<what>: <strerror text>".
 [[noreturn]] void throwSystemError(const std::string& what, int errorNumber);
 

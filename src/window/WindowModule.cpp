@@ -2,7 +2,7 @@
 
 #include <dlfcn.h>
 
-#include <filesystem>
+#include <string>
 #include <utility>
 
 #include "SkyhaulModule.h"
@@ -41,39 +41,60 @@ class ModuleView final : public form::View {
   std::unique_ptr<form::View> view_;
 };
 
-// Beside the program first (a build folder), then where the package installs it; "" when
-// neither holds it.
-std::filesystem::path findModule() {
+// The module runs with every right of the job, so it is taken only as its installer left it
+// (platform::openInstalledFile), and a transfer never writes over it (the job leaves it out as
+// one of the program's own files). The first place that holds it decides; "" when none does.
+struct FoundModule {
+  std::string path;
+  platform::FileDescriptor file;
+  std::string problem;
+};
+
+FoundModule findModule() {
+  std::string programDirectory;
   try {
-    const std::filesystem::path program = platform::executableDirectory();
-    for (const auto& path :
-         {program / kWindowModuleName, program / kWindowModuleFolder / kWindowModuleName}) {
-      if (std::filesystem::exists(path)) return path;
-    }
+    programDirectory = platform::executableDirectory();
   } catch (const std::exception&) {
-    // A program that cannot tell where it lives finds no module: the console runs.
+    return {};  // a program that cannot tell where it lives finds no module: the console runs
+  }
+  for (const std::string& path : windowModulePaths(programDirectory)) {
+    platform::InstalledFile found = platform::openInstalledFile(path);
+    if (!found.missing) return {path, std::move(found.file), found.problem};
   }
   return {};
+}
+
+// Loads the very file that was checked, whatever has been put under its name since.
+Module loadModule(const FoundModule& found, std::string& problem) {
+  const std::string opened = "/proc/self/fd/" + std::to_string(found.file.get());
+  Module module(::dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL));
+  if (!module) {
+    const char* error = ::dlerror();
+    problem = "okenskega modula " + found.path + " ni mogoče naložiti (" +
+              std::string(error != nullptr ? error : "") + ")";
+  }
+  return module;
 }
 
 }  // namespace
 
 std::unique_ptr<form::View> openWindow(form::FrmUpdate& form, int argc, char** argv,
                                        std::string& problem) {
-  const std::filesystem::path path = findModule();
-  if (path.empty()) {
+  const FoundModule found = findModule();
+  if (found.path.empty()) {
     problem = std::string("okenski modul ") + std::string(kWindowModuleName) +
               " ni nameščen; prinese ga paket skyhaul-okno";
     return nullptr;
   }
-  Module module(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
-  if (!module) {
-    problem = std::string("okenskega modula ni mogoče naložiti: ") + ::dlerror();
+  if (!found.file.isOpen()) {
+    problem = "okenskega modula " + found.path + " ni varno naložiti: " + found.problem;
     return nullptr;
   }
+  Module module = loadModule(found, problem);
+  if (!module) return nullptr;
   auto* open = reinterpret_cast<OpenWindow*>(::dlsym(module.get(), kOpenWindow));
   if (open == nullptr) {
-    problem = "okenski modul " + path.string() + " nima funkcije " + kOpenWindow;
+    problem = "okenski modul " + found.path + " nima funkcije " + kOpenWindow;
     return nullptr;
   }
   std::unique_ptr<form::View> view = open(form, argc, argv, problem);

@@ -16,7 +16,8 @@ using OpenWindow = std::unique_ptr<form::View>(form::FrmUpdate& form, int argc, 
                                                std::string& problem);
 inline constexpr const char* kOpenWindow = "skyhaulOpenWindow";
 
-// Loads the module (beside the program, else in its installed folder) and opens the window.
+// Loads the module (beside the program, else in its installed folder; only as its installer
+// left it: see platform::openInstalledFile) and opens the window.
 // A module that is missing or does not load gives null and the reason in `problem`, as a
 // display that does not answer does. The view keeps the module loaded for as long as it lives.
 std::unique_ptr<form::View> openWindow(form::FrmUpdate& form, int argc, char** argv,

@@ -2,6 +2,7 @@
 // vanishes before its turn, a log that cannot be written
 // and a follow-up program that does not exist.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -133,6 +134,18 @@ TEST(LocalFaults, ErrorsTheJobDoesNotHandle) {
                            std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
                      },
                      true, logCause, true},
+           Unhandled{"LogOfAnotherUser",
+                     [](Scene& scene) {
+                       scene.writeSettings();
+                       const auto log = scene.work.path() / "SKYHAUL.log";
+                       writeFile(log, "");
+                       ASSERT_EQ(::chown(log.c_str(), 65534, 65534), 0);
+                     },
+                     true,
+                     "Dnevnika prenosov \"SKYHAUL.log\" ni mogoče pisati: dostop ni dovoljen "
+                     "(datoteka je last uporabnika nobody, posel pa teče kot uporabnik root; "
+                     "popravite z: sudo chown root /",
+                     true},
            Unhandled{"LogOnAFullDisk",
                      [](Scene& scene) {
                        scene.writeSettings();

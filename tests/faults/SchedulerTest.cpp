@@ -55,20 +55,23 @@ TEST(Scheduler, TheProgramItsSettingsAndItsLogAreNeverSentNorWrittenOver) {
   const std::string ini = readFile(folder / "ftpjob.ini");
   writeFile(folder / "SKYHAUL.log", "an earlier line\r\n");
   writeFile(folder / "a.txt", "goes");
+  const auto module = folder / "skyhaul-okno.so";
+  if (!std::filesystem::exists(module)) writeFile(module, "the window");
+  const std::string moduleBytes = readFile(module);
   RunOptions here;
   here.workingDirectory = folder;
 
   const RunOutcome up = scene.start({"*,UP,DEL"}, here)->finish();
   EXPECT_EQ(up.exitStatus, kCompleted) << up.errors;
   EXPECT_EQ(readFile(scene.remote("a.txt")), "goes");
-  for (const char* own : {"skyhaul", "ftpjob.ini", "SKYHAUL.log"}) {
+  for (const char* own : {"skyhaul", "ftpjob.ini", "SKYHAUL.log", "skyhaul-okno.so"}) {
     EXPECT_TRUE(std::filesystem::exists(folder / own)) << own;
     EXPECT_FALSE(std::filesystem::exists(scene.remote(own))) << own;
   }
   EXPECT_EQ(statusesOf(up.errors, "skyhaul"),
             std::vector<std::string>{"Status: izpuščena: to je program sam."});
 
-  for (const char* own : {"skyhaul", "ftpjob.ini", "SKYHAUL.log"}) {
+  for (const char* own : {"skyhaul", "ftpjob.ini", "SKYHAUL.log", "skyhaul-okno.so"}) {
     writeFile(scene.remote(own), "from the server");
   }
   writeFile(scene.remote("b.txt"), "comes");
@@ -77,11 +80,14 @@ TEST(Scheduler, TheProgramItsSettingsAndItsLogAreNeverSentNorWrittenOver) {
   EXPECT_EQ(readFile(folder / "b.txt"), "comes");
   EXPECT_EQ(readFile(folder / "skyhaul"), readFile(SKYHAUL_BINARY));
   EXPECT_EQ(readFile(folder / "ftpjob.ini"), ini);
+  EXPECT_EQ(readFile(module), moduleBytes);
   EXPECT_TRUE(readFile(folder / "SKYHAUL.log").starts_with("an earlier line\r\n"));
   EXPECT_EQ(statusesOf(down.errors, "ftpjob.ini"),
             std::vector<std::string>{"Status: izpuščena: to so nastavitve tega posla."});
   EXPECT_EQ(statusesOf(down.errors, "SKYHAUL.log"),
             std::vector<std::string>{"Status: izpuščena: to je dnevnik prenosov."});
+  EXPECT_EQ(statusesOf(down.errors, "skyhaul-okno.so"),
+            std::vector<std::string>{"Status: izpuščena: to je okenski modul programa."});
 }
 
 // A display that is named but does not answer: the job runs in the terminal, and says so.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -44,10 +45,13 @@ class RecordingView final : public form::View {
   void reportUnhandledError(const std::string& message) override { errors.push_back(message); }
   void notice(const std::string& line) override { notices.push_back(line); }
   void fieldChanged(form::FieldId field) override {
-    if (field == form::FieldId::Label3) statuses.push_back(form_.Label3.text());
+    if (field != form::FieldId::Label3) return;
+    statuses.push_back(form_.Label3.text());
+    if (onStatus) onStatus(form_.Label3.text());
   }
 
   std::string answer;
+  std::function<void(const std::string&)> onStatus;  // runs as the status line changes
   std::vector<std::string> prompts;
   std::vector<std::string> statuses;
   std::vector<std::string> shown;  // the status line at each unpaced yield, repeats dropped
@@ -71,7 +75,7 @@ class JobTest : public ::testing::Test {
     inet::setDefaultTimeouts({std::chrono::milliseconds(3000), std::chrono::milliseconds(3000),
                               std::chrono::milliseconds(3000)});
     form.attach(&view);
-    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);  // the job locks live here
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);  // the user's own, not the tester's
   }
 
   // A settings file whose section "job" points at the test server and the local folder.

@@ -1,7 +1,11 @@
 #include "platform/FileInfo.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "support/TempDir.h"
 
@@ -63,6 +67,52 @@ TEST(FileAccess, WhoMayReadASettingsFile) {
                                std::filesystem::perm_options::add);
   EXPECT_TRUE(platform::isReadableByOthers(path));
   EXPECT_FALSE(platform::isReadableFile(dir.path().string()));  // a folder is no settings file
+}
+
+// A link is followed only when this user or root made it, at every step of a chain; the file
+// opened is the one the checked links lead to.
+TEST(OwnLinks, FollowedOnlyThroughLinksOfTrustedUsers) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a link to another user";
+  TempDir dir;
+  const auto at = [&](const char* name) { return dir.prefix() + name; };
+  writeFile(at("target"), "the file");
+  std::filesystem::create_symlink("target", at("own"));
+  std::filesystem::create_symlink("target", at("foreign"));
+  ASSERT_EQ(::lchown(at("foreign").c_str(), 65534, 65534), 0);
+  std::filesystem::create_symlink("foreign", at("ownToForeign"));
+  struct Row {
+    const char* name;
+    int openError;         // 0 when it opens the target
+    const char* resolved;  // "" when it does not resolve
+  };
+  for (const Row& row : {
+           Row{"target", 0, "target"},
+           Row{"own", 0, "target"},
+           Row{"foreign", EACCES, ""},
+           Row{"ownToForeign", EACCES, ""},
+       }) {
+    SCOPED_TRACE(row.name);
+    const int fd = platform::openFollowingOwnLinks(at(row.name), O_RDONLY | O_CLOEXEC);
+    const int error = errno;
+    if (row.openError == 0) {
+      ASSERT_GE(fd, 0);
+      struct stat opened {};
+      struct stat target {};
+      ASSERT_EQ(::fstat(fd, &opened), 0);
+      ASSERT_EQ(::stat(at("target").c_str(), &target), 0);
+      EXPECT_EQ(opened.st_ino, target.st_ino);
+      ::close(fd);
+    } else {
+      EXPECT_EQ(fd, -1);
+      EXPECT_EQ(error, row.openError);
+    }
+    std::string resolved;
+    const bool ok = platform::resolveOwnLinks(at(row.name), resolved);
+    EXPECT_EQ(ok, *row.resolved != '\0');
+    if (ok) {
+      EXPECT_EQ(std::filesystem::path(resolved).filename(), row.resolved);
+    }
+  }
 }
 
 }  // namespace

@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sys/stat.h>
-
-#include <cstdlib>
+#include <filesystem>
 #include <functional>
 
-#include "platform/SystemError.h"
 #include "support/TempDir.h"
 
 namespace skyhaul::test {
@@ -20,22 +18,40 @@ using platform::JobLock;
 
 class JobLockTest : public ::testing::Test {
  protected:
-  JobLockTest() { ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1); }
-  TempDir runtime;
+  JobLockTest() { writeFile(settings, "[nocna]\n"); }
+
+  std::size_t entries() const {
+    const std::filesystem::directory_iterator listing(folder.path());
+    return static_cast<std::size_t>(std::distance(begin(listing), end(listing)));
+  }
+
+  TempDir folder;
+  std::string settings = folder.prefix() + "ftpjob.ini";
 };
 
 // Each lock is taken through its own open file, so a second lock in the same process meets
 // the first exactly as another process would.
-TEST_F(JobLockTest, OneHolderPerKeyAndTheHolderIsNamed) {
+TEST_F(JobLockTest, OneHolderPerSectionTheHolderIsNamedAndNothingIsCreated) {
   JobLock first;
   JobLock second;
-  JobLock otherKey;
+  JobLock otherSection;
   long holder = -1;
-  EXPECT_EQ(first.acquire("/etc/ftpjob.ini\nnocna", holder), JobLock::Outcome::Acquired);
-  EXPECT_EQ(second.acquire("/etc/ftpjob.ini\nnocna", holder), JobLock::Outcome::HeldElsewhere);
+  EXPECT_EQ(first.acquire(settings, "nocna", holder), JobLock::Outcome::Acquired);
+  EXPECT_EQ(second.acquire(settings, "nocna", holder), JobLock::Outcome::HeldElsewhere);
   EXPECT_EQ(holder, ::getpid());
-  EXPECT_EQ(otherKey.acquire("/etc/ftpjob.ini\ndnevna", holder), JobLock::Outcome::Acquired);
-  EXPECT_EQ(JobLock::pathFor("k").rfind(runtime.prefix(), 0), 0u);
+  EXPECT_EQ(otherSection.acquire(settings, "dnevna", holder), JobLock::Outcome::Acquired);
+  EXPECT_EQ(entries(), 1u);  // the settings file alone
+}
+
+// A run on defaults has no settings file to lock: its folder carries the lock.
+TEST_F(JobLockTest, WithoutASettingsFileItsFolderIsLocked) {
+  const std::string missing = folder.prefix() + "none.ini";
+  JobLock first;
+  JobLock second;
+  long holder = 0;
+  EXPECT_EQ(first.acquire(missing, "s", holder), JobLock::Outcome::Acquired);
+  EXPECT_EQ(second.acquire(missing, "s", holder), JobLock::Outcome::HeldElsewhere);
+  EXPECT_EQ(entries(), 1u);
 }
 
 // A holder killed outright leaves no stale lock behind.
@@ -45,7 +61,7 @@ TEST_F(JobLockTest, AKilledHolderReleasesTheLock) {
   if (child == 0) {
     JobLock lock;
     long holder = 0;
-    while (lock.acquire("key", holder) != JobLock::Outcome::Acquired) ::usleep(1000);
+    while (lock.acquire(settings, "key", holder) != JobLock::Outcome::Acquired) ::usleep(1000);
     ::pause();
     ::_exit(0);
   }
@@ -54,8 +70,8 @@ TEST_F(JobLockTest, AKilledHolderReleasesTheLock) {
     {
       JobLock probe;  // lets go before the pause when it got the lock before the child
       long holder = 0;
-      heldByChild =
-          probe.acquire("key", holder) == JobLock::Outcome::HeldElsewhere && holder == child;
+      heldByChild = probe.acquire(settings, "key", holder) == JobLock::Outcome::HeldElsewhere &&
+                    holder == child;
     }
     if (!heldByChild) ::usleep(10000);
   }
@@ -64,65 +80,73 @@ TEST_F(JobLockTest, AKilledHolderReleasesTheLock) {
   ASSERT_TRUE(heldByChild);
   JobLock lock;
   long holder = 0;
-  EXPECT_EQ(lock.acquire("key", holder), JobLock::Outcome::Acquired);
+  EXPECT_EQ(lock.acquire(settings, "key", holder), JobLock::Outcome::Acquired);
 }
 
-TEST_F(JobLockTest, ALockFileThatIsNoPlainFileIsAnError) {
-  std::filesystem::create_symlink("/etc/passwd", JobLock::pathFor("linked"));
-  std::filesystem::create_directory(JobLock::pathFor("folder"));
-  JobLock lock;
-  long holder = 0;
-  EXPECT_THROW(lock.acquire("linked", holder), platform::SystemError);
-  EXPECT_THROW(lock.acquire("folder", holder), platform::SystemError);
-}
+constexpr uid_t kNobody = 65534;
 
-// Runs `body` in a child process as the user nobody (root opens any file, so only another user
-// meets the folder's and the lock file's owners); its exit code.
-int asNobody(const std::function<int()>& body) {
-  constexpr uid_t kNobody = 65534;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(100);
-    ::_exit(body());
+// A child process that holds the lock of `section` as the user nobody until it is killed;
+// the process id once it holds it (its own acquire may fail: then the child ends with 1).
+class NobodyHolds {
+ public:
+  NobodyHolds(const std::string& settings, const std::string& section) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(100);
+      JobLock lock;
+      long seen = 0;
+      if (lock.acquire(settings, section, seen) != JobLock::Outcome::Acquired) ::_exit(1);
+      [[maybe_unused]] const auto put = ::write(ready[1], "x", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    holds_ = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
   }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+  ~NobodyHolds() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  NobodyHolds(const NobodyHolds&) = delete;
+  NobodyHolds& operator=(const NobodyHolds&) = delete;
+  bool holds() const { return holds_; }
+  pid_t pid() const { return pid_; }
 
-// Without $XDG_RUNTIME_DIR (under cron) the lock lives in a folder of the user's own, which
-// nobody else can fill beforehand; a lock file there that is not the user's is refused.
-TEST(JobLockFolder, TheUsersOwnFolderAndNoOtherUsersFile) {
+ private:
+  pid_t pid_ = -1;
+  bool holds_ = false;
+};
+
+// Root by hand and the timer's user meet on one lock, in both orders; a user who may not read
+// the settings file cannot hold it against them.
+TEST_F(JobLockTest, AcrossUsersOnlyThoseWhoMayReadTheSettingsShareTheLock) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
-  TempDir home;
-  ASSERT_EQ(::chown(home.path().c_str(), 65534, 65534), 0);
-  ::unsetenv("XDG_RUNTIME_DIR");
-  ::unsetenv("XDG_STATE_HOME");
-  ::setenv("HOME", home.path().c_str(), 1);
-  const std::string folder = home.prefix() + ".local/state/skyhaul";
-  EXPECT_EQ(asNobody([&] {
-              JobLock lock;
-              long holder = 0;
-              if (lock.acquire("k", holder) != JobLock::Outcome::Acquired) return 1;
-              if (JobLock::pathFor("k").rfind(folder + "/", 0) != 0) return 2;
-              struct stat info {};
-              if (::stat(folder.c_str(), &info) != 0 || (info.st_mode & 07777) != 0700) return 3;
-              writeFile(home.path() / "planted", JobLock::pathFor("planted"));
-              return 0;
-            }),
-            0);
-  writeFile(readFile(home.path() / "planted"), "1\n");  // root's file in nobody's folder
-  EXPECT_EQ(asNobody([] {
-              JobLock lock;
-              long holder = 0;
-              try {
-                lock.acquire("planted", holder);
-              } catch (const platform::SystemError&) {
-                return 0;
-              }
-              return 1;
-            }),
-            0);
+  ASSERT_EQ(::chmod(folder.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(settings.c_str(), 0644), 0);
+  long holder = 0;
+  {
+    const NobodyHolds timer(settings, "nocna");
+    ASSERT_TRUE(timer.holds());
+    JobLock byHand;
+    EXPECT_EQ(byHand.acquire(settings, "nocna", holder), JobLock::Outcome::HeldElsewhere);
+    EXPECT_EQ(holder, timer.pid());
+  }
+  {
+    JobLock byHand;
+    ASSERT_EQ(byHand.acquire(settings, "nocna", holder), JobLock::Outcome::Acquired);
+    const NobodyHolds timer(settings, "nocna");
+    EXPECT_FALSE(timer.holds());
+  }
+  ASSERT_EQ(::chmod(settings.c_str(), 0600), 0);
+  const NobodyHolds stranger(settings, "nocna");
+  JobLock byHand;
+  EXPECT_EQ(byHand.acquire(settings, "nocna", holder), JobLock::Outcome::Acquired);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // The program as a job finds it installed: a folder of its own holding a copy of the built
-// binary beside its ftpjob.ini (and the window module, when the build made one), and the user's
-// runtime folder where its job locks live.
+// binary beside its ftpjob.ini (and the window module, when the build made one), and a runtime
+// folder of its own.
 
 #include <filesystem>
 #include <memory>
@@ -30,8 +30,8 @@ class ProgramFolder {
   void writeIni(const std::string& text) const;
 
   // Starts the copy in `options.workingDirectory`, which must be given (std::invalid_argument).
-  // Unless the options set them, waits on the server are bounded by SKYHAUL_TIMEOUT=5 and the
-  // job locks live in the runtime folder.
+  // Unless the options set them, waits on the server are bounded by SKYHAUL_TIMEOUT=5 and
+  // XDG_RUNTIME_DIR is the runtime folder.
   std::unique_ptr<SkyhaulProcess> start(RunOptions options) const;
   // Starts the copy and waits for its end.
   RunOutcome run(RunOptions options) const;

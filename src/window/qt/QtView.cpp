@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "window/qt/DisplayGuard.h"
 #include "window/qt/MainWindow.h"
 #include "window/qt/RefreshPacer.h"
 
@@ -102,6 +103,7 @@ void QtView::show() {
   impl_->refreshChanged();
   impl_->window.show();
   QCoreApplication::processEvents();
+  displayShown();
 }
 
 QWidget& QtView::window() { return impl_->window; }
