@@ -59,6 +59,12 @@ Status reportStoredSize(Connection& connection, const std::string& path,
   bool offered = false;
   bool answered = false;
   FindData entry;
+  // Before the first transfer no type was sent, and a server's own default is ASCII, in which
+  // proftpd and pyftpdlib refuse SIZE: a link listed ahead of the first file must be sized too.
+  if (features.size && connection.typeSent() != 'I') {
+    const Status typed = connection.setType(TransferType::Binary);
+    if (!typed && typed.code() != ErrorCode::InternetExtendedError) return typed;
+  }
   if (features.size && connection.typeSent() == 'I') {
     offered = true;
     if (const Status asked = askSize(connection, path, name, entry, answered); !asked) {
