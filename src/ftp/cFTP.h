@@ -103,6 +103,7 @@ class cFTP {
     RecordErrorMessage(static_cast<int>(code), sSource, detail);
   }
   bool namesFile(const std::string& sRemote);
+  std::int64_t linkedFileSize(const std::string& sRemote, std::int64_t listed);
   void recordLocalError(const platform::LocalFile& local, const std::string& sSource);
   inet::TransferType transferType() const;
   bool connected() const { return hConnection != nullptr; }

@@ -49,12 +49,20 @@ bool cFTP::namesFile(const std::string& sRemote) {
   return hConnection->reportStoredSize(sRemote, size) != inet::RemoteSession::SizeReport::Refused;
 }
 
+// A listed link shows the link's own size (vsftpd in LIST, pure-ftpd in MLST and MLSD): the file
+// it names is sized by the server, where it will.
+std::int64_t cFTP::linkedFileSize(const std::string& sRemote, std::int64_t listed) {
+  std::int64_t size = 0;
+  const auto report = hConnection->reportStoredSize(sRemote, size);
+  return report == inet::RemoteSession::SizeReport::Reported ? size : listed;
+}
+
 std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
   inet::FindData entry;
   std::unique_ptr<inet::FtpFind> find;
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
   const platform::ErrorCode code = failure();
-  if (find) return entry.fileSize;
+  if (find) return entry.isLink ? linkedFileSize(sFile, entry.fileSize) : entry.fileSize;
   if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing) {
     return -1;
   }

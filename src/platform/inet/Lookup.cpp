@@ -76,7 +76,8 @@ Status reportStoredSize(Connection& connection, const std::string& path,
     if (const Status asked = askMlst(connection, path, name, entry, answered); !asked) {
       return asked;
     }
-    answered = answered && !entry.isDirectory;
+    // A link's entry gives the link's own size (pure-ftpd), never that of what it names.
+    answered = answered && !entry.isDirectory && !entry.isLink;
   }
   if (answered) size = entry.fileSize;
   return answered || !offered ? Status() : ErrorCode::FtpStoredSizeUnknown;
