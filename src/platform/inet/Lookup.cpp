@@ -61,7 +61,7 @@ Status reportStoredSize(Connection& connection, const std::string& path,
   FindData entry;
   // Before the first transfer no type was sent, and a server's own default is ASCII, in which
   // proftpd and pyftpdlib refuse SIZE: a link listed ahead of the first file must be sized too.
-  if (features.size && connection.typeSent() != 'I') {
+  if (features.size && connection.typeSent() == 0) {
     const Status typed = connection.setType(TransferType::Binary);
     if (!typed && typed.code() != ErrorCode::InternetExtendedError) return typed;
   }
