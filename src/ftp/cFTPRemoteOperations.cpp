@@ -36,8 +36,10 @@ bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& n
     return false;
   }
   const std::string folder = platform::folderPrefixOf(sFile);
+  listedLinks_.clear();
   do {
     if (entry.isDirectory || (entry.isLink && !namesFile(folder + entry.fileName))) continue;
+    if (entry.isLink) listedLinks_.insert(folder + bareName(entry.fileName));
     names.push_back(bareName(entry.fileName));
   } while (find->findNextFile(entry));
   return true;
@@ -49,8 +51,8 @@ bool cFTP::namesFile(const std::string& sRemote) {
   return hConnection->reportStoredSize(sRemote, size) != inet::RemoteSession::SizeReport::Refused;
 }
 
-// A listed link shows the link's own size (vsftpd in LIST, pure-ftpd in MLST and MLSD): the file
-// it names is sized by the server, where it will.
+// A listed link shows the link's own size (vsftpd in LIST, pure-ftpd in MLST and MLSD, proftpd in
+// MLSD and, calling it a file, in MLST): the file it names is sized by the server, where it will.
 std::int64_t cFTP::linkedFileSize(const std::string& sRemote, std::int64_t listed) {
   std::int64_t size = 0;
   const auto report = hConnection->reportStoredSize(sRemote, size);
@@ -62,7 +64,10 @@ std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
   std::unique_ptr<inet::FtpFind> find;
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
   const platform::ErrorCode code = failure();
-  if (find) return entry.isLink ? linkedFileSize(sFile, entry.fileSize) : entry.fileSize;
+  if (find && (entry.isLink || listedLinks_.contains(sFile))) {
+    return linkedFileSize(sFile, entry.fileSize);
+  }
+  if (find) return entry.fileSize;
   if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing) {
     return -1;
   }

@@ -1,6 +1,6 @@
 // Whole jobs against Debian's real proftpd with mod_tls over explicit TLS 1.3, which refuses
 // every data connection that does not resume the control connection's session (its default):
-// many data connections in one session, each resuming at the first try.
+// many data connections in one session, each resuming at the first try; and links in a listing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,11 +49,12 @@ class ProftpdTls : public testing::Test {
     server_ = std::make_unique<TestProftpd>(ProftpdOptions{.tls = true});
   }
 
-  RunOutcome run(const fs::path& local, const std::string& command) {
+  RunOutcome run(const fs::path& local, const std::string& command,
+                 const std::string& ftpdir = "/") {
     // Appended, not added up: GCC 12 warns falsely of overlapping copies in "literal" + string.
     std::string url = "ftpes://";
     url += server_->address();
-    std::string settings = jobSettings(url, local.string() + "/", "/");
+    std::string settings = jobSettings(url, local.string() + "/", ftpdir);
     settings += "uporabnik=";
     settings += kFtpUser;
     settings += "\ngeslo=";
@@ -99,6 +100,25 @@ TEST_F(ProftpdTls, EveryDataConnectionResumesTheSessionUnderTls13) {
   EXPECT_EQ(countOf(log, "did not reuse"), 0u) << log;
   // Six uploads, the listing and six downloads.
   EXPECT_EQ(countOf(log, "client reused TLS session for data connection"), 2u * kFiles + 1) << log;
+}
+
+// proftpd lists a link with the link's own size, and its MLST calls a link to a file a file of
+// that size: a link to a folder is left out as a folder is, a link to a file arrives whole.
+TEST_F(ProftpdTls, ALinkToAFolderIsLeftOutALinkToAFileArrives) {
+  const fs::path in = server_->root() / "in";
+  fs::create_directories(in / "realdir");
+  writeFile(in / "realdir" / "inner.txt", "inside");
+  writeFile(in / "a1.txt", "first");
+  writeFile(in / "b2.txt", "second");
+  fs::create_directory_symlink("realdir", in / "alink");
+  fs::create_symlink("b2.txt", in / "c3link");
+  const RunOutcome outcome = run(local_.path(), "*,DOWN", "in/");
+  EXPECT_EQ(outcome.exitStatus, kCompleted) << outcome.errors << server_->log();
+  EXPECT_EQ(readFile(local_.path() / "a1.txt"), "first");
+  EXPECT_EQ(readFile(local_.path() / "b2.txt"), "second");
+  EXPECT_EQ(readFile(local_.path() / "c3link"), "second");
+  EXPECT_FALSE(fs::exists(local_.path() / "alink"));
+  EXPECT_TRUE(statusesOf(outcome.errors, "alink").empty()) << outcome.errors;
 }
 
 }  // namespace
