@@ -9,7 +9,8 @@ packages=(
   qt6-base-dev libxcb1-dev libssl-dev zlib1g-dev libssh-dev fonts-liberation locales xvfb
   openssh-server openssh-client
   python3 python3-pyftpdlib python3-openssl openssl
-  proftpd-core
+  proftpd-core proftpd-mod-crypto
+  libwrap0 libcap2 libpam0g libssl3  # what the unpacked vsftpd below links
   "$@"
 )
 
@@ -37,4 +38,21 @@ if [ "${#missing[@]}" -gt 0 ]; then
   fi
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# vsftpd and proftpd-core conflict as packages (each is an ftp-server), and installing vsftpd
+# would start a daemon on port 21. The tests start vsftpd themselves on a free port, from its
+# package unpacked where tests/support/TestVsftpd looks for it: nothing is installed as a
+# package, nothing started. A vsftpd installed as a package serves as well.
+vsftpd_root=/opt/skyhaul-test/vsftpd
+if [ ! -x /usr/sbin/vsftpd ] && [ ! -x "$vsftpd_root/usr/sbin/vsftpd" ]; then
+  echo "Razpakiram vsftpd v $vsftpd_root"
+  sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  debs="$(mktemp -d)"
+  chown _apt "$debs" 2>/dev/null || chmod 755 "$debs"  # apt downloads as its own user
+  (cd "$debs" && apt-get download -qq vsftpd)
+  "${sudo_cmd[@]}" mkdir -p "$vsftpd_root"
+  "${sudo_cmd[@]}" dpkg-deb -x "$debs"/vsftpd_*.deb "$vsftpd_root"
+  rm -rf "$debs"
 fi

@@ -119,6 +119,7 @@ class cFTP {
     RecordErrorMessage(static_cast<int>(code), sSource, detail);
   }
   bool namesFile(const std::string& sRemote);
+  std::int64_t linkedFileSize(const std::string& sRemote, std::int64_t listed);
   void recordLocalError(const platform::LocalFile& local, const std::string& sSource);
   inet::TransferType transferType() const;
   bool connected() const { return hConnection != nullptr; }
@@ -177,6 +178,9 @@ class cFTP {
   // already looked through for those an earlier run kept.
   std::map<std::string, std::string> keptParts_;
   std::set<std::string> searchedFolders_;
+  // The paths of the links to files the last listing gave: their size is asked for with SIZE,
+  // proftpd's MLST of a link giving the link's own size as a file's.
+  std::set<std::string> listedLinks_;
   // An upload into one of our temporaries that failed part-way, for the next attempt to finish:
   // where, and the version of the source it was sending.
   struct KeptUpload {

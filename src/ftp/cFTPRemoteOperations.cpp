@@ -36,8 +36,10 @@ bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& n
     return false;
   }
   const std::string folder = platform::folderPrefixOf(sFile);
+  listedLinks_.clear();
   do {
     if (entry.isDirectory || (entry.isLink && !namesFile(folder + entry.fileName))) continue;
+    if (entry.isLink) listedLinks_.insert(folder + entry.fileName);
     names.push_back(entry.fileName);  // uncut: a name holding "/" is the job's to leave out
   } while (find->findNextFile(entry));
   return true;
@@ -49,11 +51,22 @@ bool cFTP::namesFile(const std::string& sRemote) {
   return hConnection->reportStoredSize(sRemote, size) != inet::RemoteSession::SizeReport::Refused;
 }
 
+// A listed link shows the link's own size (vsftpd in LIST, pure-ftpd in MLST and MLSD, proftpd in
+// MLSD and, calling it a file, in MLST): the file it names is sized by the server, where it will.
+std::int64_t cFTP::linkedFileSize(const std::string& sRemote, std::int64_t listed) {
+  std::int64_t size = 0;
+  const auto report = hConnection->reportStoredSize(sRemote, size);
+  return report == inet::RemoteSession::SizeReport::Reported ? size : listed;
+}
+
 std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
   inet::FindData entry;
   std::unique_ptr<inet::FtpFind> find;
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
   const platform::ErrorCode code = failure();
+  if (find && (entry.isLink || listedLinks_.contains(sFile))) {
+    return linkedFileSize(sFile, entry.fileSize);
+  }
   if (find) return entry.fileSize;
   if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing) {
     return -1;

@@ -17,6 +17,7 @@
 
 #include "support/ChildExit.h"
 #include "support/FreePort.h"
+#include "support/TestCertificates.h"
 
 namespace skyhaul::test {
 namespace {
@@ -61,9 +62,12 @@ std::string textOf(const fs::path& path) {
 
 }  // namespace
 
-std::string TestProftpd::unavailable() {
+std::string TestProftpd::unavailable(const ProftpdOptions& options) {
   if (!fs::exists(kProftpd)) return "proftpd is not installed (Debian: proftpd-core)";
   if (!fs::exists(fs::path(kModuleFolder) / "mod_digest.so")) return "mod_digest.so is missing";
+  if (options.tls && !fs::exists(fs::path(kModuleFolder) / "mod_tls.so")) {
+    return "mod_tls.so is missing (Debian: proftpd-mod-crypto)";
+  }
   if (geteuid() != 0) return "proftpd needs root to chroot its login and drop to another user";
   if (getpwnam(kServerUser) == nullptr || getgrnam(kServerGroup) == nullptr) {
     return std::string("no user ") + kServerUser + " or group " + kServerGroup;
@@ -71,8 +75,8 @@ std::string TestProftpd::unavailable() {
   return {};
 }
 
-TestProftpd::TestProftpd() {
-  if (const auto why = unavailable(); !why.empty()) throw std::runtime_error(why);
+TestProftpd::TestProftpd(ProftpdOptions options) : options_(options) {
+  if (const auto why = unavailable(options_); !why.empty()) throw std::runtime_error(why);
   const passwd* account = getpwnam(kServerUser);
   const group* team = getgrnam(kServerGroup);
   if (chown(root().c_str(), account->pw_uid, team->gr_gid) != 0) {
@@ -127,6 +131,14 @@ void TestProftpd::writeConfig() {
          << "PassivePorts 49152 65534\n"
          << "AllowOverwrite on\nAllowStoreRestart on\nAllowRetrieveRestart on\nUmask 022\n"
          << "ModulePath " << kModuleFolder << "\nLoadModule mod_digest.c\nDigestEngine on\n";
+  if (options_.tls) {
+    const auto& certificates = testCertificates();
+    config << "LoadModule mod_tls.c\nTLSEngine on\nTLSRequired on\n"
+           << "TLSProtocol TLSv1.2 TLSv1.3\nTLSVerifyClient off\n"
+           << "TLSECCertificateFile " << quoted(certificates.serverCert) << "\n"
+           << "TLSECCertificateKeyFile " << quoted(certificates.serverKey) << "\n"
+           << "TLSLog " << quoted(files / "tls.log") << "\n";
+  }
   writeFile(files / "proftpd.conf", config.str());
 }
 
@@ -175,7 +187,8 @@ bool TestProftpd::waitForCommand(const std::string& prefix) const {
 }
 
 std::string TestProftpd::log() const {
-  return textOf(files_.path() / "system.log") + textOf(files_.path() / "stderr.log");
+  return textOf(files_.path() / "system.log") + textOf(files_.path() / "stderr.log") +
+         textOf(files_.path() / "tls.log");
 }
 
 // Signals every descendant of the listener: the processes serving the connections.

@@ -15,15 +15,23 @@
 
 namespace skyhaul::test {
 
+// With `tls`, mod_tls demands explicit TLS for the login and every data connection, and that
+// each data connection resumes a session of the control connection (its default), under TLS
+// 1.2 or 1.3 as the client offers; the certificate is testCertificates()' server certificate.
+struct ProftpdOptions {
+  bool tls = false;
+};
+
 class TestProftpd {
  public:
-  // Why the server cannot run here ("" when it can): proftpd or mod_digest not installed, or
-  // not root (only root can chroot the login and drop to another user).
-  static std::string unavailable();
+  // Why the server cannot run here ("" when it can): proftpd or mod_digest (with `tls`:
+  // mod_tls) not installed, or not root (only root can chroot the login and drop to another
+  // user).
+  static std::string unavailable(const ProftpdOptions& options = {});
 
   // Starts proftpd and waits (bounded) until it listens; throws std::runtime_error with its log
   // when it does not come up.
-  TestProftpd();
+  explicit TestProftpd(ProftpdOptions options = {});
   // Stops proftpd and every process serving a connection.
   ~TestProftpd();
   TestProftpd(const TestProftpd&) = delete;
@@ -40,7 +48,8 @@ class TestProftpd {
   std::vector<std::string> commands() const;
   // Waits (at most 10 s) until a line of commands() starts with `prefix`; false if none does.
   bool waitForCommand(const std::string& prefix) const;
-  // What proftpd wrote to its system log and standard error.
+  // What proftpd wrote to its system log and standard error, and with `tls` mod_tls's log
+  // ("client reused TLS session for data connection" for each that resumed).
   std::string log() const;
 
  private:
@@ -49,6 +58,7 @@ class TestProftpd {
   bool waitUntilListening();
   void signalSessions(int signal);
 
+  ProftpdOptions options_;
   TempDir files_;  // config, password file, scoreboard and logs: not served
   TempDir root_;
   pid_t pid_ = -1;

@@ -64,6 +64,26 @@ Status readListing(DataStream& stream, bool mlsd, std::vector<FindData>& entries
   return outcome;
 }
 
+// vsftpd and pure-ftpd list a folder that is not there as an empty one: an empty listing is
+// taken only once the folder is found there too. Going into it and back costs three replies,
+// only for an empty listing; a folder one may not go into counts as missing, as a refused
+// listing would.
+Status confirmFolder(Connection& connection, const std::string& directory) {
+  Reply reply;
+  if (const Status asked = connection.simpleCommand("PWD", 2, &reply); !asked) {
+    return asked.code() == ErrorCode::InternetExtendedError ? Status() : asked;
+  }
+  const auto current = parsePwdReply(reply.text);
+  if (!current) return {};  // where to come back to is unknown: the listing stands
+  if (const Status entered = connection.simpleCommand("CWD " + directory, 2); !entered) {
+    return entered.code() == ErrorCode::InternetExtendedError ? ErrorCode::FtpFolderMissing
+                                                              : entered;
+  }
+  const Status back = connection.simpleCommand("CWD " + *current, 2);
+  if (!back && back.code() == ErrorCode::InternetExtendedError) connection.control().drop();
+  return back;
+}
+
 }  // namespace
 
 Status fetchListing(Connection& connection, const std::string& directory,
@@ -88,6 +108,7 @@ Status fetchListing(Connection& connection, const std::string& directory,
   // The final reply keeps the connection in step; the entries read stand whatever it says.
   (void)finishTransfer(connection);
   if (!read && entries.empty()) return read;
+  if (entries.empty() && !directory.empty()) return confirmFolder(connection, directory);
   return {};
 }
 

@@ -18,7 +18,8 @@ inline constexpr std::size_t kMaxListingEntries = 250000;
 
 // Lists `directory` ("" for the current one) with MLSD when the server has it, else LIST.
 // Entries read before the data connection failed are kept; a missing or unreadable directory is
-// FtpFolderMissing; a listing beyond the bounds is FtpListingTooLong, with nothing kept.
+// FtpFolderMissing, also where the server lists it as empty (an empty listing is checked with
+// CWD there and back); a listing beyond the bounds is FtpListingTooLong, with nothing kept.
 Status fetchListing(Connection& connection, const std::string& directory,
                     std::vector<FindData>& entries);
 

@@ -66,6 +66,12 @@ Status reportStoredSize(Connection& connection, const std::string& path,
   bool offered = false;
   bool answered = false;
   FindData entry;
+  // Before the first transfer no type was sent, and a server's own default is ASCII, in which
+  // proftpd and pyftpdlib refuse SIZE: a link listed ahead of the first file must be sized too.
+  if (features.size && connection.typeSent() == 0) {
+    const Status typed = connection.setType(TransferType::Binary);
+    if (!typed && typed.code() != ErrorCode::InternetExtendedError) return typed;
+  }
   if (features.size && connection.typeSent() == 'I') {
     offered = true;
     if (const Status asked = askSize(connection, path, name, entry, answered); !asked) {
@@ -77,7 +83,8 @@ Status reportStoredSize(Connection& connection, const std::string& path,
     if (const Status asked = askMlst(connection, path, name, entry, answered); !asked) {
       return asked;
     }
-    answered = answered && !entry.isDirectory;
+    // A link's entry gives the link's own size (pure-ftpd), never that of what it names.
+    answered = answered && !entry.isDirectory && !entry.isLink;
   }
   if (answered) size = entry.fileSize;
   return answered || !offered ? Status() : ErrorCode::FtpStoredSizeUnknown;

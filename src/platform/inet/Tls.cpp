@@ -23,6 +23,8 @@ int contextIndex() {
 }
 
 // Where a connection is marked as the control connection, whose sessions the context keeps.
+// Under TLS 1.2 a data connection's session is not taken: proftpd checks that a data connection
+// resumes the control connection's session.
 int controlIndex() {
   static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
   return index;
@@ -103,7 +105,7 @@ TlsContext::TlsContext(SSL_CTX* context) : context_(context) {
 }
 
 TlsContext::~TlsContext() {
-  if (latest_ != nullptr) SSL_SESSION_free(latest_);
+  latest_.reset();
   SSL_CTX_free(context_);
 }
 
@@ -137,13 +139,17 @@ Status TlsContext::create(const std::string& certificateFile,
 
 int TlsContext::keepSession(SSL* ssl, SSL_SESSION* session) {
   auto* self = static_cast<TlsContext*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), contextIndex()));
-  if (self == nullptr || SSL_get_ex_data(ssl, controlIndex()) == nullptr ||
+  const bool control = SSL_get_ex_data(ssl, controlIndex()) != nullptr;
+  if (self == nullptr || (!control && SSL_version(ssl) < TLS1_3_VERSION) ||
       SSL_SESSION_is_resumable(session) != 1) {
     return 0;
   }
-  if (self->latest_ != nullptr) SSL_SESSION_free(self->latest_);
-  self->latest_ = session;
-  return 1;  // the reference is ours now
+  self->latest_.reset(session);  // the reference is ours now
+  return 1;
+}
+
+TlsContext::Session TlsContext::copyOfLatest() const {
+  return Session(latest_ ? SSL_SESSION_dup(latest_.get()) : nullptr);
 }
 
 TlsStream::TlsStream(SSL* ssl, int fd) : ssl_(ssl), fd_(fd) {}
@@ -165,7 +171,9 @@ Status TlsStream::open(TlsContext& context, int fd, const std::string& host, boo
     SSL_set_tlsext_host_name(ssl, host.c_str());
     SSL_set1_host(ssl, host.c_str());
   }
-  if (resume && context.latestSession() != nullptr) SSL_set_session(ssl, context.latestSession());
+  if (resume) {
+    if (const auto offered = context.copyOfLatest()) SSL_set_session(ssl, offered.get());
+  }
   if (!resume) SSL_set_ex_data(ssl, controlIndex(), &context);
   const Deadline deadline(timeout);
   while (true) {

@@ -1,10 +1,9 @@
 #pragma once
 // TLS (OpenSSL) under the control and data connections. One context per FTP connection: it
-// checks the server's certificate and keeps the newest session the server handed out on the
-// control connection, so that every data connection resumes it (vsftpd and proftpd refuse a
-// data connection that does not; proftpd also one that resumes a data connection's session).
-// Under TLS 1.3 the tickets come after the handshake, and a server may send new ones later;
-// each is taken as the control connection's replies are read.
+// checks the server's certificate and keeps the newest session the server handed out, so that
+// every data connection resumes it (vsftpd and proftpd refuse a data connection that does not).
+// Under TLS 1.3 the tickets come after the handshake, on the control connection and again on
+// every data connection that resumed; each is taken as its connection is read.
 
 #include <openssl/ssl.h>
 
@@ -29,15 +28,22 @@ class TlsContext {
   TlsContext(const TlsContext&) = delete;
   TlsContext& operator=(const TlsContext&) = delete;
 
+  struct SessionFree {
+    void operator()(SSL_SESSION* session) const { SSL_SESSION_free(session); }
+  };
+  using Session = std::unique_ptr<SSL_SESSION, SessionFree>;
+
   SSL_CTX* get() const { return context_; }
-  // The control connection's newest session, or null before its first ticket came.
-  SSL_SESSION* latestSession() const { return latest_; }
+  // A copy of the newest session, for one data connection to offer; null before the server
+  // handed out any. OpenSSL does not resume a TLS 1.3 session it resumed once already (vsftpd
+  // and proftpd then refuse the data connection), while a copy of it resumes every time.
+  Session copyOfLatest() const;
 
  private:
   static int keepSession(SSL* ssl, SSL_SESSION* session);
 
   SSL_CTX* context_;
-  SSL_SESSION* latest_ = nullptr;
+  Session latest_;
 };
 
 // One TLS connection over a connected non-blocking socket, the client's side. Every wait is
@@ -46,7 +52,8 @@ class TlsStream {
  public:
   // Shakes hands as the client on `fd` (which stays the caller's): the server's certificate
   // must name `host` (an IP address against its IP addresses). A data connection (`resume`)
-  // offers the context's latest session; the control connection gives the sessions it keeps. Fails
+  // offers a copy of the context's latest session. The sessions of the control connection, and
+  // under TLS 1.3 those of the data connections, become the context's latest. Fails
   // with TlsHandshakeFailed, TlsCertificateUntrusted or TlsCertificateNameMismatch, its reason
   // in OpenSSL's words, or a timeout.
   static Status open(TlsContext& context, int fd, const std::string& host, bool resume,
