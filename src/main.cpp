@@ -19,6 +19,7 @@
 #include "form/FrmUpdate.h"
 #include "job/CommandLine.h"
 #include "job/Job.h"
+#include "job/RunRecord.h"
 #include "platform/Clock.h"
 #include "platform/ProgramEnd.h"
 #include "platform/ProgramLocation.h"
@@ -99,13 +100,18 @@ int main(int argc, char** argv) {
   applyTimeoutSetting();
   platform::SystemClock clock;
   platform::ProcessEnd programEnd;
+  // The run's record, metrics and log line are written however the program ends; the record
+  // outlives the job, which an unhandled error has already left when the end comes.
+  job::RunRecord record(clock, {start.jsonPath, start.metricsPath, std::nullopt},
+                        std::string(kVersion));
+  programEnd.atEnd([&record](platform::ExitStatus status) { record.finish(status, std::cerr); });
   form::FrmUpdate form(programEnd);
   std::unique_ptr<form::View> view = makeView(form, argc, argv);
   window::ProgressDisplay progress(form, *view, clock);
   window::ClientEvents events(form, *view, progress);
   try {
     job::Job job(form, *view, clock, programEnd,
-                 {platform::executableDirectory(), start.commandLine, start.settingsPath});
+                 {platform::executableDirectory(), start.commandLine, start.settingsPath, &record});
     job.mFTP.setEvents(&events);
     job.Form_Load();
     view->show();

@@ -1,6 +1,7 @@
 #include "job/CommandLine.h"
 
 #include <charconv>
+#include <utility>
 #include <vector>
 
 namespace skyhaul::job {
@@ -8,6 +9,8 @@ namespace skyhaul::job {
 namespace {
 
 constexpr std::string_view kSettingsOption = "--settings";
+constexpr std::string_view kJsonOption = "--json";
+constexpr std::string_view kMetricsOption = "--metrics";
 
 constexpr std::string_view kHelp = R"(Uporaba: skyhaul [MOŽNOST]... [--] [UKAZ]...
 
@@ -39,6 +42,12 @@ Možnosti (le pred ukazom):
   --settings DATOTEKA    nastavitve iz DATOTEKE namesto iz ftpjob.ini v mapi
                          programa (tudi --settings=DATOTEKA; relativna pot
                          velja od delovne mape)
+  --json DATOTEKA        ob koncu zagona zapiše zapis o njem (JSON) v
+                         DATOTEKO (tudi --json=DATOTEKA; ali ključ json=
+                         v odseku)
+  --metrics DATOTEKA     ob koncu zagona zapiše metrike za zbiralnik
+                         textfile programa node_exporter (tudi
+                         --metrics=DATOTEKA; ali ključ metrike= v odseku)
   --                     konec možnosti: kar sledi, je ukaz
   Argument, ki se začne z enim "-" (maska -x.txt,UP), je že ukaz.
 
@@ -50,6 +59,9 @@ Spremenljivke okolja:
   SKYHAUL_VERBOSE=1          vse vrstice stanja na standardno napako tudi,
                              ko ta ni terminal (sicer le to, kar terja
                              ukrepanje)
+  SKYHAUL_SYSLOG_SOCKET=POT  vrstica ob koncu zagona gre v to vtičnico
+                             syslog namesto v dnevnik sistema (za teste in
+                             diagnostiko; dnevnik=0 v odseku jo izklopi)
 
 Izhodni status:
   0   opravilo je teklo do konca
@@ -79,6 +91,25 @@ StartRequest usageError(std::string message) {
   return request;
 }
 
+enum class Taken { No, Yes, Missing };
+
+// "NAME FILE" or "NAME=FILE" into `target`; No when `word` is not that option, Missing when it
+// has no file.
+Taken takeFileOption(std::string_view name, std::vector<std::string>::const_iterator& argument,
+                     std::vector<std::string>::const_iterator end,
+                     std::optional<std::string>& target) {
+  const std::string& word = *argument;
+  if (word == name) {
+    if (++argument == end) return Taken::Missing;
+    target = *argument;
+  } else if (word.starts_with(std::string(name) + "=")) {
+    target = word.substr(name.size() + 1);
+  } else {
+    return Taken::No;
+  }
+  return target->empty() ? Taken::Missing : Taken::Yes;
+}
+
 std::string joined(std::vector<std::string>::const_iterator first,
                    std::vector<std::string>::const_iterator last) {
   std::string text;
@@ -103,6 +134,17 @@ StartRequest parseCommandLine(int argc, const char* const* argv) {
     }
     if (word == "--help" || word == "-h") return StartRequest{StartAction::Help, {}, {}, {}};
     if (word == "--version") return StartRequest{StartAction::Version, {}, {}, {}};
+    bool named = false;
+    for (auto [name, target] : {std::pair{kJsonOption, &request.jsonPath},
+                                std::pair{kMetricsOption, &request.metricsPath}}) {
+      const Taken taken = takeFileOption(name, argument, arguments.end(), *target);
+      if (taken == Taken::Missing) {
+        return usageError("možnosti " + std::string(name) + " manjka datoteka");
+      }
+      named = named || taken == Taken::Yes;
+      if (named) break;
+    }
+    if (named) continue;
     if (word == kSettingsOption) {
       if (++argument == arguments.end()) return usageError("možnosti --settings manjka datoteka");
       request.settingsPath = *argument;

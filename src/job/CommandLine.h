@@ -1,5 +1,6 @@
 #pragma once
-// The options in front of the job command: --help (-h), --version, --settings FILE, and "--",
+// The options in front of the job command: --help (-h), --version, --settings FILE, --json FILE,
+// --metrics FILE, and "--",
 // which ends them. From the first other argument on, everything is the job command.
 
 #include <chrono>
@@ -16,9 +17,11 @@ enum class StartAction { Run, Help, Version, UsageError };
 
 struct StartRequest {
   StartAction action = StartAction::Run;
-  std::optional<std::string> settingsPath;  // --settings FILE, as given
-  std::string commandLine;                  // the job command's arguments joined with blanks
-  std::string message;                      // for a usage error: what was wrong, in Slovenian
+  std::optional<std::string> settingsPath;   // --settings FILE, as given
+  std::string commandLine;                   // the job command's arguments joined with blanks
+  std::string message;                       // for a usage error: what was wrong, in Slovenian
+  std::optional<std::string> jsonPath{};     // --json FILE: the run's record
+  std::optional<std::string> metricsPath{};  // --metrics FILE: the metrics for the node exporter
 };
 
 // Reads main's argc and argv (argv[0], the program's name, is skipped). Touches nothing outside:

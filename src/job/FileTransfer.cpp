@@ -18,6 +18,8 @@ constexpr int kAttempts = 3;
 using form::kDone;
 using form::kDownloading;
 using form::kUploading;
+constexpr const char* kDeletedAsAsked = "pobrisan po prenosu, kot zahteva DEL";
+constexpr const char* kKeptWithoutDel = "ukaz ne zahteva brisanja (DEL)";
 
 }  // namespace
 
@@ -33,16 +35,20 @@ void Job::upload() {
   clock_.sleep(std::chrono::milliseconds(100));
   bool failed = false;
   for (int attemptsLeft = kAttempts;;) {
+    record_.attemptStarted(Direction::Up, localPath, remotePath);
     failed = !sendFile(localPath, remotePath);
     --attemptsLeft;
     if (!failed || attemptsLeft == 0) break;
     prepareNextAttempt(kUploading);
   }
   if (failed) endAfterFailure("Status napaka:", localPath, remotePath);
+  record_.succeeded(mFTP.GetTransferFacts());
   showTransferNote();
   form_.Label3.setText(kDone);
   log_.appendSuccess(localPath, remotePath);
   if (form_.Chkbrisi.ticked()) platform::deleteLocalFile(localPath);
+  record_.sourceHandled(form_.Chkbrisi.ticked(),
+                        form_.Chkbrisi.ticked() ? kDeletedAsAsked : kKeptWithoutDel);
   view_.yieldBeforeWait();
   view_.yieldBeforeWait();
 }
@@ -58,23 +64,39 @@ void Job::download() {
   clock_.sleep(std::chrono::milliseconds(100));
   bool failed = false;
   for (int attemptsLeft = kAttempts;;) {
+    record_.attemptStarted(Direction::Down, localPath, remotePath);
     failed = !mFTP.FTPDownloadFile(localPath, remotePath);
     --attemptsLeft;
     if (!failed || attemptsLeft == 0) break;
     prepareNextAttempt(kDownloading);
   }
   if (failed) endAfterFailure("Status napaka: ", remotePath, localPath);
+  record_.succeeded(mFTP.GetTransferFacts());
   showTransferNote();
   form_.Label3.setText(kDone);
   log_.appendSuccess(remotePath, localPath);
   // The source is deleted only once its copy is sure to be on the disk. A remote source that
   // cannot be deleted stays on the server; the job goes on.
+  bool deleted = false;
   if (form_.Chkbrisi.ticked() &&
       platform::syncLocalFile(localPath) == platform::ErrorCode::Success) {
-    mFTP.DeleteFTPFile(remotePath);
+    deleted = mFTP.DeleteFTPFile(remotePath);
   }
+  recordRemoteSource(deleted);
   view_.yieldBeforeWait();
   view_.yieldBeforeWait();
+}
+
+// What became of a download's source, for the run's record.
+void Job::recordRemoteSource(bool deleted) {
+  if (!form_.Chkbrisi.ticked()) {
+    record_.sourceHandled(false, kKeptWithoutDel);
+  } else if (deleted) {
+    record_.sourceHandled(true, kDeletedAsAsked);
+  } else {
+    record_.sourceHandled(false,
+                          "ostane na strežniku: " + form::oneLine(mFTP.GetLastErrorMessage()));
+  }
 }
 
 // A file taken up again part-way, or confirmed by the server's digest, says so.
@@ -127,6 +149,7 @@ void Job::prepareNextAttempt(const char* status) {
 // for the operator to read it, and the end of the program. The source stays.
 void Job::endAfterFailure(const std::string& status, const std::string& source,
                           const std::string& target) {
+  record_.failed(mFTP.GetLastErrorMessage());
   form_.Label3.setText(status + mFTP.GetLastErrorMessage());
   log_.appendFailure(source, target, mFTP.GetLastErrorMessage());
   view_.yieldBeforeWait();

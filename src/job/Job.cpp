@@ -44,7 +44,9 @@ Job::Job(form::FrmUpdate& form, form::View& view, platform::Clock& clock,
       clock_(clock),
       programEnd_(programEnd),
       environment_(std::move(environment)),
-      log_(clock) {}
+      log_(clock),
+      ownRecord_(clock, {}, {}),
+      record_(environment_.record != nullptr ? *environment_.record : ownRecord_) {}
 
 void Job::Form_Load() {
   form_.IniPath =
@@ -123,6 +125,7 @@ void Job::applySectionSwitches(const std::string& section) {
 }
 
 void Job::RunJob(const std::string& job) {
+  describeRun();
   lockJob();
   const bool connected =
       mFTP.OpenConnection(form_.textURL.text(), form_.FtpUser, form_.FtpPassword);
@@ -141,6 +144,20 @@ void Job::RunJob(const std::string& job) {
   programEnd_.endProgram(!connected       ? platform::ExitStatus::ConnectionFailed
                          : listingFailed_ ? platform::ExitStatus::ListingFailed
                                           : platform::ExitStatus::Completed);
+}
+
+// What the run's record says of the job, and where the section wants it (a path on the command
+// line wins): "json" and "metrike" name files, "dnevnik=0" keeps the system log out of it.
+void Job::describeRun() {
+  const auto setting = [this](const char* key) -> std::optional<std::string> {
+    std::string value = ReadIni(form_.SelectedSection, key, form_.IniPath);
+    if (!IsFilled(value)) return std::nullopt;
+    return value;
+  };
+  const auto systemLog = setting("dnevnik");
+  record_.describeJob({form_.IniPath, form_.SelectedSection, form_.textURL.text(), form_.FtpUser},
+                      {setting("json"), setting("metrike"),
+                       systemLog ? std::optional<bool>(*systemLog != "0") : std::nullopt});
 }
 
 // Two runs of one job (the same settings file and section) would send the same files twice and

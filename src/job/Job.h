@@ -12,6 +12,7 @@
 #include "form/View.h"
 #include "ftp/cFTP.h"
 #include "job/NameQueue.h"
+#include "job/RunRecord.h"
 #include "job/TransferLog.h"
 #include "platform/Clock.h"
 #include "platform/FileInfo.h"
@@ -31,6 +32,7 @@ struct JobEnvironment {
   std::string programDirectory;               // where the executable lies, without a trailing "/"
   std::string commandLine;                    // the arguments joined with single spaces
   std::optional<std::string> settingsPath{};  // instead of ftpjob.ini in programDirectory
+  RunRecord* record = nullptr;                // the run's record; the job keeps its own without
 };
 
 class Job {
@@ -64,6 +66,7 @@ class Job {
   void switchToSection(const std::string& section);
   void lockJob();
   void reportStartFailure();
+  void describeRun();
   void runStoredCommands();
   void startFollowUpPrograms();
   void downloadQueue();
@@ -80,6 +83,7 @@ class Job {
   void showLeftOut(const std::string& name, const char* status);
   bool leaveOutAtItsTurn(const std::string& localPath);
   void showTransferNote();
+  void recordRemoteSource(bool deleted);
   void applySectionSwitches(const std::string& section);
   void showQueue();
   void reportListingFailure(const std::string& listed);
@@ -99,6 +103,8 @@ class Job {
   bool listingFailed_ = false;    // a remote listing failed: the job ends with its own status
   bool publishByRename_ = false;  // the section's "zacasno=1"
   std::string uploadPart_;        // with it: the remote temporary of the file under way
+  RunRecord ownRecord_;
+  RunRecord& record_;  // what each file came to, for the run's record
 };
 
 }  // namespace skyhaul::job
