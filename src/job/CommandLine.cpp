@@ -79,7 +79,8 @@ Izhodni status:
   6   opravilo je teklo do konca, a seznama datotek na strežniku ni bilo
       mogoče dobiti (mape ni, ni berljiva, povezava za podatke ali čas
       potekel); ukaz brez seznama ni prenesel ničesar
-  64  napačna uporaba (neznana možnost ali --settings brez datoteke)
+  64  napačna uporaba (neznana možnost ali --settings, --json ali
+      --metrics brez datoteke)
 
 Več: man skyhaul
 )";

@@ -29,8 +29,10 @@ std::string plainNumber(double value) {
   return number;
 }
 
+// To the millisecond, as the ISO texts of the record give it.
 double unixSeconds(std::chrono::system_clock::time_point when) {
-  return std::chrono::duration<double>(when.time_since_epoch()).count();
+  const auto milliseconds = std::chrono::floor<std::chrono::milliseconds>(when.time_since_epoch());
+  return static_cast<double>(milliseconds.count()) / 1000;
 }
 
 // To the millisecond.

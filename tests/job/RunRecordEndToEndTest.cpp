@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -323,6 +324,33 @@ TEST_F(RunRecordEndToEnd, AnUnhandledErrorStillLeavesTheRecord) {
   EXPECT_EQ(run["files"][0]["source"]["deleted"], false);
   EXPECT_EQ(parseMetrics(readFile(metrics)).at("skyhaul_last_success_timestamp_seconds" + labels()),
             0);
+}
+
+// Where the machine runs a journal, the line goes there with its fields, and journalctl reads it
+// back by them.
+TEST_F(RunRecordEndToEnd, TheJournalGetsTheLineWithItsFields) {
+  if (!std::filesystem::exists("/run/systemd/journal/socket") ||
+      !std::filesystem::exists("/usr/bin/journalctl")) {
+    GTEST_SKIP() << "no journal on this machine";
+  }
+  RunOptions options;
+  options.workingDirectory = work.path();
+  options.environment = {"SKYHAUL_SYSLOG_SOCKET="};  // empty: the journal, as without it
+  ASSERT_EQ(program.run(std::move(options)).exitStatus, 0);
+
+  const std::string query = "journalctl --no-pager -o cat SKYHAUL_SETTINGS='" +
+                            (program.path() / "ftpjob.ini").string() +
+                            "' SKYHAUL_SECTION=job SKYHAUL_EXIT_STATUS=0 2>/dev/null";
+  std::string found;
+  for (int i = 0; i < 50 && found.empty(); ++i) {  // the journal may take a moment
+    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(query.c_str(), "r"), &::pclose);
+    std::array<char, 4096> buffer{};
+    while (pipe && std::fgets(buffer.data(), buffer.size(), pipe.get()) != nullptr) {
+      found += buffer.data();
+    }
+    if (found.empty()) ::usleep(100000);
+  }
+  EXPECT_NE(found.find("izhodni status 0"), std::string::npos) << found;
 }
 
 }  // namespace
