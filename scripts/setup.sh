@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest
   qt6-base-dev libxcb1-dev libssl-dev zlib1g-dev libssh-dev fonts-liberation locales xvfb
+  nlohmann-json3-dev libsystemd-dev
   openssh-server openssh-client
   python3 python3-pyftpdlib python3-openssl openssl
   proftpd-core proftpd-mod-crypto

@@ -19,6 +19,7 @@
 #include "form/FrmUpdate.h"
 #include "job/CommandLine.h"
 #include "job/Job.h"
+#include "job/RunRecord.h"
 #include "platform/Clock.h"
 #include "platform/ProgramEnd.h"
 #include "platform/ProgramLocation.h"
@@ -104,6 +105,14 @@ int main(int argc, char** argv) {
   applyTimeoutSetting();
   platform::SystemClock clock;
   platform::ProcessEnd programEnd;
+  // The run's record, metrics and log line are written however the program ends; the record
+  // outlives the job, which an unhandled error has already left when the end comes. A dry run
+  // moved nothing, so it leaves none of them: its success is no night's success.
+  job::RunRecord record(clock, {start.jsonPath, start.metricsPath, std::nullopt},
+                        std::string(kVersion));
+  if (!start.dryRun) {
+    programEnd.atEnd([&record](platform::ExitStatus status) { record.finish(status, std::cerr); });
+  }
   form::FrmUpdate form(programEnd);
   std::unique_ptr<form::View> view = makeView(form, argc, argv);
   window::ProgressDisplay progress(form, *view, clock);
@@ -111,7 +120,7 @@ int main(int argc, char** argv) {
   try {
     job::Job job(form, *view, clock, programEnd,
                  {platform::executableDirectory(), start.commandLine, start.settingsPath,
-                  start.dryRun ? &std::cout : nullptr});
+                  start.dryRun ? &std::cout : nullptr, &record});
     job.mFTP.setEvents(&events);
     job.Form_Load();
     view->show();

@@ -3,6 +3,7 @@
 // No operation throws or shows anything on a failure of the library: each reports failure in
 // its result and records a one-line text, read through GetLastErrorMessage.
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -99,6 +100,14 @@ class cFTP {
   const std::optional<platform::LocalFile::Version>& GetUploadedSource() const {
     return uploadedSource_;
   }
+  // What confirmed the last successful streamed transfer, for the run's record.
+  struct TransferFacts {
+    std::int64_t bytes = 0;                   // the size of the file
+    std::optional<std::int64_t> resumedFrom;  // the byte it was taken up again at
+    bool sizeConfirmed = false;  // the server's stored size (upload), or the data's end (download)
+    std::string digest;          // the server's digest that matched ours; "" when none
+  };
+  const TransferFacts& GetTransferFacts() const { return facts_; }
   // For SFTP connections opened from now on: the OpenSSH private key to log in with ("" for the
   // password, which is otherwise the key's passphrase), and the known_hosts file the server's
   // host key must be in ("" for the user's ~/.ssh/known_hosts).
@@ -142,7 +151,13 @@ class cFTP {
   bool receiveTextChunks(platform::LocalFile& local, std::int64_t total);
   bool sendBlock(platform::LocalFile& local, std::vector<char>& block, std::int64_t at,
                  std::size_t size, const std::string& sRemote, bool last);
-  bool receiveBlock(platform::LocalFile& local, std::size_t size, const char* source);
+  // The bytes of a chunk that a download's block cut short had begun.
+  struct PartialChunk {
+    std::array<char, kChunkSize> bytes{};
+    std::size_t size = 0;
+  };
+  bool receiveBlock(platform::LocalFile& local, std::size_t& size, const char* source,
+                    PartialChunk& partial);
   bool finishDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t total,
                       const std::string& origin);
   // Resume and digests (cFTPResume.cpp).
@@ -174,6 +189,7 @@ class cFTP {
   std::string transferNote_;
   std::int64_t downloadedSize_ = -1;
   std::string downloadedTime_;
+  TransferFacts facts_;
   // Temporaries of downloads that may be taken up again, by what they record; the folders
   // already looked through for those an earlier run kept.
   std::map<std::string, std::string> keptParts_;

@@ -134,6 +134,7 @@ bool cFTP::verifyDigest(const std::string& sRemote, std::int64_t total) {
   }
   transferNote_ +=
       std::string(transferNote_.empty() ? "" : "; ") + "preverjeno s " + name + " strežnika";
+  facts_.digest = name;
   return true;
 }
 
@@ -175,6 +176,7 @@ bool cFTP::skipSent(platform::LocalFile& local, std::int64_t offset) {
 
 void cFTP::noteResumedAt(std::int64_t offset, const char* proof) {
   transferNote_ = "nadaljevano od bajta " + std::to_string(offset) + " (" + proof + ")";
+  facts_.resumedFrom = offset;
 }
 
 }  // namespace skyhaul::ftp

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <utility>
 #include <vector>
 
 #include "ftp/cFTP.h"
@@ -17,9 +18,11 @@ namespace {
 using Chunk = std::array<char, kChunkSize>;
 using settings::trimSpaces;
 
-// Small enough that a slow link still shows its progress every few seconds, large enough that
-// the calls of a block cost little beside its 64 events.
+// Large enough that the calls of a block cost little beside its 64 events.
 constexpr std::int64_t kChunksPerBlock = 64;
+// A download's block that is still filling after this long is cut at its last whole chunk and
+// its events raised, so that on a slow link the display follows the bytes as they arrive.
+constexpr std::chrono::milliseconds kBlockPatience{100};
 
 // The next block: as many whole chunks as are left, at most a block's worth.
 std::size_t wholeChunksOf(std::int64_t left) {
@@ -46,6 +49,7 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   uploadedSource_.reset();
   if (!trimNames(sLocal, sRemote)) return false;
   transferNote_.clear();
+  facts_ = {};
   // The source is opened before the remote file exists, so an unreadable source leaves nothing
   // behind on the server.
   platform::LocalFile local;
@@ -112,11 +116,15 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
         break;
       case inet::RemoteSession::SizeReport::Reported:
         if (stored != sent) code = platform::ErrorCode::FtpStoredSizeMismatch;
+        facts_.sizeConfirmed = stored == sent;
         detail = " (" + std::to_string(stored) + " od " + std::to_string(sent) + ")";
         break;
     }
   }
-  if (code == platform::ErrorCode::Success && verifyDigest(sRemote, sent)) return true;
+  if (code == platform::ErrorCode::Success && verifyDigest(sRemote, sent)) {
+    facts_.bytes = sent;
+    return true;
+  }
   if (code != platform::ErrorCode::Success)
     RecordErrorMessage(code, "VerifyUpload",
                        code == platform::ErrorCode::FtpStoredSizeMismatch ? detail : "");
@@ -191,6 +199,7 @@ bool cFTP::finishUpload() {
 bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   if (!trimNames(sLocal, sRemote)) return false;
   transferNote_.clear();
+  facts_ = {};
   // The name is one the listing gave: it is sized as itself, never as a pattern.
   const std::int64_t total = GetRemoteFileSize(sRemote);
   // A file gone since it was listed gets a text of its own, never an older failure's.
@@ -248,9 +257,10 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
 // with a progress event that counts the whole file after each.
 bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total) {
   std::int64_t received = from;
+  PartialChunk partial;
   while (total - received >= kChunkSize) {
-    const std::size_t size = wholeChunksOf(total - received);
-    if (!receiveBlock(local, size, "InternetReadFile")) return false;
+    std::size_t size = wholeChunksOf(total - received);
+    if (!receiveBlock(local, size, "InternetReadFile", partial)) return false;
     for (std::size_t done = 0; done < size; done += kChunkSize) {
       yield(2);
       received += kChunkSize;
@@ -260,9 +270,8 @@ bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int
   }
   if (received < total) {
     yield();
-    if (!receiveBlock(local, static_cast<std::size_t>(total - received), "InternetReadFile2")) {
-      return false;
-    }
+    std::size_t size = static_cast<std::size_t>(total - received);
+    if (!receiveBlock(local, size, "InternetReadFile2", partial)) return false;
     yield(2);
   }
   return true;
@@ -291,19 +300,24 @@ bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
   }
 }
 
-// Reads exactly `size` bytes into the local file's own buffer, where they become part of the
-// file. Data that ends early (a remote file shorter than its listed size) is a failure, never
-// padding.
-bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t size, const char* source) {
+// Reads up to `size` bytes into the local file's own buffer, where they become part of the
+// file: all of them, unless the block has been filling for longer than kBlockPatience, when it
+// ends at its last whole chunk; `size` is then what it took, and the bytes of the chunk begun
+// wait in `partial` for the next block. Data that ends early (a remote file shorter than its
+// listed size) is a failure, never padding.
+bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const char* source,
+                        PartialChunk& partial) {
   char* block = local.prepareWrite(size);
   if (block == nullptr) {
     recordLocalError(local, "WriteLocalFile");
     return false;
   }
-  std::size_t got = 0;
+  std::size_t got = std::exchange(partial.size, 0);
+  std::copy_n(partial.bytes.data(), got, block);
+  const auto started = std::chrono::steady_clock::now();
   while (got < size) {
     std::size_t part = 0;
-    if (!hFile->read(block + got, size - got, part)) {
+    if (!hFile->readSome(block + got, size - got, part)) {
       RecordErrorMessage(failure(), source);
       return false;
     }
@@ -312,6 +326,12 @@ bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t size, const char
       return false;
     }
     got += part;
+    if (got >= kChunkSize && got < size &&
+        std::chrono::steady_clock::now() - started >= kBlockPatience) {
+      partial.size = got % kChunkSize;
+      std::copy_n(block + got - partial.size, partial.size, partial.bytes.data());
+      size = got - partial.size;
+    }
   }
   local.commitWrite(size);
   if (digest_) digest_->update(block, size);
@@ -349,6 +369,8 @@ bool cFTP::finishDownload(platform::LocalFile& local, const std::string& sRemote
     recordLocalError(local, "WriteLocalFile");
     return false;
   }
+  facts_.bytes = total;
+  facts_.sizeConfirmed = lTransferType == kTransferTypeBinary;
   yield();
   return true;
 }

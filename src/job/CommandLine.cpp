@@ -1,6 +1,7 @@
 #include "job/CommandLine.h"
 
 #include <charconv>
+#include <utility>
 #include <vector>
 
 namespace skyhaul::job {
@@ -49,6 +50,12 @@ Možnosti (le pred ukazom):
   --verbose              vse vrstice stanja na standardno napako tudi brez
                          terminala, in še: povezovanje, prijava, koliko
                          imen je vsak ukaz našel in vzel, konec
+  --json DATOTEKA        ob koncu zagona zapiše zapis o njem (JSON) v
+                         DATOTEKO (tudi --json=DATOTEKA; ali ključ json=
+                         v odseku)
+  --metrics DATOTEKA     ob koncu zagona zapiše metrike za zbiralnik
+                         textfile programa node_exporter (tudi
+                         --metrics=DATOTEKA; ali ključ metrike= v odseku)
   --                     konec možnosti: kar sledi, je ukaz
   Argument, ki se začne z enim "-" (maska -x.txt,UP), je že ukaz.
 
@@ -59,6 +66,9 @@ Spremenljivke okolja:
                              privzeto 60
   SKYHAUL_VERBOSE=1          kot --verbose (sicer brez terminala le to, kar
                              terja ukrepanje)
+  SKYHAUL_SYSLOG_SOCKET=POT  vrstica ob koncu zagona gre v to vtičnico
+                             syslog namesto v dnevnik sistema (za teste in
+                             diagnostiko; dnevnik=0 v odseku jo izklopi)
 
 Izhodni status:
   0   opravilo je teklo do konca
@@ -79,8 +89,8 @@ Izhodni status:
   6   opravilo je teklo do konca, a seznama datotek na strežniku ni bilo
       mogoče dobiti (mape ni, ni berljiva, povezava za podatke ali čas
       potekel); ukaz brez seznama ni prenesel ničesar
-  64  napačna uporaba (neznana možnost, --settings brez datoteke ali
-      vrednost možnosti, ki je ne sprejme)
+  64  napačna uporaba (neznana možnost, --settings, --json ali --metrics
+      brez datoteke ali vrednost možnosti, ki je ne sprejme)
 
 Več: man skyhaul
 )";
@@ -101,6 +111,10 @@ constexpr Option kOptions[] = {
      [](StartRequest& r, std::string file) { r.settingsPath = std::move(file); }},
     {"--dry-run", "", nullptr, [](StartRequest& r, std::string) { r.dryRun = true; }},
     {"--verbose", "", nullptr, [](StartRequest& r, std::string) { r.verbose = true; }},
+    {"--json", "", "datoteka",
+     [](StartRequest& r, std::string file) { r.jsonPath = std::move(file); }},
+    {"--metrics", "", "datoteka",
+     [](StartRequest& r, std::string file) { r.metricsPath = std::move(file); }},
 };
 
 // The option `word` names, itself or with "=value" behind its long name; nullptr for none.

@@ -1,7 +1,7 @@
 #pragma once
 // The options in front of the job command: --help (-h), --version, --settings FILE, --dry-run,
-// --verbose, and "--", which ends them. From the first other argument on, everything is the job
-// command.
+// --verbose, --json FILE, --metrics FILE, and "--", which ends them. From the first other
+// argument on, everything is the job command.
 
 #include <chrono>
 #include <optional>
@@ -22,6 +22,8 @@ struct StartRequest {
   bool verbose = false;                     // --verbose: every status line, and how the run goes
   std::string commandLine;                  // the job command's arguments joined with blanks
   std::string message;                      // for a usage error: what was wrong, in Slovenian
+  std::optional<std::string> jsonPath{};     // --json FILE: the run's record
+  std::optional<std::string> metricsPath{};  // --metrics FILE: the metrics for the node exporter
 };
 
 // Reads main's argc and argv (argv[0], the program's name, is skipped). Touches nothing outside:

@@ -18,6 +18,8 @@ constexpr int kAttempts = 3;
 using form::kDone;
 using form::kDownloading;
 using form::kUploading;
+constexpr const char* kDeletedAsAsked = "pobrisan po prenosu, kot zahteva DEL";
+constexpr const char* kKeptWithoutDel = "ukaz ne zahteva brisanja (DEL)";
 
 }  // namespace
 
@@ -33,16 +35,23 @@ void Job::upload() {
   clock_.sleep(std::chrono::milliseconds(100));
   bool failed = false;
   for (int attemptsLeft = kAttempts;;) {
+    record_.attemptStarted(Direction::Up, localPath, remotePath);
     failed = !sendFile(localPath, remotePath);
     --attemptsLeft;
     if (!failed || attemptsLeft == 0) break;
     prepareNextAttempt(kUploading);
   }
   if (failed) endAfterFailure("Status napaka:", localPath, remotePath);
+  record_.succeeded(mFTP.GetTransferFacts());
   showTransferNote();
   form_.Label3.setText(kDone);
   log_.appendSuccess(localPath, remotePath);
-  if (form_.Chkbrisi.ticked()) deleteSentSource(localPath);
+  if (!form_.Chkbrisi.ticked()) {
+    record_.sourceHandled(false, kKeptWithoutDel);
+  } else {
+    const std::string kept = deleteSentSource(localPath);
+    record_.sourceHandled(kept.empty(), kept.empty() ? std::string(kDeletedAsAsked) : kept);
+  }
   view_.yieldBeforeWait();
   view_.yieldBeforeWait();
 }
@@ -50,17 +59,18 @@ void Job::upload() {
 // The source goes only while its name still names the very file that was sent: a newer version
 // renamed into place while the server checked the copy stays, and says so. The log line stands:
 // what was sent arrived.
-void Job::deleteSentSource(const std::string& localPath) {
+// "" when the source is gone; else why it stays.
+std::string Job::deleteSentSource(const std::string& localPath) {
   const auto& sent = mFTP.GetUploadedSource();
   const platform::SourceDeletion outcome =
       sent ? platform::deleteSentFile(localPath, *sent) : platform::SourceDeletion::Replaced;
-  if (outcome == platform::SourceDeletion::Deleted) return;
-  std::string status = "Status: izvorna datoteka \"";
-  status.append(escapedName(localPath)).append("\" ni izbrisana: ");
-  status.append(outcome == platform::SourceDeletion::Gone
-                    ? "med prenosom je bila premaknjena ali izbrisana."
-                    : "pod njenim imenom je zdaj druga ali spremenjena datoteka, ne poslana.");
-  form_.Label3.setText(status);
+  if (outcome == platform::SourceDeletion::Deleted) return {};
+  const std::string why = outcome == platform::SourceDeletion::Gone
+                              ? "med prenosom je bila premaknjena ali izbrisana."
+                              : "pod njenim imenom je zdaj druga ali spremenjena datoteka, ne poslana.";
+  form_.Label3.setText("Status: izvorna datoteka \"" + escapedName(localPath) + "\" ni izbrisana: " +
+                       why);
+  return why;
 }
 
 void Job::download() {
@@ -74,25 +84,41 @@ void Job::download() {
   clock_.sleep(std::chrono::milliseconds(100));
   bool failed = false;
   for (int attemptsLeft = kAttempts;;) {
+    record_.attemptStarted(Direction::Down, localPath, remotePath);
     failed = !mFTP.FTPDownloadFile(localPath, remotePath);
     --attemptsLeft;
     if (!failed || attemptsLeft == 0) break;
     prepareNextAttempt(kDownloading);
   }
   if (failed) endAfterFailure("Status napaka: ", remotePath, localPath);
+  record_.succeeded(mFTP.GetTransferFacts());
   showTransferNote();
   form_.Label3.setText(kDone);
   log_.appendSuccess(remotePath, localPath);
   // The source is deleted only once its copy is sure to be on the disk, and nobody seems to be
   // writing it still. A remote source that cannot be deleted stays on the server; the job goes
   // on.
+  bool deleted = false;
   if (form_.Chkbrisi.ticked() &&
       platform::syncLocalFile(localPath) == platform::ErrorCode::Success &&
       remoteSourceSettled(remotePath)) {
-    mFTP.DeleteFTPFile(remotePath);
+    deleted = mFTP.DeleteFTPFile(remotePath);
   }
+  recordRemoteSource(deleted);
   view_.yieldBeforeWait();
   view_.yieldBeforeWait();
+}
+
+// What became of a download's source, for the run's record.
+void Job::recordRemoteSource(bool deleted) {
+  if (!form_.Chkbrisi.ticked()) {
+    record_.sourceHandled(false, kKeptWithoutDel);
+  } else if (deleted) {
+    record_.sourceHandled(true, kDeletedAsAsked);
+  } else {
+    record_.sourceHandled(false,
+                          "ostane na strežniku: " + form::oneLine(mFTP.GetLastErrorMessage()));
+  }
 }
 
 // A file taken up again part-way, or confirmed by the server's digest, says so.
@@ -145,6 +171,7 @@ void Job::prepareNextAttempt(const char* status) {
 // for the operator to read it, and the end of the program. The source stays.
 void Job::endAfterFailure(const std::string& status, const std::string& source,
                           const std::string& target) {
+  record_.failed(mFTP.GetLastErrorMessage());
   form_.Label3.setText(status + mFTP.GetLastErrorMessage());
   log_.appendFailure(source, target, mFTP.GetLastErrorMessage());
   view_.yieldBeforeWait();

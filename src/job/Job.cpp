@@ -59,7 +59,9 @@ Job::Job(form::FrmUpdate& form, form::View& view, platform::Clock& clock,
       programEnd_(programEnd),
       environment_(std::move(environment)),
       log_(clock),
-      plan_(environment_.dryRun) {}
+      plan_(environment_.dryRun),
+      ownRecord_(clock, {}, {}),
+      record_(environment_.record != nullptr ? *environment_.record : ownRecord_) {}
 
 void Job::Form_Load() {
   form_.IniPath =
@@ -151,6 +153,7 @@ void Job::applySectionSwitches(const std::string& section) {
 // A dry run takes no lock (it must not hold off the real run), and neither waits nor starts the
 // follow-up programs: it names them.
 void Job::RunJob(const std::string& job) {
+  describeRun();
   if (plan_ == nullptr) {
     lockJob();
   } else {
@@ -183,6 +186,20 @@ void Job::RunJob(const std::string& job) {
   }
   view_.detail("Konec, izhodni status " + std::to_string(static_cast<int>(status)) + ".");
   programEnd_.endProgram(status);
+}
+
+// What the run's record says of the job, and where the section wants it (a path on the command
+// line wins): "json" and "metrike" name files, "dnevnik=0" keeps the system log out of it.
+void Job::describeRun() {
+  const auto setting = [this](const char* key) -> std::optional<std::string> {
+    std::string value = ReadIni(form_.SelectedSection, key, form_.IniPath);
+    if (!IsFilled(value)) return std::nullopt;
+    return value;
+  };
+  const auto systemLog = setting("dnevnik");
+  record_.describeJob({form_.IniPath, form_.SelectedSection, form_.textURL.text(), form_.FtpUser},
+                      {setting("json"), setting("metrike"),
+                       systemLog ? std::optional<bool>(*systemLog != "0") : std::nullopt});
 }
 
 // Two runs of one job (the same settings file and section) would send the same files twice and

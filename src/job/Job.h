@@ -15,6 +15,7 @@
 #include "form/View.h"
 #include "ftp/cFTP.h"
 #include "job/NameQueue.h"
+#include "job/RunRecord.h"
 #include "job/TransferLog.h"
 #include "platform/Clock.h"
 #include "platform/FileInfo.h"
@@ -39,6 +40,7 @@ struct JobEnvironment {
   std::optional<std::string> settingsPath{};  // instead of ftpjob.ini in programDirectory
   // A dry run when set: the plan goes here, and nothing is moved, deleted, logged or started.
   std::ostream* dryRun = nullptr;
+  RunRecord* record = nullptr;  // the run's record; the job keeps its own without
 };
 
 class Job {
@@ -87,6 +89,7 @@ class Job {
   void switchToSection(const std::string& section);
   void lockJob();
   void reportStartFailure();
+  void describeRun();
   void runStoredCommands();
   void startFollowUpPrograms();
   void downloadQueue();
@@ -103,6 +106,7 @@ class Job {
   void showLeftOut(const std::string& name, const char* status);
   bool leaveOutAtItsTurn(const std::string& localPath);
   void showTransferNote();
+  void recordRemoteSource(bool deleted);
   void applySectionSwitches(const std::string& section);
   void showQueue();
   // A download's remote source that somebody may still be writing stays on the server
@@ -115,7 +119,7 @@ class Job {
   void noteSentForCaseTwins(const std::string& name);
   void reportListingFailure(const std::string& listed);
   bool sendFile(std::string& localPath, std::string& remotePath);
-  void deleteSentSource(const std::string& localPath);
+  std::string deleteSentSource(const std::string& localPath);
   void prepareNextAttempt(const char* status);
   [[noreturn]] void endAfterFailure(const std::string& status, const std::string& source,
                                     const std::string& target);
@@ -143,6 +147,9 @@ class Job {
     std::int64_t size;
   };
   std::map<std::string, SentName> sentFolded_;
+
+  RunRecord ownRecord_;
+  RunRecord& record_;  // what each file came to, for the run's record
 };
 
 }  // namespace skyhaul::job

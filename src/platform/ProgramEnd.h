@@ -2,6 +2,9 @@
 // Ending the program at once, with an exit status a scheduler can read.
 
 #include <cstdlib>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace skyhaul::platform {
 
@@ -19,13 +22,29 @@ enum class ExitStatus {
 class ProgramEnd {
  public:
   virtual ~ProgramEnd() = default;
-  // Ends the process now: no further step of the job runs.
+  // Ends the process now: no further step of the job runs, only the steps added with atEnd.
   [[noreturn]] void endProgram(ExitStatus status) {
+    runEndSteps(status);
     end(status);
     std::abort();  // an implementation that returned would let the job run on
   }
+  // Adds a step that runs once, whatever ends the program, right before it ends; in the order
+  // added. A step that throws is passed over: the end must come.
+  void atEnd(std::function<void(ExitStatus)> step) { endSteps_.push_back(std::move(step)); }
 
  private:
+  void runEndSteps(ExitStatus status) noexcept {
+    // Taken out first: a step that ends the program itself does not run again.
+    const auto steps = std::exchange(endSteps_, {});
+    for (const auto& step : steps) {
+      try {
+        step(status);
+      } catch (...) {
+      }
+    }
+  }
+  std::vector<std::function<void(ExitStatus)>> endSteps_;
+
   // Must not return: the process ends, or (in tests) an exception leaves the job.
   virtual void end(ExitStatus status) = 0;
 };

@@ -30,8 +30,9 @@ class ProgramFolder {
   void writeIni(const std::string& text) const;
 
   // Starts the copy in `options.workingDirectory`, which must be given (std::invalid_argument).
-  // Unless the options set them, waits on the server are bounded by SKYHAUL_TIMEOUT=5 and
-  // XDG_RUNTIME_DIR is the runtime folder.
+  // Unless the options set them, waits on the server are bounded by SKYHAUL_TIMEOUT=5,
+  // XDG_RUNTIME_DIR is the runtime folder and the summary line goes to a syslog socket there
+  // that nobody binds.
   std::unique_ptr<SkyhaulProcess> start(RunOptions options) const;
   // Starts the copy and waits for its end.
   RunOutcome run(RunOptions options) const;

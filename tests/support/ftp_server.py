@@ -28,6 +28,9 @@ first N times (counted per server process) and is spent after that.
   trickle:CMD:SECONDS        send the replies to CMD one byte every SECONDS (a float), their
                              text unchanged; CMD GREETING is the 220 of a new connection (not
                              AUTH: its reply must be whole before the handshake)
+  throttle-data:RETR:RATE:FILE  the data connection of RETR sends RATE bytes a second, in
+                             twentieths of that every 50 ms; after each piece it appends
+                             "<CLOCK_MONOTONIC seconds> <bytes sent so far>" to FILE
   trickle-data:CMD:SECONDS   the data connection of RETR, LIST, MLSD or NLST sends one byte
                              every SECONDS, for as long as there is data
   endless-list               LIST and MLSD send generated entries (file000001.txt, ...; Unix ls
@@ -146,7 +149,7 @@ class Fault:
         self.command = None
         self.argument = rest
         if kind in ("refuse", "refuse-complete", "refuse-kept", "drop-control", "reset-data", "stall-data",
-                    "trickle", "trickle-data"):
+                    "trickle", "trickle-data", "throttle-data"):
             command, _, self.argument = rest.partition(":")
             self.command = command.upper()
         elif kind in ("stall", "421", "early-226"):
@@ -315,6 +318,8 @@ class FaultDTPHandler(DTPHandler):
         fault = self.data_fault()
         if fault is not None and fault.kind == "trickle-data":
             return self.trickle(data, fault.seconds)
+        if fault is not None and fault.kind == "throttle-data":
+            return self.throttle(data, fault)
         if fault is None or fault.kind not in CUT_KINDS:
             return super().send(data)
         left = fault.limit() - self.tot_bytes_sent
@@ -332,6 +337,17 @@ class FaultDTPHandler(DTPHandler):
             self.modify_ioloop_events(self.ioloop.READ)
             # The loop's own timer: the handler's call_later keeps every timer it ever made.
             self.ioloop.call_later(seconds, self.resume_writing, _errback=self.handle_error)
+        return sent
+
+    def throttle(self, data, fault):
+        rate, _, times = fault.argument.partition(":")
+        sent = super().send(data[:max(1, int(rate) // 20)])
+        if sent:
+            with open(times, "a") as log:
+                log.write("%.6f %d\n" % (time.monotonic(), self.tot_bytes_sent))
+        if sent and not self._closed:
+            self.modify_ioloop_events(self.ioloop.READ)
+            self.ioloop.call_later(0.05, self.resume_writing, _errback=self.handle_error)
         return sent
 
     def resume_writing(self):
@@ -563,6 +579,8 @@ class FaultHandler(FTPHandler):
             return cmd in ("LIST", "MLSD")
         if fault.kind == "trickle-data":
             return fault.command == cmd and cmd in ("RETR", "LIST", "MLSD", "NLST")
+        if fault.kind == "throttle-data":
+            return fault.command == cmd == "RETR"
         return fault.kind in ("refuse-complete", "refuse-kept", "drop-control", "reset-data", "stall-data",
                               "stor-keep") and fault.command == cmd
 

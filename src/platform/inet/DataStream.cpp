@@ -62,6 +62,18 @@ Status DataStream::readAcrossFills(char* data, std::size_t size, std::size_t& go
   return {};
 }
 
+Status DataStream::readSome(char* data, std::size_t size, std::size_t& got) {
+  got = 0;
+  if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
+  if (begin_ == end_ && !atEnd_ && size > 0) {
+    if (const Status filled = fill(); !filled) return filled;
+  }
+  got = std::min(size, end_ - begin_);
+  std::memcpy(data, buffer_.data() + begin_, got);
+  begin_ += got;
+  return {};
+}
+
 Status DataStream::writeAcrossSends(const char* data, std::size_t size) {
   if (!channel_.isOpen()) return ErrorCode::InvalidHandle;
   while (size > 0) {

@@ -43,6 +43,9 @@ class DataStream {
     }
     return readAcrossFills(data, size, got);
   }
+  // Reads what is buffered, or what the next receive brings: at most `size` bytes, fewer
+  // whenever fewer have arrived; `got` is 0 only at the end.
+  Status readSome(char* data, std::size_t size, std::size_t& got);
   // Queues `size` bytes, sending whenever the buffer is full.
   Status write(const char* data, std::size_t size) {
     if (size < buffer_.size() - end_ && channel_.isOpen()) {

@@ -33,6 +33,11 @@ bool FtpFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
   return read ? true : report(read, file_->connection());
 }
 
+bool FtpFile::readSome(void* data, std::size_t size, std::size_t& bytesRead) {
+  const Status read = file_->readSome(data, size, bytesRead);
+  return read ? true : report(read, file_->connection());
+}
+
 bool FtpFile::close() { return report(file_->close(), file_->connection()); }
 
 }  // namespace skyhaul::inet

@@ -114,6 +114,11 @@ class RemoteStream {
   virtual bool writeFromFile(int fd, std::int64_t offset, std::size_t size);
   // Reads up to `size` bytes (download); fewer only at the end, where `bytesRead` is 0.
   virtual bool read(void* data, std::size_t size, std::size_t& bytesRead) = 0;
+  // Reads what has arrived, at most `size` bytes, waiting only while nothing has: at least one
+  // byte, or 0 at the end. A stream whose read() already returns what it has keeps that.
+  virtual bool readSome(void* data, std::size_t size, std::size_t& bytesRead) {
+    return read(data, size, bytesRead);
+  }
   // Upload: sends what is still buffered and lets the server see the end of the data, without
   // waiting for its confirmation, so that it finishes its copy while the caller does other
   // things; close() then reads the confirmation, and reports any failure of this call. A no-op
@@ -227,6 +232,7 @@ class FtpFile final : public RemoteStream {
   // Reads up to `size` bytes (download); fewer only at the end of the data. `bytesRead` is 0 at
   // the end. False on failure.
   bool read(void* data, std::size_t size, std::size_t& bytesRead) override;
+  bool readSome(void* data, std::size_t size, std::size_t& bytesRead) override;
   // Ends the transfer: flushes, closes the data connection and reads the server's final reply.
   // True only when the server confirmed the transfer (226/250). After a download that did not
   // read to the end, aborts the transfer. Closing twice is a no-op that returns the first result.

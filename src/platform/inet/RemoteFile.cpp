@@ -40,6 +40,13 @@ Status RemoteFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
   return read ? read : dataFailure(read);
 }
 
+Status RemoteFile::readSome(void* data, std::size_t size, std::size_t& bytesRead) {
+  bytesRead = 0;
+  if (const Status ready = usable(FileAccess::Read); !ready) return ready;
+  const Status read = stream_.readSome(static_cast<char*>(data), size, bytesRead);
+  return read ? read : dataFailure(read);
+}
+
 void RemoteFile::endData() {
   if (closed_ || dataEnded_ || access_ != FileAccess::Write || !dataError_) return;
   if (const Status flushed = stream_.flush(); !flushed) {

@@ -20,6 +20,7 @@ class RemoteFile {
   Status write(const void* data, std::size_t size);
   Status writeFromFile(int fd, std::int64_t offset, std::size_t size);
   Status read(void* data, std::size_t size, std::size_t& bytesRead);
+  Status readSome(void* data, std::size_t size, std::size_t& bytesRead);
   // Upload: flushes and ends the data connection in order; close() then only reads the final
   // reply. A failure is kept for close().
   void endData();

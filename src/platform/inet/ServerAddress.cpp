@@ -64,4 +64,16 @@ std::optional<ServerAddress> parseServerAddress(std::string_view text, int port)
   return ServerAddress{std::string(host), *chosen, *security};
 }
 
+std::optional<ServerParts> serverParts(std::string_view text) {
+  constexpr int kSftpDefaultPort = 22;
+  const auto separator = text.find("://");
+  const std::string scheme =
+      separator == std::string_view::npos ? "ftp" : platform::asciiLower(text.substr(0, separator));
+  const auto address = scheme == "sftp"
+                           ? parseServerAddress(text.substr(separator + 3), kSftpDefaultPort)
+                           : parseServerAddress(text, 0);
+  if (!address) return std::nullopt;
+  return ServerParts{scheme, address->host, address->port};
+}
+
 }  // namespace skyhaul::inet

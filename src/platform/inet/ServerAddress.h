@@ -27,4 +27,14 @@ struct ServerAddress {
 // scheme, an empty host or a port that is not 1 to 65535.
 std::optional<ServerAddress> parseServerAddress(std::string_view text, int port);
 
+// What a server text names, as a record tells it: the scheme in lower case ("ftp" when the text
+// has none; "sftp" too), the host and the port (the scheme's default when the text has none).
+// Nothing when the text names no server.
+struct ServerParts {
+  std::string scheme;
+  std::string host;
+  int port = kFtpDefaultPort;
+};
+std::optional<ServerParts> serverParts(std::string_view text);
+
 }  // namespace skyhaul::inet
