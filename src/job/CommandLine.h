@@ -17,11 +17,11 @@ enum class StartAction { Run, Help, Version, UsageError };
 
 struct StartRequest {
   StartAction action = StartAction::Run;
-  std::optional<std::string> settingsPath;  // --settings FILE, as given
-  bool dryRun = false;                      // --dry-run: list what would move, move nothing
-  bool verbose = false;                     // --verbose: every status line, and how the run goes
-  std::string commandLine;                  // the job command's arguments joined with blanks
-  std::string message;                      // for a usage error: what was wrong, in Slovenian
+  std::optional<std::string> settingsPath;   // --settings FILE, as given
+  bool dryRun = false;                       // --dry-run: list what would move, move nothing
+  bool verbose = false;                      // --verbose: every status line, and how the run goes
+  std::string commandLine;                   // the job command's arguments joined with blanks
+  std::string message;                       // for a usage error: what was wrong, in Slovenian
   std::optional<std::string> jsonPath{};     // --json FILE: the run's record
   std::optional<std::string> metricsPath{};  // --metrics FILE: the metrics for the node exporter
 };

@@ -65,11 +65,12 @@ std::string Job::deleteSentSource(const std::string& localPath) {
   const platform::SourceDeletion outcome =
       sent ? platform::deleteSentFile(localPath, *sent) : platform::SourceDeletion::Replaced;
   if (outcome == platform::SourceDeletion::Deleted) return {};
-  const std::string why = outcome == platform::SourceDeletion::Gone
-                              ? "med prenosom je bila premaknjena ali izbrisana."
-                              : "pod njenim imenom je zdaj druga ali spremenjena datoteka, ne poslana.";
-  form_.Label3.setText("Status: izvorna datoteka \"" + escapedName(localPath) + "\" ni izbrisana: " +
-                       why);
+  const std::string why =
+      outcome == platform::SourceDeletion::Gone
+          ? "med prenosom je bila premaknjena ali izbrisana."
+          : "pod njenim imenom je zdaj druga ali spremenjena datoteka, ne poslana.";
+  form_.Label3.setText("Status: izvorna datoteka \"" + escapedName(localPath) +
+                       "\" ni izbrisana: " + why);
   return why;
 }
 

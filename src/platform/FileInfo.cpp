@@ -131,12 +131,6 @@ bool isDirectory(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::int64_t regularFileSize(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-  return static_cast<std::int64_t>(info.st_size);
-}
-
 std::string realPath(const std::string& path) {
   char resolved[PATH_MAX];
   if (::realpath(path.c_str(), resolved) != nullptr) return resolved;

@@ -63,10 +63,6 @@ bool isOtherThanRegularFile(const std::string& path);
 // Whether the current user may read `path`, a regular file.
 bool isReadableFile(const std::string& path);
 
-// The size of the regular file `path` (links followed); -1 when there is none or it cannot be
-// looked at.
-std::int64_t regularFileSize(const std::string& path);
-
 // Whether users other than the owner (its group, or anyone) may read `path`.
 bool isReadableByOthers(const std::string& path);
 

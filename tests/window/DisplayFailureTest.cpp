@@ -76,7 +76,8 @@ TEST_F(DisplayFailure, ADisplayLostMidTransferEndsTheJobWithStatusThree) {
   writeFile(server.root() / "in/big.bin", patternBytes(200000, 4));
   server.setFaults({"trickle-data:RETR:0.0005"});
 
-  auto run = program.start(windowOptions({"big.bin,DOWN"}, {"DISPLAY=:" + display}));
+  auto run = program.start(
+      windowOptions({"big.bin,DOWN"}, {"QT_QPA_PLATFORM=xcb", "DISPLAY=:" + display}));
   bool underWay = false;
   for (int i = 0; i < 300 && !underWay; ++i) {
     for (const auto& entry : std::filesystem::directory_iterator(local.path())) {
