@@ -48,4 +48,11 @@ std::optional<int> waitForExit(pid_t pid, std::chrono::milliseconds limit) {
   }
 }
 
+void stopServer(pid_t pid, std::chrono::milliseconds limit) {
+  ::kill(pid, SIGTERM);
+  if (waitForExit(pid, limit).has_value()) return;
+  ::kill(pid, SIGKILL);
+  waitForExit(pid, limit);
+}
+
 }  // namespace skyhaul::test

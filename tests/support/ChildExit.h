@@ -28,4 +28,7 @@ pid_t startServer(const std::string& program, std::vector<std::string> args,
 // ended it or it cannot be waited for), or none when it still runs at the limit.
 std::optional<int> waitForExit(pid_t pid, std::chrono::milliseconds limit);
 
+// Ends a server child: SIGTERM, then SIGKILL if it has not gone within `limit`; reaped either way.
+void stopServer(pid_t pid, std::chrono::milliseconds limit);
+
 }  // namespace skyhaul::test

@@ -73,11 +73,7 @@ void TestFtpServer::start() {
 
 void TestFtpServer::stop() {
   if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  if (!waitForExit(pid_, kStopLimit).has_value()) {
-    kill(pid_, SIGKILL);
-    waitForExit(pid_, kStopLimit);
-  }
+  stopServer(pid_, kStopLimit);
   pid_ = -1;
 }
 

@@ -171,11 +171,7 @@ void TestSshServer::start() {
 TestSshServer::~TestSshServer() {
   if (pid_ <= 0) return;
   signalSessions(SIGKILL);
-  kill(pid_, SIGTERM);
-  if (!waitForExit(pid_, kStopLimit).has_value()) {
-    kill(pid_, SIGKILL);
-    waitForExit(pid_, kStopLimit);
-  }
+  stopServer(pid_, kStopLimit);
 }
 
 const std::string& TestSshServer::user() const { return testUser().name; }

@@ -92,11 +92,7 @@ TestVsftpd::TestVsftpd() {
 TestVsftpd::~TestVsftpd() {
   if (pid_ <= 0) return;
   signalSessions(SIGKILL);
-  kill(pid_, SIGTERM);
-  if (!waitForExit(pid_, kStopLimit).has_value()) {
-    kill(pid_, SIGKILL);
-    waitForExit(pid_, kStopLimit);
-  }
+  stopServer(pid_, kStopLimit);
 }
 
 std::string TestVsftpd::address() const { return "127.0.0.1:" + std::to_string(port_); }
