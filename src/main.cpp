@@ -24,7 +24,7 @@
 #include "platform/ProgramEnd.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Terminal.h"
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/InternetSession.h"
 #include "window/ClientEvents.h"
 #include "window/ConsoleView.h"
 #include "window/ProgressDisplay.h"

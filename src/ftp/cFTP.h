@@ -16,7 +16,7 @@
 #include "platform/BackgroundDigest.h"
 #include "platform/Clock.h"
 #include "platform/LocalFile.h"
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/InternetSession.h"
 
 namespace skyhaul::ftp {
 

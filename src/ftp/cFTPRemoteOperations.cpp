@@ -23,7 +23,7 @@ std::string cFTP::GetFTPdir(const std::string& sFile) {
 bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& names) {
   names.clear();
   inet::FindData entry;
-  std::unique_ptr<inet::FtpFind> find;
+  std::unique_ptr<inet::RemoteFind> find;
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
   if (!find) {
     const platform::ErrorCode code = failure();
@@ -61,7 +61,7 @@ std::int64_t cFTP::linkedFileSize(const std::string& sRemote, std::int64_t liste
 
 std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
   inet::FindData entry;
-  std::unique_ptr<inet::FtpFind> find;
+  std::unique_ptr<inet::RemoteFind> find;
   if (connected()) find = hConnection->findFirstFile(sFile, entry);
   const platform::ErrorCode code = failure();
   if (find && (entry.isLink || listedLinks_.contains(sFile))) {

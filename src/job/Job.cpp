@@ -7,7 +7,7 @@
 #include "form/StatusLine.h"
 #include "job/LeaveOut.h"
 #include "platform/ProcessLauncher.h"
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/transport/ServerAddress.h"
 #include "settings/Filled.h"
 #include "settings/IniLine.h"
 #include "settings/PopToken.h"

@@ -9,7 +9,7 @@
 #include "platform/IsoTime.h"
 #include "platform/ReplacedFile.h"
 #include "platform/SystemLog.h"
-#include "platform/inet/ServerAddress.h"
+#include "platform/inet/transport/ServerAddress.h"
 
 namespace skyhaul::job {
 

@@ -13,7 +13,7 @@
 #include "form/FrmUpdate.h"
 #include "form/View.h"
 #include "job/Job.h"
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/InternetSession.h"
 #include "support/FakeClock.h"
 #include "support/JobFiles.h"
 #include "support/TempDir.h"

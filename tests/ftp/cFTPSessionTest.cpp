@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "ftp/cFTPTestBase.h"
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/InternetSession.h"
 #include "support/TestCertificates.h"
 
 namespace skyhaul::test {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ftp/cFTPTestBase.h"
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/InternetSession.h"
 
 namespace skyhaul::test {
 namespace {

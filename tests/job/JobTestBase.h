@@ -18,7 +18,7 @@
 #include "form/View.h"
 #include "job/Job.h"
 #include "platform/SystemError.h"
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/InternetSession.h"
 #include "support/FakeClock.h"
 #include "support/JobFiles.h"
 #include "support/TempDir.h"

@@ -3,7 +3,8 @@
 #include <mutex>
 #include <string>
 
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/InternetSession.h"
+#include "platform/inet/RemoteSession.h"
 #include "platform/inet/Report.h"
 
 namespace skyhaul::inet {

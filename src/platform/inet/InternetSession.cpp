@@ -1,11 +1,12 @@
 #include <memory>
 #include <utility>
 
-#include "platform/inet/Connection.h"
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/ftp/Connection.h"
+#include "platform/inet/InternetSession.h"
+#include "platform/inet/ftp/FtpConnection.h"
 #include "platform/inet/Report.h"
-#include "platform/inet/ServerAddress.h"
-#include "platform/inet/SftpConnection.h"
+#include "platform/inet/transport/ServerAddress.h"
+#include "platform/inet/sftp/SftpConnection.h"
 
 namespace skyhaul::inet {
 

@@ -2,7 +2,7 @@
 // The one place where a call of the public interface leaves its outcome for the caller: the
 // thread's last error (on failure) and the last response text.
 
-#include "platform/inet/Connection.h"
+#include "platform/inet/ftp/Connection.h"
 #include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {

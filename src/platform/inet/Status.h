@@ -1,7 +1,7 @@
 #pragma once
 // What a step inside the library came to: success, or the code of its failure with its reason in
 // words of its own where it has them (a refused certificate: OpenSSL's verify error). Steps return
-// it; only the public interface (InternetLibrary.h) turns it into the thread's last error.
+// it; only the public interface (RemoteSession.h) turns it into the thread's last error.
 
 #include <string>
 #include <utility>

@@ -1,5 +1,5 @@
 #pragma once
-// The library's vocabulary, shared by its public interface (InternetLibrary.h) and the steps
+// The library's vocabulary, shared by its public interface (RemoteSession.h) and the steps
 // inside it: what a transfer is, what a listing holds, how long a wait may be.
 
 #include <chrono>
@@ -31,5 +31,9 @@ struct Timeouts {
   std::chrono::milliseconds reply{60000};
   std::chrono::milliseconds data{60000};
 };
+
+// The timeouts given to sessions opened from now on (process-wide default).
+void setDefaultTimeouts(const Timeouts& timeouts);
+Timeouts defaultTimeouts();
 
 }  // namespace skyhaul::inet

@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/inet/InternetLibrary.h"
+#include "platform/inet/InternetSession.h"
+#include "platform/inet/ftp/FtpConnection.h"
 #include "support/TestFtpServer.h"
 
 namespace skyhaul::inet {

@@ -1,0 +1,82 @@
+#pragma once
+// One logged-in FTP connection: the control connection, what the server said it can do, the
+// transfer type last sent, and whether a transfer is under way. Shared by the public
+// connection handle and the file handles opened on it, so a file never outlives what it talks
+// to.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/inet/ftp/Control.h"
+#include "platform/inet/ftp/ReplyParsers.h"
+#include "platform/inet/transport/ServerAddress.h"
+#include "platform/inet/Status.h"
+#include "platform/inet/transport/Tls.h"
+#include "platform/inet/Types.h"
+
+namespace skyhaul::inet::detail {
+
+class Connection {
+ public:
+  // `tls` (null for plain FTP) checks certificates for `host` and holds the session that data
+  // connections resume.
+  Connection(Control control, bool passive, Security security = Security::Plain,
+             std::unique_ptr<TlsContext> tls = nullptr, std::string host = {});
+
+  Control& control() { return control_; }
+  const Control& control() const { return control_; }
+  bool passive() const { return passive_; }
+  const Features& features() const { return features_; }
+  // 'A' or 'I' once TYPE was sent, else 0.
+  char typeSent() const { return typeSent_; }
+  // Whether the connection and its data connections are under TLS (then tls() is set).
+  bool secured() const { return tls_ != nullptr; }
+  TlsContext* tls() const { return tls_.get(); }
+  const std::string& host() const { return host_; }
+
+  // A remote file is open: every other operation waits (FtpTransferInProgress).
+  void setBusy(bool busy) { busy_ = busy; }
+  // Whether the transfer started last still owes its final reply.
+  bool finalReplyPending() const { return finalReplyPending_; }
+  void setFinalReplyPending(bool pending) { finalReplyPending_ = pending; }
+  // The algorithm HASH computes on this connection: the last OPTS HASH accepted, else the one
+  // FEAT starred.
+  std::optional<platform::DigestAlgorithm> hashSelected() const {
+    return hashSelected_ ? hashSelected_ : features_.hashSelected;
+  }
+  void setHashSelected(platform::DigestAlgorithm algorithm) { hashSelected_ = algorithm; }
+
+  // FtpTransferInProgress while a remote file is open, InternetConnectionAborted once dead.
+  Status checkReady() const;
+  // Reads the greeting, logs in (USER, PASS) and learns the features (FEAT, OPTS UTF8 ON).
+  // Under TLS: implicit TLS starts before the greeting; explicit TLS is AUTH TLS right after
+  // it, before USER; then PBSZ 0 and PROT P, so that every data connection is protected too.
+  // A refusal, of the login or of any of those, is InternetExtendedError, the server's reply
+  // being the control's last reply: there is no falling back to clear text.
+  Status logIn(const std::string& user, const std::string& password);
+  // Sends `line` and expects a reply of the class `expected` (2 or 3); another reply is
+  // InternetExtendedError. `reply` (optional) receives the reply.
+  Status simpleCommand(const std::string& line, int expected, Reply* reply = nullptr);
+  // Sends TYPE A or TYPE I, unless the same was the last one sent.
+  Status setType(TransferType type);
+  // Says goodbye (QUIT, briefly waiting for the answer) unless a file is open, and closes.
+  void quit();
+
+ private:
+  Status secureControl();
+  Status protectData();
+
+  Control control_;
+  bool passive_;
+  Security security_;
+  std::unique_ptr<TlsContext> tls_;
+  std::string host_;
+  bool busy_ = false;
+  char typeSent_ = 0;
+  bool finalReplyPending_ = false;
+  Features features_;
+  std::optional<platform::DigestAlgorithm> hashSelected_;
+};
+
+}  // namespace skyhaul::inet::detail

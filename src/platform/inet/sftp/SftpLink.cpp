@@ -1,0 +1,23 @@
+#include "platform/inet/sftp/SftpLink.h"
+
+#include "platform/inet/Report.h"
+
+namespace skyhaul::inet::detail {
+
+SftpCall SftpLink::begin() {
+  started_ = std::chrono::steady_clock::now();
+  if (watchdog) watchdog->arm(timeouts.reply);
+  return SftpCall(watchdog.get());
+}
+
+Status SftpLink::failure(std::string& detail) const {
+  detail = ssh_get_error(ssh.get());
+  if (watchdog && watchdog->fired()) return ErrorCode::InternetTimeout;
+  if (ssh_is_connected(ssh.get()) == 0) return ErrorCode::InternetConnectionAborted;
+  if (std::chrono::steady_clock::now() - started_ >= timeouts.reply) {
+    return ErrorCode::InternetTimeout;
+  }
+  return ErrorCode::SshProtocolFailure;
+}
+
+}  // namespace skyhaul::inet::detail

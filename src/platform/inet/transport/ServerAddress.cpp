@@ -1,0 +1,79 @@
+#include "platform/inet/transport/ServerAddress.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+
+#include "platform/Ascii.h"
+
+namespace skyhaul::inet {
+namespace {
+
+std::optional<int> readPort(std::string_view text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  if (!std::all_of(text.begin(), text.end(), platform::isAsciiDigit)) {
+    return std::nullopt;
+  }
+  int port = 0;
+  std::from_chars(text.data(), text.data() + text.size(), port);
+  if (port < 1 || port > 65535) return std::nullopt;
+  return port;
+}
+
+// The part after a host: "" (no port) or ":port".
+std::optional<int> readPortSuffix(std::string_view rest, int fallback) {
+  if (rest.empty()) return fallback;
+  if (rest[0] != ':') return std::nullopt;
+  return readPort(rest.substr(1));
+}
+
+// Takes "scheme://" off the front of `text`; nothing for a scheme this program does not speak.
+std::optional<Security> takeScheme(std::string_view& text) {
+  const auto separator = text.find("://");
+  if (separator == std::string_view::npos) return Security::Plain;
+  const std::string scheme = platform::asciiLower(text.substr(0, separator));
+  text.remove_prefix(separator + 3);
+  if (!text.empty() && text.back() == '/') text.remove_suffix(1);
+  if (scheme == "ftp") return Security::Plain;
+  if (scheme == "ftpes") return Security::ExplicitTls;
+  if (scheme == "ftps") return Security::ImplicitTls;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ServerAddress> parseServerAddress(std::string_view text, int port) {
+  if (port < 0 || port > 65535) return std::nullopt;
+  const auto security = takeScheme(text);
+  if (!security) return std::nullopt;
+  const int schemePort = *security == Security::ImplicitTls ? kFtpsDefaultPort : kFtpDefaultPort;
+  const int fallback = port != 0 ? port : schemePort;
+  std::string_view host = text;
+  std::optional<int> chosen = fallback;
+  if (!text.empty() && text[0] == '[') {
+    const auto close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    host = text.substr(1, close - 1);
+    chosen = readPortSuffix(text.substr(close + 1), fallback);
+  } else if (std::count(text.begin(), text.end(), ':') == 1) {
+    const auto colon = text.find(':');
+    host = text.substr(0, colon);
+    chosen = readPortSuffix(text.substr(colon), fallback);
+  }
+  if (host.empty() || !chosen) return std::nullopt;
+  return ServerAddress{std::string(host), *chosen, *security};
+}
+
+std::optional<ServerParts> serverParts(std::string_view text) {
+  constexpr int kSftpDefaultPort = 22;
+  const auto separator = text.find("://");
+  const std::string scheme =
+      separator == std::string_view::npos ? "ftp" : platform::asciiLower(text.substr(0, separator));
+  const auto address = scheme == "sftp"
+                           ? parseServerAddress(text.substr(separator + 3), kSftpDefaultPort)
+                           : parseServerAddress(text, 0);
+  if (!address) return std::nullopt;
+  return ServerParts{scheme, address->host, address->port};
+}
+
+}  // namespace skyhaul::inet
