@@ -115,7 +115,7 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
         code = failure();
         break;
       case inet::RemoteSession::SizeReport::Reported:
-        if (stored != sent) code = platform::ErrorCode::FtpStoredSizeMismatch;
+        if (stored != sent) code = platform::ErrorCode::StoredSizeMismatch;
         facts_.sizeConfirmed = stored == sent;
         detail = " (" + std::to_string(stored) + " od " + std::to_string(sent) + ")";
         break;
@@ -127,7 +127,7 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
   }
   if (code != platform::ErrorCode::Success)
     RecordErrorMessage(code, "VerifyUpload",
-                       code == platform::ErrorCode::FtpStoredSizeMismatch ? detail : "");
+                       code == platform::ErrorCode::StoredSizeMismatch ? detail : "");
   // What the server holds is not the source: nobody may take it for the file.
   hConnection->deleteFile(sRemote);
   return false;

@@ -62,15 +62,15 @@ const char* textOf(ErrorCode code) {
       return "Količina prenesenih podatkov se ne ujema z velikostjo datoteke.";
     case ErrorCode::FtpUnexpectedReply:
       return "Strežnik je odgovoril v nasprotju s protokolom FTP.";
-    case ErrorCode::FtpListingTooLong:
+    case ErrorCode::ListingTooLong:
       return "Seznam datotek na strežniku je predolg.";
-    case ErrorCode::FtpStoredSizeMismatch:
+    case ErrorCode::StoredSizeMismatch:
       return "Strežnik ni shranil vseh poslanih bajtov.";
-    case ErrorCode::FtpStoredSizeUnknown:
+    case ErrorCode::StoredSizeUnknown:
       return "Strežnik ni sporočil velikosti shranjene datoteke.";
     case ErrorCode::FtpFolderMissing:
       return "Mape na strežniku ni ali je ni mogoče brati.";
-    case ErrorCode::FtpDigestNotOffered:
+    case ErrorCode::DigestNotOffered:
       return "Strežnik ne izračuna kontrolne vsote te vrste.";
     case ErrorCode::FtpDigestRefused:
       return "Strežnik ni izračunal kontrolne vsote datoteke.";

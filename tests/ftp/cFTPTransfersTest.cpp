@@ -228,7 +228,7 @@ TEST(cFTPUploadCheck, TheStoredSizeIsAskedWhereTheServerCanTell) {
     if (!c.stored) {
       EXPECT_EQ(ftp.GetLastErrorMessage(),
                 "VerifyUpload error code: 12116 Message: " +
-                    platform::messageFor(platform::ErrorCode::FtpStoredSizeMismatch) +
+                    platform::messageFor(platform::ErrorCode::StoredSizeMismatch) +
                     " (100 od 600)");
       EXPECT_FALSE(std::filesystem::exists(server.root() / "in/up.bin")) << "a part is left";
     }

@@ -40,7 +40,7 @@ bool report(const Status& status, Connection& connection) {
 bool RemoteSession::findFile(const std::string& remote, FindData& entry) {
   std::int64_t size = 0;
   const SizeReport sized = reportStoredSize(remote, size);
-  if (sized == SizeReport::NotOffered) return detail::report(ErrorCode::FtpStoredSizeUnknown);
+  if (sized == SizeReport::NotOffered) return detail::report(ErrorCode::StoredSizeUnknown);
   if (sized == SizeReport::Refused) return false;
   entry = FindData{.fileName = bareName(remote), .fileSize = size};
   return true;

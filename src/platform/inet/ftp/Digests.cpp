@@ -155,7 +155,7 @@ Status askDigest(Connection& connection, const std::string& path, DigestAlgorith
     return askHash(connection, path, algorithm, range, timeout, hex);
   }
   if (xOffered(features, algorithm)) return askX(connection, path, algorithm, range, timeout, hex);
-  return ErrorCode::FtpDigestNotOffered;
+  return ErrorCode::DigestNotOffered;
 }
 
 }  // namespace skyhaul::inet::detail

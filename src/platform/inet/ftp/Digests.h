@@ -39,7 +39,7 @@ using ByteRange = std::pair<std::int64_t, std::int64_t>;
 // another algorithm is in force; RANG first for a range), else the X command (with start and
 // exclusive end for a range). The whole reply, intermediate "213-"/"250-" lines included, must
 // arrive within `timeout`, which the caller scales with the file's size; a timeout kills the
-// connection like any other wait. Fails with FtpDigestNotOffered when the server offers no way,
+// connection like any other wait. Fails with DigestNotOffered when the server offers no way,
 // FtpDigestRefused when it will not compute it (its reply is the control's last reply),
 // FtpDigestMalformed when the answer is of another form, algorithm or range (a HASH answered
 // for another range leaves none in force).

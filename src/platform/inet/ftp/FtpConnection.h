@@ -56,7 +56,7 @@ class FtpConnection final : public RemoteSession {
 
   // What the server says of the size of a file it stores, asked without a listing: SIZE (in
   // binary type) or MLST, whichever it offers. NotOffered when it has neither; Refused, with
-  // the last error set (FtpStoredSizeUnknown when it would not tell), when no size came.
+  // the last error set (StoredSizeUnknown when it would not tell), when no size came.
   SizeReport reportStoredSize(const std::string& remote, std::int64_t& size) override;
 
   bool getCurrentDirectory(std::string& directory) override;                          // PWD

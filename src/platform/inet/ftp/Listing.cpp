@@ -51,7 +51,7 @@ Status readListing(DataStream& stream, bool mlsd, std::vector<FindData>& entries
     total += got;
     if (total > kMaxListingBytes || entries.size() > kMaxListingEntries) {
       entries.clear();
-      return ErrorCode::FtpListingTooLong;
+      return ErrorCode::ListingTooLong;
     }
     pending.append(chunk.data(), got);  // bytes that came before a failure count too
     parseLines(pending, mlsd, entries);
@@ -101,10 +101,10 @@ Status fetchListing(Connection& connection, const std::string& directory,
   stream->finish();
   // Where the server stands is unknown after either; one that never stops sending may not
   // even answer.
-  if (read.code() == ErrorCode::InternetTimeout || read.code() == ErrorCode::FtpListingTooLong) {
+  if (read.code() == ErrorCode::InternetTimeout || read.code() == ErrorCode::ListingTooLong) {
     connection.control().drop();
   }
-  if (read.code() == ErrorCode::FtpListingTooLong) return read;
+  if (read.code() == ErrorCode::ListingTooLong) return read;
   // The final reply keeps the connection in step; the entries read stand whatever it says.
   (void)finishTransfer(connection);
   if (!read && entries.empty()) return read;

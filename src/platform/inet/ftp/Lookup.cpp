@@ -87,7 +87,7 @@ Status reportStoredSize(Connection& connection, const std::string& path,
     answered = answered && !entry.isDirectory && !entry.isLink;
   }
   if (answered) size = entry.fileSize;
-  return answered || !offered ? Status() : ErrorCode::FtpStoredSizeUnknown;
+  return answered || !offered ? Status() : ErrorCode::StoredSizeUnknown;
 }
 
 }  // namespace skyhaul::inet::detail

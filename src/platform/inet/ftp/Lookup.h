@@ -24,7 +24,7 @@ Status lookUpListedName(Connection& connection, const std::string& path, const s
                         FindData& entry, bool& answered);
 
 // The size the server reports for a file it stores: SIZE (in binary type), else MLST. No size
-// and success when the server offers neither; FtpStoredSizeUnknown when it offers one but
+// and success when the server offers neither; StoredSizeUnknown when it offers one but
 // tells nothing.
 Status reportStoredSize(Connection& connection, const std::string& path,
                         std::optional<std::int64_t>& size);

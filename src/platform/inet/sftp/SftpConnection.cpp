@@ -74,7 +74,7 @@ bool SftpConnection::modificationTime(const std::string& remote, std::string& st
 
 bool SftpConnection::digest(const std::string&, platform::DigestAlgorithm,
                             std::chrono::milliseconds, std::string&) {
-  return fail(ErrorCode::FtpDigestNotOffered);
+  return fail(ErrorCode::DigestNotOffered);
 }
 
 bool SftpConnection::findSingle(const std::string& path, const std::string& name, FindData& entry) {
@@ -114,7 +114,7 @@ RemoteSession::SizeReport SftpConnection::reportStoredSize(const std::string& re
   SftpStat info;
   if (!session_->stat(remote, info)) return SizeReport::Refused;
   if (info.isDirectory) {
-    fail(ErrorCode::FtpStoredSizeUnknown);
+    fail(ErrorCode::StoredSizeUnknown);
     return SizeReport::Refused;
   }
   size = info.size;

@@ -218,7 +218,7 @@ Status SftpFile::storedSizeMatches() {
   // Appended piece by piece: GCC 12 misreads "literal" + std::string at -O3 (-Wrestrict).
   std::string counts = "(";
   counts.append(std::to_string(size)).append(" od ").append(std::to_string(offset_));
-  return Status(ErrorCode::FtpStoredSizeMismatch, counts.append(")"));
+  return Status(ErrorCode::StoredSizeMismatch, counts.append(")"));
 }
 
 }  // namespace skyhaul::inet

@@ -2,7 +2,6 @@
 
 #include "platform/PartFile.h"
 #include "platform/PathParts.h"
-#include "platform/inet/ftp/Listing.h"
 #include "platform/inet/Report.h"
 #include "platform/inet/sftp/SftpLink.h"
 
@@ -166,7 +165,7 @@ bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries
       bytes += entry.name.size() + 1;
       if (++count > kMaxListingEntries || bytes > kMaxListingBytes) {
         entries.clear();
-        return report(ErrorCode::FtpListingTooLong);
+        return report(ErrorCode::ListingTooLong);
       }
       if (isDotEntry(entry.name)) continue;
       FindData data;

@@ -73,7 +73,7 @@ class SftpSession {
   // The entries of `folder` in the server's order, without "." and "..", names as sent. Links
   // are followed: one that names a file is listed as a file with the file's size; one that
   // cannot be followed keeps isLink. Beyond kMaxListingEntries or kMaxListingBytes (every entry
-  // counted, "." and ".." too): FtpListingTooLong; moving less than FTP's progress floor, or
+  // counted, "." and ".." too): ListingTooLong; moving less than FTP's progress floor, or
   // taking longer than ten data time limits as a whole: InternetTimeout; nothing kept.
   bool list(const std::string& folder, std::vector<FindData>& entries);
   bool stat(const std::string& path, SftpStat& info);
@@ -129,7 +129,7 @@ class SftpFile {
   // a later call, at the latest at close(), each call after it failing the same way).
   bool write(const void* data, std::size_t size);
   // Closes the remote handle. After writing, true only when the server confirmed every write
-  // and the close, and then reports the size that was written (FtpStoredSizeMismatch
+  // and the close, and then reports the size that was written (StoredSizeMismatch
   // otherwise). Closing twice returns the first result.
   bool close();
 

@@ -503,7 +503,7 @@ TEST_F(SftpLiesTest, AListingOrReadThatNeverEndsFails) {
     ErrorCode error;
   };
   const std::vector<Row> rows = {
-      {"OnlyDotsForEver", "dots-forever 1", true, ErrorCode::FtpListingTooLong},
+      {"OnlyDotsForEver", "dots-forever 1", true, ErrorCode::ListingTooLong},
       {"AnEntryNowAndThen", "trickle-list 0.3", true, ErrorCode::InternetTimeout},
       {"AByteNowAndThen", "trickle-read 0.3", false, ErrorCode::InternetTimeout},
       {"JustAboveTheFloor", "trickle-list 0.2\ntrickle-name-size 600", true,
