@@ -37,9 +37,9 @@ std::string withoutSecret(std::string text, const std::string& secret) {
 }
 
 // Codes whose failure the library explains in words of its own.
-bool hasOwnReason(int code) {
+bool hasOwnReason(platform::ErrorCode failure) {
   using platform::ErrorCode;
-  const auto failure = static_cast<ErrorCode>(code);
+  const int code = static_cast<int>(failure);
   return failure == ErrorCode::TlsHandshakeFailed ||
          failure == ErrorCode::TlsCertificateUntrusted ||
          failure == ErrorCode::TlsCertificateNameMismatch ||
@@ -48,10 +48,9 @@ bool hasOwnReason(int code) {
 
 // A refused TLS connection says why in OpenSSL's words ("self-signed certificate"); an SSH or
 // SFTP failure in the server's, or with the host key's fingerprint and what to do about it.
-std::string ownReason(int code) {
-  if (!hasOwnReason(code)) return {};
-  const std::string reason = inet::lastErrorDetail();
-  return reason.empty() ? std::string() : " (" + reason + ")";
+std::string ownReason(const inet::Status& status) {
+  if (!hasOwnReason(status.code()) || status.reason().empty()) return {};
+  return " (" + status.reason() + ")";
 }
 
 }  // namespace
@@ -76,9 +75,10 @@ bool cFTP::OpenConnection(const std::string& sServer, const std::string& sUser,
     RecordErrorMessage(platform::ErrorCode::InvalidHandle, "InternetConnect");
     return false;
   }
-  hConnection = hInternet->open(sServer, sUser, sPassword, lConnectFlags == kConnectFlagsPassive);
-  if (hConnection) return true;
-  sLastError = errorText(static_cast<int>(platform::lastError()), "InternetConnect", {}, sPassword);
+  const inet::Status opened = hInternet->open(sServer, sUser, sPassword,
+                                              lConnectFlags == kConnectFlagsPassive, hConnection);
+  if (opened) return true;
+  sLastError = errorText(opened, "InternetConnect", {}, sPassword);
   return false;
 }
 
@@ -104,28 +104,31 @@ inet::TransferType cFTP::transferType() const {
                                               : inet::TransferType::Ascii;
 }
 
-platform::ErrorCode cFTP::failure() const {
-  return hConnection ? platform::lastError() : platform::ErrorCode::InvalidHandle;
+void cFTP::RecordErrorMessage(const inet::Status& status, const std::string& sSource,
+                              const std::string& detail) {
+  sLastError = errorText(status, sSource, detail, {});
 }
 
-void cFTP::RecordErrorMessage(int lErrorCode, const std::string& sSource,
-                              const std::string& detail) {
-  sLastError = errorText(lErrorCode, sSource, detail, {});
+bool cFTP::succeeded(const inet::Status& status, const std::string& sSource) {
+  if (status) return true;
+  RecordErrorMessage(status, sSource);
+  return false;
 }
 
 // The secret is masked before the text is cut, so that no part of it survives at the cut.
-std::string cFTP::errorText(int lErrorCode, const std::string& sSource, const std::string& detail,
-                            const std::string& secret) const {
-  if (lErrorCode == static_cast<int>(platform::ErrorCode::InternetExtendedError)) {
+std::string cFTP::errorText(const inet::Status& status, const std::string& sSource,
+                            const std::string& detail, const std::string& secret) const {
+  if (status.code() == platform::ErrorCode::InternetExtendedError) {
     // The server explained the failure itself: its reply is the whole text.
-    return withoutSecret(inet::lastResponseInfo(), secret).substr(0, kResponseCapacity);
+    return withoutSecret(status.serverText(), secret).substr(0, kResponseCapacity);
   }
+  const int lErrorCode = static_cast<int>(status.code());
   std::string message = platform::messageFor(lErrorCode) + detail;
   if (message.size() > kMessageCapacity) message.clear();
   // The reason may be the server's own words (an SFTP status message), which may quote the
   // password back at any step, not only at the login.
   return withoutSecret(sSource + " error code: " + std::to_string(lErrorCode) +
-                           " Message: " + message + withoutSecret(ownReason(lErrorCode), password_),
+                           " Message: " + message + withoutSecret(ownReason(status), password_),
                        secret);
 }
 

@@ -119,22 +119,24 @@ class cFTP {
 
  private:
   // `detail` follows the code's message (figures only this failure knows).
-  void RecordErrorMessage(int lErrorCode, const std::string& sSource,
+  void RecordErrorMessage(const inet::Status& status, const std::string& sSource,
                           const std::string& detail = {});
-  std::string errorText(int lErrorCode, const std::string& sSource, const std::string& detail,
-                        const std::string& secret) const;
   void RecordErrorMessage(platform::ErrorCode code, const std::string& sSource,
                           const std::string& detail = {}) {
-    RecordErrorMessage(static_cast<int>(code), sSource, detail);
+    RecordErrorMessage(inet::Status(code), sSource, detail);
   }
+  // True for a success; else false with the failure's text recorded.
+  bool succeeded(const inet::Status& status, const std::string& sSource);
+  // The one place where a failure becomes its text.
+  std::string errorText(const inet::Status& status, const std::string& sSource,
+                        const std::string& detail, const std::string& secret) const;
   bool namesFile(const std::string& sRemote);
   std::int64_t linkedFileSize(const std::string& sRemote, std::int64_t listed);
   void recordLocalError(const platform::LocalFile& local, const std::string& sSource);
   inet::TransferType transferType() const;
   bool connected() const { return hConnection != nullptr; }
-  // The code of the library call that just failed; an operation without a connection fails
-  // like the library does for handle 0.
-  platform::ErrorCode failure() const;
+  // What an operation without a connection comes to: the library's answer for handle 0.
+  static inet::Status notConnected() { return platform::ErrorCode::InvalidHandle; }
   void raiseProgress(std::int64_t current, std::int64_t total);
   // Inline: a transfer yields several times per 255-byte chunk.
   void yield() {

@@ -10,8 +10,8 @@ using inet::bareName;
 std::string cFTP::GetFTPdir(const std::string& sFile) {
   if (!connected()) return {};
   inet::FindData entry;
-  auto find = hConnection->findFirstFile(sFile, entry);
-  if (!find) return {};
+  std::unique_ptr<inet::RemoteFind> find;
+  if (!hConnection->findFirstFile(sFile, entry, find)) return {};
   std::string listing = bareName(entry.fileName);
   while (find->findNextFile(entry)) {
     listing += ',';
@@ -24,14 +24,15 @@ bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& n
   names.clear();
   inet::FindData entry;
   std::unique_ptr<inet::RemoteFind> find;
-  if (connected()) find = hConnection->findFirstFile(sFile, entry);
-  if (!find) {
-    const platform::ErrorCode code = failure();
-    if (code == platform::ErrorCode::NoMoreFiles) return true;
+  const inet::Status found =
+      connected() ? hConnection->findFirstFile(sFile, entry, find) : notConnected();
+  if (!found) {
+    if (found.code() == platform::ErrorCode::NoMoreFiles) return true;
     // A folder that is missing or unreadable: the server's own reply says which and why.
-    RecordErrorMessage(code == platform::ErrorCode::FtpFolderMissing
-                           ? platform::ErrorCode::InternetExtendedError
-                           : code,
+    RecordErrorMessage(found.code() == platform::ErrorCode::FtpFolderMissing
+                           ? inet::Status(platform::ErrorCode::InternetExtendedError)
+                                 .withServerText(found.serverText())
+                           : found,
                        "FtpFindFirstFile");
     return false;
   }
@@ -47,100 +48,101 @@ bool cFTP::GetFTPFileNames(const std::string& sFile, std::vector<std::string>& n
 
 // A listed link may name a folder: only the server can tell, by giving its size.
 bool cFTP::namesFile(const std::string& sRemote) {
-  std::int64_t size = 0;
-  return hConnection->reportStoredSize(sRemote, size) != inet::RemoteSession::SizeReport::Refused;
+  std::optional<std::int64_t> size;
+  return static_cast<bool>(hConnection->reportStoredSize(sRemote, size));
 }
 
 // A listed link shows the link's own size (vsftpd in LIST, pure-ftpd in MLST and MLSD, proftpd in
 // MLSD and, calling it a file, in MLST): the file it names is sized by the server, where it will.
 std::int64_t cFTP::linkedFileSize(const std::string& sRemote, std::int64_t listed) {
-  std::int64_t size = 0;
-  const auto report = hConnection->reportStoredSize(sRemote, size);
-  return report == inet::RemoteSession::SizeReport::Reported ? size : listed;
+  std::optional<std::int64_t> size;
+  if (!hConnection->reportStoredSize(sRemote, size)) return listed;
+  return size.value_or(listed);
 }
 
 std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
   inet::FindData entry;
   std::unique_ptr<inet::RemoteFind> find;
-  if (connected()) find = hConnection->findFirstFile(sFile, entry);
-  const platform::ErrorCode code = failure();
-  if (find && (entry.isLink || listedLinks_.contains(sFile))) {
+  const inet::Status found =
+      connected() ? hConnection->findFirstFile(sFile, entry, find) : notConnected();
+  if (found && (entry.isLink || listedLinks_.contains(sFile))) {
     return linkedFileSize(sFile, entry.fileSize);
   }
-  if (find) return entry.fileSize;
-  if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing) {
+  if (found) return entry.fileSize;
+  if (found.code() == platform::ErrorCode::NoMoreFiles ||
+      found.code() == platform::ErrorCode::FtpFolderMissing) {
     return -1;
   }
-  RecordErrorMessage(code, "FtpFindFirstFile");
+  RecordErrorMessage(found, "FtpFindFirstFile");
   return -2;
 }
 
 std::int64_t cFTP::GetRemoteFileSize(const std::string& sRemote) {
   inet::FindData entry;
-  if (connected() && hConnection->findFile(sRemote, entry)) return entry.fileSize;
-  const platform::ErrorCode code = failure();
+  const inet::Status found = connected() ? hConnection->findFile(sRemote, entry) : notConnected();
+  if (found) return entry.fileSize;
+  const platform::ErrorCode code = found.code();
   if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing ||
       code == platform::ErrorCode::SftpNoSuchFile) {
     return -1;
   }
-  RecordErrorMessage(code, "FtpFindFirstFile");
+  RecordErrorMessage(found, "FtpFindFirstFile");
   return -2;
 }
 
 std::string cFTP::GetRemoteFileTime(const std::string& sRemote) {
   std::string stamp;
-  if (connected() && hConnection->modificationTime(sRemote, stamp)) return stamp;
-  RecordErrorMessage(failure(), "GetRemoteFileTime");
+  const inet::Status asked =
+      connected() ? hConnection->modificationTime(sRemote, stamp) : notConnected();
+  if (asked) return stamp;
+  RecordErrorMessage(asked, "GetRemoteFileTime");
   return {};
 }
 
 std::string cFTP::GetFTPDirectory() {
   std::string directory;
-  if (connected() && hConnection->getCurrentDirectory(directory)) return directory;
-  RecordErrorMessage(failure(), "FtpGetCurrentDirectory");
+  const inet::Status asked =
+      connected() ? hConnection->getCurrentDirectory(directory) : notConnected();
+  if (asked) return directory;
+  RecordErrorMessage(asked, "FtpGetCurrentDirectory");
   return {};
 }
 
 bool cFTP::SetFTPDirectory(const std::string& sDir) {
-  if (connected() && hConnection->setCurrentDirectory(sDir)) return true;
-  RecordErrorMessage(failure(), "FtpSetCurrentDirectory");
-  return false;
+  return succeeded(connected() ? hConnection->setCurrentDirectory(sDir) : notConnected(),
+                   "FtpSetCurrentDirectory");
 }
 
 bool cFTP::DeleteFTPFile(const std::string& sRemote) {
-  if (connected() && hConnection->deleteFile(sRemote)) return true;
-  RecordErrorMessage(failure(), "DeleteFTPFile");
-  return false;
+  return succeeded(connected() ? hConnection->deleteFile(sRemote) : notConnected(),
+                   "DeleteFTPFile");
 }
 
 bool cFTP::RenameFTPFile(const std::string& sExisting, const std::string& sNewName) {
-  if (connected() && hConnection->renameFile(sExisting, sNewName)) return true;
-  RecordErrorMessage(failure(), "RenameFTPFile");
-  return false;
+  return succeeded(connected() ? hConnection->renameFile(sExisting, sNewName) : notConnected(),
+                   "RenameFTPFile");
 }
 
 bool cFTP::CreateFTPDirectory(const std::string& sDirectory) {
-  if (connected() && hConnection->createDirectory(sDirectory)) return true;
-  RecordErrorMessage(failure(), "CreateFTPDirectory");
-  return false;
+  return succeeded(connected() ? hConnection->createDirectory(sDirectory) : notConnected(),
+                   "CreateFTPDirectory");
 }
 
 bool cFTP::RemoveFTPDirectory(const std::string& sDirectory) {
-  if (connected() && hConnection->removeDirectory(sDirectory)) return true;
-  RecordErrorMessage(failure(), "RemoveFTPDirectory");
-  return false;
+  return succeeded(connected() ? hConnection->removeDirectory(sDirectory) : notConnected(),
+                   "RemoveFTPDirectory");
 }
 
 bool cFTP::SimpleFTPPutFile(const std::string& sLocal, const std::string& sRemote) {
-  if (connected() && hConnection->putFile(sLocal, sRemote, transferType())) return true;
-  RecordErrorMessage(failure(), "SimpleFtpPutFile");
-  return false;
+  return succeeded(
+      connected() ? hConnection->putFile(sLocal, sRemote, transferType()) : notConnected(),
+      "SimpleFtpPutFile");
 }
 
 bool cFTP::SimpleFTPGetFile(const std::string& sLocal, const std::string& sRemote) {
-  if (connected() && hConnection->getFile(sRemote, sLocal, transferType())) return true;
-  RecordErrorMessage(failure(), "SimpleFtpGetFile");
-  return false;
+  return succeeded(
+      connected() ? hConnection->getFile(sRemote, sLocal, transferType()) : notConnected(),
+      "SimpleFtpGetFile");
 }
 
 }  // namespace skyhaul::ftp

@@ -124,8 +124,8 @@ bool cFTP::verifyDigest(const std::string& sRemote, std::int64_t total) {
   const auto timeout = inet::defaultTimeouts().reply +
                        std::chrono::milliseconds(total / kDigestBytesPerSecond * 1000);
   std::string theirs;
-  if (!hConnection->digest(sRemote, digest_->algorithm(), timeout, theirs)) {
-    RecordErrorMessage(failure(), "VerifyDigest");
+  if (!succeeded(hConnection->digest(sRemote, digest_->algorithm(), timeout, theirs),
+                 "VerifyDigest")) {
     return false;
   }
   if (theirs != digest_->hex()) {
@@ -146,11 +146,9 @@ std::int64_t cFTP::uploadResumePoint(platform::LocalFile& local, const std::stri
       lTransferType != kTransferTypeBinary || !hConnection->canRestart()) {
     return 0;
   }
-  std::int64_t stored = 0;
-  if (hConnection->reportStoredSize(sRemote, stored) != inet::RemoteSession::SizeReport::Reported) {
-    return 0;
-  }
-  return stored > 0 && stored < local.size() ? stored : 0;
+  std::optional<std::int64_t> stored;
+  if (!hConnection->reportStoredSize(sRemote, stored) || !stored) return 0;
+  return *stored > 0 && *stored < local.size() ? *stored : 0;
 }
 
 // Only an upload into one of our temporaries is ever taken up again: nobody takes that name for

@@ -58,13 +58,11 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
     return false;
   }
   const std::int64_t offset = uploadResumePoint(local, sRemote);
-  if (connected()) {
-    hFile = hConnection->openStream(sRemote, inet::FileAccess::Write, transferType(), offset);
-  }
-  if (!hFile) {
-    RecordErrorMessage(failure(), "FtpOpenFile:PutFile");
-    return false;
-  }
+  const inet::Status opened =
+      connected()
+          ? hConnection->openStream(sRemote, inet::FileAccess::Write, transferType(), offset, hFile)
+          : notConnected();
+  if (!succeeded(opened, "FtpOpenFile:PutFile")) return false;
   const std::int64_t total = local.size();
   startDigest();
   if (!skipSent(local, offset)) {
@@ -93,7 +91,9 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   }
   // Refused at its end: whatever the server kept of it is no file anybody may take, unless it
   // is our own temporary, which the next attempt finishes or writes over.
-  if (!keepUploadForLater(local, sRemote) && connected()) hConnection->deleteFile(sRemote);
+  if (!keepUploadForLater(local, sRemote) && connected()) {
+    static_cast<void>(hConnection->deleteFile(sRemote));
+  }
   return false;
 }
 
@@ -103,33 +103,28 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
 bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
                         const std::string& sRemote, std::int64_t sent) {
   std::string detail;
-  platform::ErrorCode code = platform::ErrorCode::Success;
-  std::int64_t stored = 0;
+  inet::Status checked;
   if (!local.unchangedSinceOpened(sLocal)) {
-    code = platform::ErrorCode::FileInvalid;
+    checked = platform::ErrorCode::FileInvalid;
   } else if (lTransferType == kTransferTypeBinary) {
-    switch (hConnection->reportStoredSize(sRemote, stored)) {
-      case inet::RemoteSession::SizeReport::NotOffered:
-        break;
-      case inet::RemoteSession::SizeReport::Refused:
-        code = failure();
-        break;
-      case inet::RemoteSession::SizeReport::Reported:
-        if (stored != sent) code = platform::ErrorCode::StoredSizeMismatch;
-        facts_.sizeConfirmed = stored == sent;
-        detail = " (" + std::to_string(stored) + " od " + std::to_string(sent) + ")";
-        break;
+    std::optional<std::int64_t> stored;
+    checked = hConnection->reportStoredSize(sRemote, stored);
+    if (checked && stored) {
+      facts_.sizeConfirmed = *stored == sent;
+      if (*stored != sent) checked = platform::ErrorCode::StoredSizeMismatch;
+      detail = " (" + std::to_string(*stored) + " od " + std::to_string(sent) + ")";
     }
   }
-  if (code == platform::ErrorCode::Success && verifyDigest(sRemote, sent)) {
+  if (checked && verifyDigest(sRemote, sent)) {
     facts_.bytes = sent;
     return true;
   }
-  if (code != platform::ErrorCode::Success)
-    RecordErrorMessage(code, "VerifyUpload",
-                       code == platform::ErrorCode::StoredSizeMismatch ? detail : "");
+  if (!checked) {
+    RecordErrorMessage(checked, "VerifyUpload",
+                       checked.code() == platform::ErrorCode::StoredSizeMismatch ? detail : "");
+  }
   // What the server holds is not the source: nobody may take it for the file.
-  hConnection->deleteFile(sRemote);
+  static_cast<void>(hConnection->deleteFile(sRemote));
   return false;
 }
 
@@ -161,35 +156,34 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
 // A source that ends early is a read fault, and no remote file may stay that lacks its end.
 bool cFTP::sendBlock(platform::LocalFile& local, std::vector<char>& block, std::int64_t at,
                      std::size_t size, const std::string& sRemote, bool last) {
-  platform::ErrorCode read = platform::ErrorCode::Success;
-  bool written = false;
+  inet::Status read;  // of the source
+  inet::Status written;
   if (!digest_) {
     written = hFile->writeFromFile(local.descriptor(), at, size);
-    if (!written && failure() == platform::ErrorCode::ReadFault) read = failure();
+    if (written.code() == platform::ErrorCode::ReadFault) read = written;
   } else {
     read = readLocalChunk(local, block.data(), size);
-    if (read == platform::ErrorCode::Success) {
+    if (read) {
       digest_->update(block.data(), size);
       written = hFile->write(block.data(), size);
     }
   }
-  if (written) return true;
-  if (read != platform::ErrorCode::Success) {
+  if (read && written) return true;
+  if (!read) {
     RecordErrorMessage(read, "ReadLocalFile");
   } else {
-    RecordErrorMessage(failure(), last ? "InternetWriteFile2" : "InternetWriteFile");
+    RecordErrorMessage(written, last ? "InternetWriteFile2" : "InternetWriteFile");
   }
   hFile.reset();
-  if (last || read != platform::ErrorCode::Success) DeleteFTPFile(sRemote);
-  if (last || read == platform::ErrorCode::Success) yield();
+  if (last || !read) DeleteFTPFile(sRemote);
+  if (last || read) yield();
   return false;
 }
 
 // Completing the remote file is where the server confirms or refuses the stored file; only a
 // confirmed file counts as sent, so that its source may be deleted.
 bool cFTP::finishUpload() {
-  const bool stored = hFile->close();
-  if (!stored) RecordErrorMessage(failure(), "InternetCloseHandle");
+  const bool stored = succeeded(hFile->close(), "InternetCloseHandle");
   hFile.reset();
   setLabel11("INTERNET CLOSE");
   yield();
@@ -223,13 +217,12 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
     local.discard();
     return false;
   }
-  if (connected()) {
-    hFile = hConnection->openStream(sRemote, inet::FileAccess::Read, transferType(), offset);
-  }
-  const platform::ErrorCode openError = failure();  // before the yield, which may run anything
+  const inet::Status opened = connected() ? hConnection->openStream(sRemote, inet::FileAccess::Read,
+                                                                    transferType(), offset, hFile)
+                                          : notConnected();
   yield();
-  if (!hFile) {
-    RecordErrorMessage(openError, "FtpOpenFile:GetFile");
+  if (!opened) {
+    RecordErrorMessage(opened, "FtpOpenFile:GetFile");
     if (offset > 0) keepForLater(local, origin);
     return false;
   }
@@ -284,10 +277,7 @@ bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
   std::int64_t received = 0;
   for (;;) {
     std::size_t got = 0;
-    if (!hFile->read(chunk.data(), chunk.size(), got)) {
-      RecordErrorMessage(failure(), "InternetReadFile");
-      return false;
-    }
+    if (!succeeded(hFile->read(chunk.data(), chunk.size(), got), "InternetReadFile")) return false;
     if (got == 0) return true;
     if (!local.write(chunk.data(), got)) {
       recordLocalError(local, "WriteLocalFile");
@@ -317,10 +307,7 @@ bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const cha
   const auto started = std::chrono::steady_clock::now();
   while (got < size) {
     std::size_t part = 0;
-    if (!hFile->readSome(block + got, size - got, part)) {
-      RecordErrorMessage(failure(), source);
-      return false;
-    }
+    if (!succeeded(hFile->readSome(block + got, size - got, part), source)) return false;
     if (part == 0) {
       RecordErrorMessage(platform::ErrorCode::FtpSizeMismatch, source);
       return false;
@@ -347,15 +334,15 @@ bool cFTP::finishDownload(platform::LocalFile& local, const std::string& sRemote
                           std::int64_t total, const std::string& origin) {
   char extra = 0;
   std::size_t more = 0;
-  if (!hFile->read(&extra, 1, more) || more != 0) {
-    RecordErrorMessage(more != 0 ? platform::ErrorCode::FtpSizeMismatch : failure(),
+  const inet::Status read = hFile->read(&extra, 1, more);
+  if (!read || more != 0) {
+    RecordErrorMessage(more != 0 ? inet::Status(platform::ErrorCode::FtpSizeMismatch) : read,
                        "InternetReadFile");
     local.discard();
     hFile.reset();
     return false;
   }
-  const bool confirmed = hFile->close();
-  if (!confirmed) RecordErrorMessage(failure(), "InternetCloseHandle");
+  const bool confirmed = succeeded(hFile->close(), "InternetCloseHandle");
   hFile.reset();
   if (!confirmed) {
     keepForLater(local, origin);

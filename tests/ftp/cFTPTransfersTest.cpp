@@ -169,14 +169,19 @@ TEST_F(cFTPTest, AnAsciiDownloadIsNotFailedForItsLineEnds) {
   EXPECT_EQ(readFile(local("text.txt")), std::string(300, 'a') + "\nline two\nthree\n");
 }
 
-// The window's handlers run during a yield; whatever they do, the failure's own code is kept.
+// The window's handlers run during a yield; whatever they do, even another failing call on the
+// same connection, the failure's own code and reply are kept.
 TEST_F(cFTPTest, AFailedOpenKeepsItsOwnCodeAcrossTheYield) {
   class BusyEvents final : public ftp::cFTPEvents {
    public:
+    explicit BusyEvents(ftp::cFTP& client) : client_(client) {}
     void FileTransferProgress(const std::int64_t&, const std::int64_t&) override {}
-    void yield() override { platform::setLastError(platform::ErrorCode::InternetTimeout); }
+    void yield() override { client_.SetFTPDirectory("no such folder"); }
     void setLabel11(const std::string&) override {}
-  } busy;
+
+   private:
+    ftp::cFTP& client_;
+  } busy(*ftp);
   writeFile(remote("gone.bin"), "x");
   server.setFaults({"refuse:RETR:550"});
   ASSERT_TRUE(connect());

@@ -1,16 +1,15 @@
 #include <memory>
 #include <utility>
 
-#include "platform/inet/ftp/Connection.h"
 #include "platform/inet/InternetSession.h"
+#include "platform/inet/ftp/Connection.h"
 #include "platform/inet/ftp/FtpConnection.h"
-#include "platform/inet/Report.h"
-#include "platform/inet/transport/ServerAddress.h"
 #include "platform/inet/sftp/SftpConnection.h"
+#include "platform/inet/transport/ServerAddress.h"
 
 namespace skyhaul::inet {
 
-using namespace detail;  // the public calls are made of the library's inner steps
+using namespace detail;  // the sessions are made of the library's inner steps
 
 InternetSession::InternetSession(std::string agent)
     : agent_(std::move(agent)), timeouts_(defaultTimeouts()) {}
@@ -27,25 +26,27 @@ void InternetSession::setTrustedCertificates(std::string pemFile) {
   trustedCertificates_ = std::move(pemFile);
 }
 
-std::unique_ptr<FtpConnection> InternetSession::connect(const std::string& server, int port,
-                                                        const std::string& user,
-                                                        const std::string& password, bool passive) {
-  const auto address = parseServerAddress(server, port);
-  if (!address) {
-    report(ErrorCode::InternetInvalidUrl);
-    return nullptr;
-  }
+Status InternetSession::openFtp(const std::string& server, const std::string& user,
+                                const std::string& password, bool passive,
+                                std::unique_ptr<RemoteSession>& session) {
+  const auto address = parseServerAddress(server, 0);
+  if (!address) return ErrorCode::InternetInvalidUrl;
   std::unique_ptr<TlsContext> tls;
   if (address->security != Security::Plain) {
-    if (!report(TlsContext::create(trustedCertificates_, tls))) return nullptr;
+    if (Status created = TlsContext::create(trustedCertificates_, tls); !created) return created;
   }
   Socket socket;
-  if (!report(connectToHost(address->host, address->port, timeouts_.connect, socket)))
-    return nullptr;
+  if (Status connected = connectToHost(address->host, address->port, timeouts_.connect, socket);
+      !connected) {
+    return connected;
+  }
   auto connection = std::make_shared<Connection>(Control(std::move(socket), timeouts_), passive,
                                                  address->security, std::move(tls), address->host);
-  if (!report(connection->logIn(user, password), *connection)) return nullptr;
-  return std::make_unique<FtpConnection>(std::move(connection));
+  if (Status loggedIn = connection->logIn(user, password); !loggedIn) {
+    return std::move(loggedIn).withServerText(connection->control().lastReply().text);
+  }
+  session = std::make_unique<FtpConnection>(std::move(connection));
+  return {};
 }
 
 namespace {
@@ -69,21 +70,18 @@ void InternetSession::setPrivateKeyFile(std::string file) { privateKeyFile_ = st
 
 void InternetSession::setKnownHostsFile(std::string file) { knownHostsFile_ = std::move(file); }
 
-std::unique_ptr<RemoteSession> InternetSession::open(const std::string& server,
-                                                     const std::string& user,
-                                                     const std::string& password, bool passive) {
-  if (sftpAddress(server)) return openSftp(server, user, password);
-  return connect(server, 0, user, password, passive);
+Status InternetSession::open(const std::string& server, const std::string& user,
+                             const std::string& password, bool passive,
+                             std::unique_ptr<RemoteSession>& session) {
+  if (sftpAddress(server)) return openSftp(server, user, password, session);
+  return openFtp(server, user, password, passive, session);
 }
 
-std::unique_ptr<RemoteSession> InternetSession::openSftp(const std::string& server,
-                                                         const std::string& user,
-                                                         const std::string& password) {
+Status InternetSession::openSftp(const std::string& server, const std::string& user,
+                                 const std::string& password,
+                                 std::unique_ptr<RemoteSession>& session) {
   const auto address = parseServerAddress(*sftpAddress(server), kSftpDefaultPort);
-  if (!address || address->security != Security::Plain) {
-    report(ErrorCode::InternetInvalidUrl);
-    return nullptr;
-  }
+  if (!address || address->security != Security::Plain) return ErrorCode::InternetInvalidUrl;
   SftpLogin login;
   login.host = address->host;
   login.port = address->port;
@@ -92,9 +90,10 @@ std::unique_ptr<RemoteSession> InternetSession::openSftp(const std::string& serv
   login.privateKeyFile = privateKeyFile_;
   login.knownHostsFile = knownHostsFile_;
   login.timeouts = timeouts_;
-  auto session = SftpSession::connect(login);
-  if (!session) return nullptr;
-  return std::make_unique<SftpConnection>(std::move(session));
+  std::unique_ptr<SftpSession> sftp;
+  if (Status connected = SftpSession::connect(login, sftp); !connected) return connected;
+  session = std::make_unique<SftpConnection>(std::move(sftp));
+  return {};
 }
 
 }  // namespace skyhaul::inet

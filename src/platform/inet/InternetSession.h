@@ -10,8 +10,6 @@
 
 namespace skyhaul::inet {
 
-class FtpConnection;
-
 // An internet session: the root handle (the classic "InternetOpen").
 class InternetSession {
  public:
@@ -28,29 +26,27 @@ class InternetSession {
   void setTrustedCertificates(std::string pemFile);
 
   // Connects and logs in, in one call. `server` is a host name or address, optionally with a
-  // port: "host:port", "[v6 address]:port"; a bare host or address and port 0 mean port 21.
+  // port: "host:port", "[v6 address]:port"; a bare host or address means port 21.
   // "ftpes://" before it asks for explicit TLS (AUTH TLS), "ftps://" for implicit TLS (port
   // 990 by default): the certificate is verified, and the data connections are protected too.
   // Passive mode uses EPSV/PASV for data connections, active mode EPRT/PORT.
-  // Returns null on failure with the last error set (a refused login: InternetExtendedError
-  // with the server's reply as the last response text).
-  std::unique_ptr<FtpConnection> connect(const std::string& server, int port,
-                                         const std::string& user, const std::string& password,
-                                         bool passive);
-  // Like connect(), and "sftp://host[:port]" (port 22 by default) opens an SFTP session
-  // instead, its host key checked against the known_hosts file (setKnownHostsFile) and logged
-  // in with the private key (setPrivateKeyFile; the password is then its passphrase) or else
-  // the password. The caller does not need to know which protocol carries it.
-  std::unique_ptr<RemoteSession> open(const std::string& server, const std::string& user,
-                                      const std::string& password, bool passive);
+  // "sftp://host[:port]" (port 22 by default) opens an SFTP session instead, its host key
+  // checked against the known_hosts file (setKnownHostsFile) and logged in with the private key
+  // (setPrivateKeyFile; the password is then its passphrase) or else the password. The caller
+  // does not need to know which protocol carries it. A refused FTP login is
+  // InternetExtendedError with the server's reply.
+  Status open(const std::string& server, const std::string& user, const std::string& password,
+              bool passive, std::unique_ptr<RemoteSession>& session);
   // For SFTP sessions opened from now on: the OpenSSH private key to log in with ("" for the
   // password), and the known_hosts file ("" for the running user's ~/.ssh/known_hosts).
   void setPrivateKeyFile(std::string file);
   void setKnownHostsFile(std::string file);
 
  private:
-  std::unique_ptr<RemoteSession> openSftp(const std::string& server, const std::string& user,
-                                          const std::string& password);
+  Status openFtp(const std::string& server, const std::string& user, const std::string& password,
+                 bool passive, std::unique_ptr<RemoteSession>& session);
+  Status openSftp(const std::string& server, const std::string& user, const std::string& password,
+                  std::unique_ptr<RemoteSession>& session);
 
   std::string agent_;
   Timeouts timeouts_;

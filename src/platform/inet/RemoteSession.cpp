@@ -7,25 +7,26 @@
 
 #include "platform/LocalFile.h"
 #include "platform/inet/RemoteSession.h"
-#include "platform/inet/Report.h"
 
 namespace skyhaul::inet {
 
 // The bytes pass through a buffer of the program's, in blocks of its size.
-bool RemoteStream::writeFromFile(int fd, std::int64_t offset, std::size_t size) {
+Status RemoteStream::writeFromFile(int fd, std::int64_t offset, std::size_t size) {
   constexpr std::size_t kBlock = 128 * 1024;
   std::vector<char> block(std::min(size, kBlock));
   while (size > 0) {
     const ssize_t got = ::pread(fd, block.data(), std::min(size, block.size()), offset);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
-      return detail::report(got == 0 ? ErrorCode::ReadFault : platform::codeFromErrno(errno));
+      return got == 0 ? ErrorCode::ReadFault : platform::codeFromErrno(errno);
     }
-    if (!write(block.data(), static_cast<std::size_t>(got))) return false;
+    if (Status written = write(block.data(), static_cast<std::size_t>(got)); !written) {
+      return written;
+    }
     offset += got;
     size -= static_cast<std::size_t>(got);
   }
-  return true;
+  return {};
 }
 
 }  // namespace skyhaul::inet

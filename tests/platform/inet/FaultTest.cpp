@@ -21,24 +21,25 @@ using Steady = std::chrono::steady_clock;
 // means a wait without bound.
 constexpr auto kHangLimit = std::chrono::seconds(15);
 
-// The connection is dead: every call fails at once with connection aborted.
-void expectDead(FtpConnection& connection) {
+// The connection is dead: every call fails at once with connection aborted (returned).
+Status expectDead(RemoteSession& connection) {
   std::string directory;
   const auto start = Steady::now();
-  EXPECT_FALSE(connection.getCurrentDirectory(directory));
-  EXPECT_EQ(lastError(), ErrorCode::InternetConnectionAborted);
+  Status asked = connection.getCurrentDirectory(directory);
+  EXPECT_EQ(asked.code(), ErrorCode::InternetConnectionAborted);
   EXPECT_LT(Steady::now() - start, std::chrono::seconds(1));
+  return asked;
 }
 
-void expectAlive(FtpConnection& connection) {
+void expectAlive(RemoteSession& connection) {
   std::string directory;
-  EXPECT_TRUE(connection.getCurrentDirectory(directory)) << lastError() << lastResponseInfo();
+  EXPECT_TRUE(succeeded(connection.getCurrentDirectory(directory)));
 }
 
 struct StallRow {
   const char* name;
   std::vector<std::string> faults;
-  std::function<bool(FtpConnection&)> operation;  // false when it failed
+  std::function<Status(RemoteSession&)> operation;
 };
 
 class Stall : public testing::TestWithParam<StallRow> {};
@@ -50,27 +51,29 @@ TEST_P(Stall, FailsWithATimeoutAndKillsTheConnection) {
   FtpTestSession ftp(server);
   ASSERT_NE(ftp.connection, nullptr);
   const auto start = Steady::now();
-  EXPECT_FALSE(GetParam().operation(*ftp.connection));
-  EXPECT_EQ(lastError(), ErrorCode::InternetTimeout);
+  EXPECT_EQ(GetParam().operation(*ftp.connection).code(), ErrorCode::InternetTimeout);
   EXPECT_LT(Steady::now() - start, kHangLimit);
-  expectDead(*ftp.connection);
+  static_cast<void>(expectDead(*ftp.connection));
 }
 
-bool openForUpload(FtpConnection& c) {
-  return c.openFile("up.bin", FileAccess::Write, TransferType::Binary) != nullptr;
+Status openForUpload(RemoteSession& c) {
+  std::unique_ptr<RemoteStream> file;
+  return c.openStream("up.bin", FileAccess::Write, TransferType::Binary, 0, file);
 }
-bool openForDownload(FtpConnection& c) {
-  return c.openFile("big.bin", FileAccess::Read, TransferType::Binary) != nullptr;
+Status openForDownload(RemoteSession& c) {
+  std::unique_ptr<RemoteStream> file;
+  return c.openStream("big.bin", FileAccess::Read, TransferType::Binary, 0, file);
 }
-bool listAll(FtpConnection& c) {
+Status listAll(RemoteSession& c) {
   FindData entry;
-  return c.findFirstFile("*", entry) != nullptr;
+  std::unique_ptr<RemoteFind> find;
+  return c.findFirstFile("*", entry, find);
 }
-bool readWhole(FtpConnection& c) {
+Status readWhole(RemoteSession& c) {
   std::string bytes;
   return downloadInChunks(c, "big.bin", bytes);
 }
-bool changeDirectory(FtpConnection& c) { return c.setCurrentDirectory("/"); }
+Status changeDirectory(RemoteSession& c) { return c.setCurrentDirectory("/"); }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Stall,
@@ -89,9 +92,11 @@ TEST(FtpFault, AStalledGreetingTimesOutTheConnect) {
   InternetSession session("Vorn FTP Client");
   session.setTimeouts(shortTimeouts());
   const auto start = Steady::now();
-  EXPECT_EQ(session.connect(server.address(), 0, test::kFtpUser, test::kFtpPassword, true),
-            nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::InternetTimeout);
+  std::unique_ptr<RemoteSession> connection;
+  EXPECT_EQ(
+      session.open(server.address(), test::kFtpUser, test::kFtpPassword, true, connection).code(),
+      ErrorCode::InternetTimeout);
+  EXPECT_EQ(connection, nullptr);
   EXPECT_LT(Steady::now() - start, kHangLimit);
 }
 
@@ -99,20 +104,21 @@ TEST(FtpFault, A421EndsTheConnectionWithItsReplyKept) {
   test::TestFtpServer server({.faults = {"421:CWD"}});
   FtpTestSession ftp(server);
   ASSERT_NE(ftp.connection, nullptr);
-  EXPECT_FALSE(ftp.connection->setCurrentDirectory("/"));
-  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
-  EXPECT_EQ(lastResponseInfo(), "421 Service not available, closing control connection.\r\n");
-  expectDead(*ftp.connection);
-  EXPECT_EQ(lastResponseInfo().substr(0, 4), "421 ");
+  const Status changed = ftp.connection->setCurrentDirectory("/");
+  EXPECT_EQ(changed.code(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(changed.serverText(), "421 Service not available, closing control connection.\r\n");
+  EXPECT_EQ(expectDead(*ftp.connection).serverText().substr(0, 4), "421 ");
 }
 
 TEST(FtpFault, A421InsteadOfTheTransferStartEndsTheConnection) {
   test::TestFtpServer server({.faults = {"421:STOR"}});
   FtpTestSession ftp(server);
   ASSERT_NE(ftp.connection, nullptr);
-  EXPECT_EQ(ftp.connection->openFile("x.bin", FileAccess::Write, TransferType::Binary), nullptr);
-  EXPECT_EQ(lastResponseInfo().substr(0, 4), "421 ");
-  expectDead(*ftp.connection);
+  Status opened;
+  EXPECT_EQ(openFile(*ftp.connection, "x.bin", FileAccess::Write, TransferType::Binary, &opened),
+            nullptr);
+  EXPECT_EQ(opened.serverText().substr(0, 4), "421 ");
+  static_cast<void>(expectDead(*ftp.connection));
 }
 
 TEST(FtpFault, AResetDownloadFailsAndTheConnectionStaysInStep) {
@@ -121,10 +127,10 @@ TEST(FtpFault, AResetDownloadFailsAndTheConnectionStaysInStep) {
   FtpTestSession ftp(server);
   ASSERT_NE(ftp.connection, nullptr);
   std::string bytes;
-  EXPECT_FALSE(downloadInChunks(*ftp.connection, "big.bin", bytes));
-  EXPECT_TRUE(lastError() == ErrorCode::InternetConnectionReset ||
-              lastError() == ErrorCode::InternetExtendedError)
-      << lastError();
+  const Status read = downloadInChunks(*ftp.connection, "big.bin", bytes);
+  EXPECT_TRUE(read.code() == ErrorCode::InternetConnectionReset ||
+              read.code() == ErrorCode::InternetExtendedError)
+      << read;
   expectAlive(*ftp.connection);
 }
 
@@ -143,9 +149,9 @@ TEST_P(RefuseComplete, CloseReportsTheFinalReply) {
   test::TestFtpServer server({.faults = {"refuse-complete:STOR:" + code}});
   FtpTestSession ftp(server);
   ASSERT_NE(ftp.connection, nullptr);
-  EXPECT_FALSE(uploadInChunks(*ftp.connection, "refused.bin", patternBytes(1000)));
-  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
-  EXPECT_EQ(lastResponseInfo().substr(0, 4), code + " ");
+  const Status sent = uploadInChunks(*ftp.connection, "refused.bin", patternBytes(1000));
+  EXPECT_EQ(sent.code(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(sent.serverText().substr(0, 4), code + " ");
   EXPECT_FALSE(std::filesystem::exists(server.root() / "refused.bin"));
   expectAlive(*ftp.connection);
 }
@@ -158,18 +164,21 @@ TEST(FtpFault, PutFileReportsARefusalAtTheEnd) {
   writeFile(local.path() / "f.bin", "abc");
   FtpTestSession ftp(server);
   ASSERT_NE(ftp.connection, nullptr);
-  EXPECT_FALSE(ftp.connection->putFile(local.prefix() + "f.bin", "f.bin", TransferType::Binary));
-  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
-  EXPECT_EQ(lastResponseInfo().substr(0, 4), "452 ");
+  const Status put =
+      ftp.connection->putFile(local.prefix() + "f.bin", "f.bin", TransferType::Binary);
+  EXPECT_EQ(put.code(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(put.serverText().substr(0, 4), "452 ");
 }
 
 TEST(FtpFault, ARefusedStoreGivesTheServersReply) {
   test::TestFtpServer server({.faults = {"refuse:STOR:553"}});
   FtpTestSession ftp(server);
   ASSERT_NE(ftp.connection, nullptr);
-  EXPECT_EQ(ftp.connection->openFile("x.bin", FileAccess::Write, TransferType::Binary), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
-  EXPECT_EQ(lastResponseInfo(), "553 Refused by the test server.\r\n");
+  Status opened;
+  EXPECT_EQ(openFile(*ftp.connection, "x.bin", FileAccess::Write, TransferType::Binary, &opened),
+            nullptr);
+  EXPECT_EQ(opened.code(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(opened.serverText(), "553 Refused by the test server.\r\n");
   expectAlive(*ftp.connection);
 }
 
@@ -188,8 +197,7 @@ TEST(FtpFault, AnUnreachablePassiveAddressIsReplacedByThePeer) {
   FtpTestSession ftp(server);
   ASSERT_NE(ftp.connection, nullptr);
   const std::string bytes = patternBytes(10000);
-  ASSERT_TRUE(uploadInChunks(*ftp.connection, "nat.bin", bytes))
-      << lastError() << lastResponseInfo();
+  ASSERT_TRUE(succeeded(uploadInChunks(*ftp.connection, "nat.bin", bytes)));
   std::string back;
   ASSERT_TRUE(downloadInChunks(*ftp.connection, "nat.bin", back));
   EXPECT_EQ(back, bytes);
@@ -205,11 +213,13 @@ TEST_P(DropControl, FailsTheTransferAndKillsTheConnection) {
   const auto start = Steady::now();
   std::string bytes;
   const bool stored = std::string(GetParam()).find("STOR") != std::string::npos;
-  EXPECT_FALSE(stored ? uploadInChunks(*ftp.connection, "up.bin", patternBytes(4 << 20), 65536)
-                      : downloadInChunks(*ftp.connection, "big.bin", bytes));
-  EXPECT_NE(lastError(), ErrorCode::InternetTimeout);
+  const Status moved = stored
+                           ? uploadInChunks(*ftp.connection, "up.bin", patternBytes(4 << 20), 65536)
+                           : downloadInChunks(*ftp.connection, "big.bin", bytes);
+  EXPECT_FALSE(moved);
+  EXPECT_NE(moved.code(), ErrorCode::InternetTimeout);
   EXPECT_LT(Steady::now() - start, kHangLimit);
-  expectDead(*ftp.connection);
+  static_cast<void>(expectDead(*ftp.connection));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DropControl,
@@ -223,10 +233,10 @@ TEST(FtpFault, AServerThatGoesAwayFailsTheNextCallAtOnce) {
   server.stop();
   std::string directory;
   const auto start = Steady::now();
-  EXPECT_FALSE(ftp.connection->getCurrentDirectory(directory));
-  EXPECT_TRUE(lastError() == ErrorCode::InternetConnectionAborted ||
-              lastError() == ErrorCode::InternetConnectionReset)
-      << lastError();
+  const Status asked = ftp.connection->getCurrentDirectory(directory);
+  EXPECT_TRUE(asked.code() == ErrorCode::InternetConnectionAborted ||
+              asked.code() == ErrorCode::InternetConnectionReset)
+      << asked;
   EXPECT_LT(Steady::now() - start, kHangLimit);
 }
 

@@ -15,6 +15,16 @@ using test::writeFile;
 
 class FtpOperations : public SharedServer<FtpOperations> {};
 
+// Opens a session with `server` as the tests' user; what that came to, the session being there
+// exactly when it succeeded.
+Status openAs(InternetSession& session, const std::string& server,
+              const std::string& password = test::kFtpPassword) {
+  std::unique_ptr<RemoteSession> connection;
+  Status opened = session.open(server, test::kFtpUser, password, true, connection);
+  EXPECT_EQ(connection != nullptr, opened.ok()) << server;
+  return opened;
+}
+
 TEST_F(FtpOperations, DirectoriesAreCreatedEnteredAndRemoved) {
   FtpTestSession ftp(*server_);
   ASSERT_NE(ftp.connection, nullptr);
@@ -22,7 +32,7 @@ TEST_F(FtpOperations, DirectoriesAreCreatedEnteredAndRemoved) {
   std::string directory;
   ASSERT_TRUE(connection.getCurrentDirectory(directory));
   EXPECT_EQ(directory, "/");
-  ASSERT_TRUE(connection.createDirectory("made dir")) << lastResponseInfo();
+  ASSERT_TRUE(succeeded(connection.createDirectory("made dir")));
   EXPECT_TRUE(std::filesystem::is_directory(server_->root() / "made dir"));
   ASSERT_TRUE(connection.setCurrentDirectory("made dir"));
   ASSERT_TRUE(connection.getCurrentDirectory(directory));
@@ -48,25 +58,26 @@ TEST_F(FtpOperations, ARefusedCommandGivesTheServersReply) {
   ASSERT_NE(ftp.connection, nullptr);
   struct Case {
     const char* name;
-    bool result;
+    Status result;
   };
+  Status last;
   for (const Case& c : {Case{"delete", ftp.connection->deleteFile("nosuch.txt")},
                         Case{"cwd", ftp.connection->setCurrentDirectory("nosuch")},
                         Case{"rename", ftp.connection->renameFile("nosuch", "other")},
                         Case{"rmd", ftp.connection->removeDirectory("nosuch")}}) {
     EXPECT_FALSE(c.result) << c.name;
+    last = c.result;
   }
-  // The last one's reply is the last response text.
-  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
-  EXPECT_EQ(lastResponseInfo().substr(0, 4), "550 ");
-  EXPECT_EQ(lastResponseInfo().substr(lastResponseInfo().size() - 2), "\r\n");
+  // The last one's reply comes with its failure.
+  EXPECT_EQ(last.code(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(last.serverText().substr(0, 4), "550 ");
+  EXPECT_EQ(last.serverText().substr(last.serverText().size() - 2), "\r\n");
 }
 
 TEST_F(FtpOperations, ANameWithALineBreakIsNeverSent) {
   FtpTestSession ftp(*server_);
   ASSERT_NE(ftp.connection, nullptr);
-  EXPECT_FALSE(ftp.connection->deleteFile("a.txt\r\nRMD x"));
-  EXPECT_EQ(lastError(), ErrorCode::InvalidParameter);
+  EXPECT_EQ(ftp.connection->deleteFile("a.txt\r\nRMD x").code(), ErrorCode::InvalidParameter);
   std::string directory;
   EXPECT_TRUE(ftp.connection->getCurrentDirectory(directory));
 }
@@ -76,20 +87,21 @@ TEST_F(FtpOperations, EverythingElseWaitsWhileAFileIsOpen) {
   FtpTestSession ftp(*server_);
   ASSERT_NE(ftp.connection, nullptr);
   auto& connection = *ftp.connection;
-  auto file = connection.openFile("upload.txt", FileAccess::Write, TransferType::Binary);
+  auto file = openFile(connection, "upload.txt", FileAccess::Write, TransferType::Binary);
   ASSERT_NE(file, nullptr);
   std::string directory;
   FindData entry;
-  EXPECT_FALSE(connection.getCurrentDirectory(directory));
-  EXPECT_EQ(lastError(), ErrorCode::FtpTransferInProgress);
-  EXPECT_EQ(connection.findFirstFile("*", entry), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::FtpTransferInProgress);
-  EXPECT_EQ(connection.openFile("busy.txt", FileAccess::Read, TransferType::Binary), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::FtpTransferInProgress);
-  EXPECT_FALSE(connection.deleteFile("busy.txt"));
-  EXPECT_EQ(lastError(), ErrorCode::FtpTransferInProgress);
-  EXPECT_FALSE(connection.putFile("/etc/hostname", "h.txt", TransferType::Binary));
-  EXPECT_EQ(lastError(), ErrorCode::FtpTransferInProgress);
+  std::unique_ptr<RemoteFind> find;
+  Status opened;
+  EXPECT_EQ(connection.getCurrentDirectory(directory).code(), ErrorCode::FtpTransferInProgress);
+  EXPECT_EQ(connection.findFirstFile("*", entry, find).code(), ErrorCode::FtpTransferInProgress);
+  EXPECT_EQ(find, nullptr);
+  EXPECT_EQ(openFile(connection, "busy.txt", FileAccess::Read, TransferType::Binary, &opened),
+            nullptr);
+  EXPECT_EQ(opened.code(), ErrorCode::FtpTransferInProgress);
+  EXPECT_EQ(connection.deleteFile("busy.txt").code(), ErrorCode::FtpTransferInProgress);
+  EXPECT_EQ(connection.putFile("/etc/hostname", "h.txt", TransferType::Binary).code(),
+            ErrorCode::FtpTransferInProgress);
   ASSERT_TRUE(file->write("data", 4));
   ASSERT_TRUE(file->close());
   EXPECT_TRUE(connection.getCurrentDirectory(directory));
@@ -99,50 +111,42 @@ TEST_F(FtpOperations, EverythingElseWaitsWhileAFileIsOpen) {
 TEST_F(FtpOperations, AFileOutlivesItsConnectionSafely) {
   auto ftp = std::make_unique<FtpTestSession>(*server_);
   ASSERT_NE(ftp->connection, nullptr);
-  auto file = ftp->connection->openFile("orphan.txt", FileAccess::Write, TransferType::Binary);
+  auto file = openFile(*ftp->connection, "orphan.txt", FileAccess::Write, TransferType::Binary);
   ASSERT_NE(file, nullptr);
   ftp.reset();
-  EXPECT_FALSE(file->close());
-  EXPECT_EQ(lastError(), ErrorCode::InternetConnectionAborted);
+  EXPECT_EQ(file->close().code(), ErrorCode::InternetConnectionAborted);
 }
 
 TEST_F(FtpOperations, ServerTextSelectsThePort) {
   InternetSession session("Vorn FTP Client");
   session.setTimeouts(shortTimeouts());
   const std::string port = std::to_string(server_->port());
-  EXPECT_NE(session.connect("127.0.0.1:" + port, 0, test::kFtpUser, test::kFtpPassword, true),
-            nullptr);
-  EXPECT_NE(session.connect("127.0.0.1", server_->port(), test::kFtpUser, test::kFtpPassword, true),
-            nullptr);
-  EXPECT_NE(session.connect("localhost:" + port, 0, test::kFtpUser, test::kFtpPassword, true),
-            nullptr);
-  EXPECT_EQ(session.connect("127.0.0.1:x", 0, test::kFtpUser, test::kFtpPassword, true), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::InternetInvalidUrl);
+  EXPECT_TRUE(succeeded(openAs(session, "127.0.0.1:" + port)));
+  EXPECT_TRUE(succeeded(openAs(session, "localhost:" + port)));
+  EXPECT_EQ(openAs(session, "127.0.0.1:x").code(), ErrorCode::InternetInvalidUrl);
 }
 
 TEST_F(FtpOperations, AWrongPasswordGivesTheServersReply) {
   InternetSession session("Vorn FTP Client");
   session.setTimeouts(shortTimeouts());
-  EXPECT_EQ(session.connect(server_->address(), 0, test::kFtpUser, "wrong", true), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
-  EXPECT_EQ(lastResponseInfo().substr(0, 4), "530 ");
+  const Status opened = openAs(session, server_->address(), "wrong");
+  EXPECT_EQ(opened.code(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(opened.serverText().substr(0, 4), "530 ");
 }
 
 TEST(FtpConnect, ARefusedLoginGivesTheServersReply) {
   test::TestFtpServer server({.faults = {"refuse-login"}});
   InternetSession session("Vorn FTP Client");
   session.setTimeouts(shortTimeouts());
-  EXPECT_EQ(session.connect(server.address(), 0, test::kFtpUser, test::kFtpPassword, true),
-            nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::InternetExtendedError);
-  EXPECT_EQ(lastResponseInfo(), "530 Authentication failed.\r\n");
+  const Status opened = openAs(session, server.address());
+  EXPECT_EQ(opened.code(), ErrorCode::InternetExtendedError);
+  EXPECT_EQ(opened.serverText(), "530 Authentication failed.\r\n");
 }
 
 TEST(FtpConnect, AnUnknownHostIsNotResolved) {
   InternetSession session("Vorn FTP Client");
   session.setTimeouts(shortTimeouts());
-  EXPECT_EQ(session.connect("nosuchhost.invalid", 0, "u", "p", true), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::InternetNameNotResolved);
+  EXPECT_EQ(openAs(session, "nosuchhost.invalid", "p").code(), ErrorCode::InternetNameNotResolved);
 }
 
 TEST(FtpConnect, AClosedPortCannotBeConnected) {
@@ -151,11 +155,10 @@ TEST(FtpConnect, AClosedPortCannotBeConnected) {
   server.stop();
   InternetSession session("Vorn FTP Client");
   session.setTimeouts(shortTimeouts());
-  EXPECT_EQ(session.connect(address, 0, test::kFtpUser, test::kFtpPassword, true), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::InternetCannotConnect);
+  EXPECT_EQ(openAs(session, address).code(), ErrorCode::InternetCannotConnect);
   // Back on the same port, the same text connects again.
   server.start();
-  EXPECT_NE(session.connect(address, 0, test::kFtpUser, test::kFtpPassword, true), nullptr);
+  EXPECT_TRUE(succeeded(openAs(session, address)));
 }
 
 TEST(FtpConnect, SessionsTakeTheDefaultTimeoutsOfTheirTime) {

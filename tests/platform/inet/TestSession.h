@@ -8,7 +8,6 @@
 #include <string>
 
 #include "platform/inet/InternetSession.h"
-#include "platform/inet/ftp/FtpConnection.h"
 #include "support/TestFtpServer.h"
 
 namespace skyhaul::inet {
@@ -17,6 +16,12 @@ namespace skyhaul::inet {
 inline Timeouts shortTimeouts() {
   using std::chrono::milliseconds;
   return Timeouts{milliseconds(5000), milliseconds(1500), milliseconds(1500)};
+}
+
+// For assertions: a success, or the failure with its code, reason and the server's reply.
+inline testing::AssertionResult succeeded(const Status& status) {
+  if (status) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << status;
 }
 
 // One test server for all the tests of a suite, which leave it as they found it.
@@ -34,36 +39,55 @@ struct FtpTestSession {
                           Timeouts timeouts = shortTimeouts())
       : session("Vorn FTP Client") {
     session.setTimeouts(timeouts);
-    connection = session.connect(server.address(), 0, test::kFtpUser, test::kFtpPassword, passive);
-    EXPECT_NE(connection, nullptr)
-        << "connect failed: " << lastError() << " " << lastResponseInfo();
+    const Status opened =
+        session.open(server.address(), test::kFtpUser, test::kFtpPassword, passive, connection);
+    EXPECT_TRUE(opened) << "connect failed: " << opened;
   }
 
   InternetSession session;
-  std::unique_ptr<FtpConnection> connection;
+  std::unique_ptr<RemoteSession> connection;
 };
 
-// Uploads `bytes` through openFile/write/close in chunks of `chunk` bytes.
-inline bool uploadInChunks(FtpConnection& connection, const std::string& remote,
-                           const std::string& bytes, std::size_t chunk = 255) {
-  auto file = connection.openFile(remote, FileAccess::Write, TransferType::Binary);
-  if (!file) return false;
+// Opens `remote` for a streamed transfer from its start; null on failure, which `status` holds.
+inline std::unique_ptr<RemoteStream> openFile(RemoteSession& connection, const std::string& remote,
+                                              FileAccess access, TransferType type,
+                                              Status* status = nullptr) {
+  std::unique_ptr<RemoteStream> file;
+  Status opened = connection.openStream(remote, access, type, 0, file);
+  if (status != nullptr) *status = std::move(opened);
+  return file;
+}
+
+// Uploads `bytes` through openStream/write/close in chunks of `chunk` bytes.
+inline Status uploadInChunks(RemoteSession& connection, const std::string& remote,
+                             const std::string& bytes, std::size_t chunk = 255) {
+  std::unique_ptr<RemoteStream> file;
+  if (Status opened =
+          connection.openStream(remote, FileAccess::Write, TransferType::Binary, 0, file);
+      !opened) {
+    return opened;
+  }
   for (std::size_t done = 0; done < bytes.size(); done += chunk) {
-    if (!file->write(bytes.data() + done, std::min(chunk, bytes.size() - done))) return false;
+    Status written = file->write(bytes.data() + done, std::min(chunk, bytes.size() - done));
+    if (!written) return written;
   }
   return file->close();
 }
 
-// Downloads through openFile/read/close in chunks of `chunk` bytes; false on any failure.
-inline bool downloadInChunks(FtpConnection& connection, const std::string& remote,
-                             std::string& bytes, std::size_t chunk = 255) {
-  auto file = connection.openFile(remote, FileAccess::Read, TransferType::Binary);
-  if (!file) return false;
+// Downloads through openStream/read/close in chunks of `chunk` bytes.
+inline Status downloadInChunks(RemoteSession& connection, const std::string& remote,
+                               std::string& bytes, std::size_t chunk = 255) {
+  std::unique_ptr<RemoteStream> file;
+  if (Status opened =
+          connection.openStream(remote, FileAccess::Read, TransferType::Binary, 0, file);
+      !opened) {
+    return opened;
+  }
   bytes.clear();
   std::string buffer(chunk, '\0');
   while (true) {
     std::size_t got = 0;
-    if (!file->read(buffer.data(), chunk, got)) return false;
+    if (Status read = file->read(buffer.data(), chunk, got); !read) return read;
     if (got == 0) break;
     bytes.append(buffer.data(), got);
   }

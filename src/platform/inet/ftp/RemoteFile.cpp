@@ -61,17 +61,23 @@ Status RemoteFile::close() {
   if (closed_) return closeOutcome_;
   closed_ = true;
   if (dataEnded_) return closeAfterEnd();
-  if (access_ == FileAccess::Write && dataError_) {
+  const bool uploading = access_ == FileAccess::Write;
+  if (uploading && dataError_ && !abandoned_) {
     if (const Status flushed = stream_.flush(); !flushed) (void)dataFailure(flushed);
   }
   // A failed upload must not look complete to the server; a download ended early makes the
   // server stop on its own when the data connection goes (see DataStream::finish).
-  if (access_ == FileAccess::Write && !dataError_) {
+  if (uploading && (!dataError_ || abandoned_)) {
     stream_.abort();
   } else {
     stream_.finish();
   }
   return closeAfterEnd();
+}
+
+void RemoteFile::abandon() {
+  abandoned_ = !closed_;
+  static_cast<void>(close());
 }
 
 Status RemoteFile::closeAfterEnd() {

@@ -4,10 +4,10 @@
 
 #include <memory>
 
-#include "platform/inet/ftp/Connection.h"
-#include "platform/inet/ftp/DataStream.h"
 #include "platform/inet/Status.h"
 #include "platform/inet/Types.h"
+#include "platform/inet/ftp/Connection.h"
+#include "platform/inet/ftp/DataStream.h"
 
 namespace skyhaul::inet::detail {
 
@@ -28,6 +28,9 @@ class RemoteFile {
   // upload is reset, so the server never takes it as complete. Closing twice gives the first
   // outcome again.
   Status close();
+  // Ends a transfer given up on this side like close(); an upload is reset even where its data
+  // went well, so that the server never takes it for the whole file.
+  void abandon();
 
  private:
   Status usable(FileAccess access) const;
@@ -40,6 +43,7 @@ class RemoteFile {
   Status dataError_;  // the first failure of the data connection
   bool closed_ = false;
   bool dataEnded_ = false;  // endData() ended the data connection
+  bool abandoned_ = false;
   Status closeOutcome_;
 };
 

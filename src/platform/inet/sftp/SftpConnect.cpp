@@ -7,7 +7,6 @@
 #include <cctype>
 #include <memory>
 
-#include "platform/inet/Report.h"
 #include "platform/inet/sftp/SftpKeyFile.h"
 #include "platform/inet/sftp/SftpKnownHosts.h"
 #include "platform/inet/sftp/SftpLink.h"
@@ -126,10 +125,12 @@ Status startSession(SftpLink& link, const SftpLogin& login, const std::string& f
 
 }  // namespace
 
-std::unique_ptr<SftpSession> SftpSession::connect(const SftpLogin& login) {
+Status SftpSession::connect(const SftpLogin& login, std::unique_ptr<SftpSession>& session) {
   Socket socket;
-  if (!report(connectToHost(login.host, login.port, login.timeouts.connect, socket)))
-    return nullptr;
+  if (Status connected = connectToHost(login.host, login.port, login.timeouts.connect, socket);
+      !connected) {
+    return connected;
+  }
   auto link = std::make_shared<SftpLink>();
   link->timeouts = login.timeouts;
   link->socket = std::move(socket);
@@ -139,12 +140,14 @@ std::unique_ptr<SftpSession> SftpSession::connect(const SftpLogin& login) {
       login.knownHostsFile.empty() ? defaultKnownHostsFile() : login.knownHostsFile;
   // libssh (since 0.10) leaves closing a descriptor it was given to the caller: our socket.
   if (!link->ssh || !setOptions(link->ssh.get(), login, link->socket.fd(), file)) {
-    report(ErrorCode::InternetInternalError);
-    return nullptr;
+    return ErrorCode::InternetInternalError;
   }
   std::string detail;
-  if (!report(startSession(*link, login, file, detail), detail)) return nullptr;
-  return std::make_unique<SftpSession>(std::move(link));
+  if (Status started = startSession(*link, login, file, detail); !started) {
+    return Status(started.code(), detail);
+  }
+  session = std::make_unique<SftpSession>(std::move(link));
+  return {};
 }
 
 }  // namespace skyhaul::inet

@@ -4,8 +4,6 @@
 #include <ctime>
 #include <utility>
 
-#include "platform/LastError.h"
-#include "platform/LocalFile.h"
 #include "platform/Wildcard.h"
 
 namespace skyhaul::inet {
@@ -15,20 +13,15 @@ namespace {
 class SftpStream final : public RemoteStream {
  public:
   explicit SftpStream(std::unique_ptr<SftpFile> file) : file_(std::move(file)) {}
-  bool write(const void* data, std::size_t size) override { return file_->write(data, size); }
-  bool read(void* data, std::size_t size, std::size_t& bytesRead) override {
+  Status write(const void* data, std::size_t size) override { return file_->write(data, size); }
+  Status read(void* data, std::size_t size, std::size_t& bytesRead) override {
     return file_->read(data, size, bytesRead);
   }
-  bool close() override { return file_->close(); }
+  Status close() override { return file_->close(); }
 
  private:
   std::unique_ptr<SftpFile> file_;
 };
-
-bool fail(ErrorCode code) {
-  platform::setLastError(code);
-  return false;
-}
 
 std::string stampOf(std::int64_t seconds) {
   const std::time_t time = static_cast<std::time_t>(seconds);
@@ -52,29 +45,32 @@ bool matches(const std::string& pattern, const std::string& name) {
 SftpConnection::SftpConnection(std::unique_ptr<SftpSession> session)
     : session_(std::move(session)) {}
 
-std::unique_ptr<RemoteStream> SftpConnection::openStream(const std::string& remote,
-                                                         FileAccess access, TransferType /*type*/,
-                                                         std::int64_t restartAt) {
+Status SftpConnection::openStream(const std::string& remote, FileAccess access,
+                                  TransferType /*type*/, std::int64_t restartAt,
+                                  std::unique_ptr<RemoteStream>& stream) {
   // SFTP moves bytes as they are: there is no ASCII type.
-  auto file =
+  std::unique_ptr<SftpFile> file;
+  const Status opened =
       access == FileAccess::Read
-          ? session_->openRead(remote, restartAt)
-          : session_->openWrite(remote, restartAt > 0 ? std::optional(restartAt) : std::nullopt);
-  if (!file) return nullptr;
-  return std::make_unique<SftpStream>(std::move(file));
+          ? session_->openRead(remote, restartAt, file)
+          : session_->openWrite(remote, restartAt > 0 ? std::optional(restartAt) : std::nullopt,
+                                file);
+  if (!opened) return opened;
+  stream = std::make_unique<SftpStream>(std::move(file));
+  return {};
 }
 
-bool SftpConnection::modificationTime(const std::string& remote, std::string& stamp) {
+Status SftpConnection::modificationTime(const std::string& remote, std::string& stamp) {
   SftpStat info;
   stamp.clear();
-  if (!session_->stat(remote, info)) return false;
+  if (Status found = session_->stat(remote, info); !found) return found;
   if (!info.isDirectory) stamp = stampOf(info.modified);
-  return true;
+  return {};
 }
 
-bool SftpConnection::digest(const std::string&, platform::DigestAlgorithm,
-                            std::chrono::milliseconds, std::string&) {
-  return fail(ErrorCode::DigestNotOffered);
+Status SftpConnection::digest(const std::string&, platform::DigestAlgorithm,
+                              std::chrono::milliseconds, std::string&) {
+  return ErrorCode::DigestNotOffered;
 }
 
 bool SftpConnection::findSingle(const std::string& path, const std::string& name, FindData& entry) {
@@ -84,14 +80,19 @@ bool SftpConnection::findSingle(const std::string& path, const std::string& name
   return true;
 }
 
-std::unique_ptr<RemoteFind> SftpConnection::findFirstFile(const std::string& mask, FindData& first) {
+Status SftpConnection::findFirstFile(const std::string& mask, FindData& first,
+                                     std::unique_ptr<RemoteFind>& find) {
   const platform::MaskParts parts = platform::splitMask(mask);
   if (!parts.pattern.empty() && !platform::hasWildcards(parts.pattern) &&
       findSingle(mask, parts.pattern, first)) {
-    return std::make_unique<RemoteFind>(std::vector<FindData>{});
+    find = std::make_unique<RemoteFind>(std::vector<FindData>{});
+    return {};
   }
   std::vector<FindData> listed;
-  if (!session_->list(parts.directory.empty() ? "." : parts.directory, listed)) return nullptr;
+  if (Status read = session_->list(parts.directory.empty() ? "." : parts.directory, listed);
+      !read) {
+    return read;
+  }
   std::vector<FindData> found;
   for (auto& entry : listed) {
     if (matches(parts.pattern, entry.fileName)) found.push_back(std::move(entry));
@@ -100,80 +101,43 @@ std::unique_ptr<RemoteFind> SftpConnection::findFirstFile(const std::string& mas
   // before "x1.csv", whatever the server's order.
   std::stable_partition(found.begin(), found.end(),
                         [&](const FindData& entry) { return entry.fileName == parts.pattern; });
-  if (found.empty()) {
-    fail(ErrorCode::NoMoreFiles);
-    return nullptr;
-  }
+  if (found.empty()) return ErrorCode::NoMoreFiles;
   first = std::move(found.front());
   found.erase(found.begin());
-  return std::make_unique<RemoteFind>(std::move(found));
+  find = std::make_unique<RemoteFind>(std::move(found));
+  return {};
 }
 
-RemoteSession::SizeReport SftpConnection::reportStoredSize(const std::string& remote,
-                                                           std::int64_t& size) {
+Status SftpConnection::reportStoredSize(const std::string& remote,
+                                        std::optional<std::int64_t>& size) {
   SftpStat info;
-  if (!session_->stat(remote, info)) return SizeReport::Refused;
-  if (info.isDirectory) {
-    fail(ErrorCode::StoredSizeUnknown);
-    return SizeReport::Refused;
-  }
+  if (Status found = session_->stat(remote, info); !found) return found;
+  if (info.isDirectory) return ErrorCode::StoredSizeUnknown;
   size = info.size;
-  return SizeReport::Reported;
+  return {};
 }
 
-bool SftpConnection::getCurrentDirectory(std::string& directory) {
+Status SftpConnection::getCurrentDirectory(std::string& directory) {
   directory = session_->currentFolder().empty() ? "." : session_->currentFolder();
-  return true;
+  return {};
 }
 
-bool SftpConnection::setCurrentDirectory(const std::string& directory) {
+Status SftpConnection::setCurrentDirectory(const std::string& directory) {
   return session_->setCurrentFolder(directory);
 }
 
-bool SftpConnection::deleteFile(const std::string& remote) { return session_->remove(remote); }
+Status SftpConnection::deleteFile(const std::string& remote) { return session_->remove(remote); }
 
-bool SftpConnection::renameFile(const std::string& existing, const std::string& newName) {
+Status SftpConnection::renameFile(const std::string& existing, const std::string& newName) {
   return session_->rename(existing, newName);
 }
 
-bool SftpConnection::createDirectory(const std::string& directory) {
+Status SftpConnection::createDirectory(const std::string& directory) {
   return session_->createDirectory(directory);
 }
 
-bool SftpConnection::removeDirectory(const std::string& directory) {
+Status SftpConnection::removeDirectory(const std::string& directory) {
   return session_->removeDirectory(directory);
-}
-
-bool SftpConnection::putFile(const std::string& local, const std::string& remote,
-                             TransferType type) {
-  platform::LocalFile source;
-  if (!source.openForReading(local)) return fail(source.error());
-  auto target = openStream(remote, FileAccess::Write, type, 0);
-  if (!target) return false;
-  std::vector<char> block(256 * 1024);
-  for (;;) {
-    std::size_t got = 0;
-    if (!source.read(block.data(), block.size(), got)) return fail(source.error());
-    if (got == 0) return target->close();
-    if (!target->write(block.data(), got)) return false;
-  }
-}
-
-bool SftpConnection::getFile(const std::string& remote, const std::string& local,
-                             TransferType type) {
-  auto source = openStream(remote, FileAccess::Read, type, 0);
-  if (!source) return false;
-  platform::LocalFile target;
-  if (!target.openForWriting(local)) return fail(target.error());
-  std::vector<char> block(256 * 1024);
-  for (;;) {
-    std::size_t got = 0;
-    if (!source->read(block.data(), block.size(), got)) return false;
-    if (got == 0) break;
-    if (!target.write(block.data(), got)) return fail(target.error());
-  }
-  if (!source->close()) return false;
-  return target.close() || fail(target.error());
 }
 
 }  // namespace skyhaul::inet

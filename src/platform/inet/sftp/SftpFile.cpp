@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/inet/Report.h"
 #include "platform/inet/sftp/SftpLink.h"
 #include "platform/inet/sftp/SftpSession.h"
 
@@ -23,11 +22,10 @@ std::string closePacket(std::uint32_t id, const std::string& handle) {
 
 }  // namespace
 
-SftpFile::SftpFile(std::shared_ptr<SftpLink> link, std::string handle, std::string path,
-                   bool writing, std::int64_t offset)
+SftpFile::SftpFile(std::shared_ptr<SftpLink> link, std::string handle, bool writing,
+                   std::int64_t offset)
     : link_(std::move(link)),
       handle_(std::move(handle)),
-      path_(std::move(path)),
       writing_(writing),
       offset_(offset),
       requested_(offset),
@@ -35,22 +33,24 @@ SftpFile::SftpFile(std::shared_ptr<SftpLink> link, std::string handle, std::stri
 
 SftpFile::~SftpFile() { static_cast<void>(close()); }
 
-bool SftpFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
+Status SftpFile::read(void* data, std::size_t size, std::size_t& bytesRead) {
   bytesRead = 0;
-  if (writing_ || closed_) return report(ErrorCode::InvalidHandle);
+  if (writing_ || closed_) return ErrorCode::InvalidHandle;
   while (readyAt_ == readyEnd_ && !(endSeen_ && pending_.empty())) {
-    if (!fillAhead() || !takeNext()) return false;
+    Status status = fillAhead();
+    if (status) status = takeNext();
+    if (!status) return status;
   }
   const std::size_t count = std::min(size, readyEnd_ - readyAt_);
   std::memcpy(data, ready_.data() + readyAt_, count);
   readyAt_ += count;
   offset_ += static_cast<std::int64_t>(count);
   bytesRead = count;
-  return true;
+  return {};
 }
 
 // Sends read requests until kInFlight are outstanding (none once the end was seen).
-bool SftpFile::fillAhead() {
+Status SftpFile::fillAhead() {
   SftpChannel& channel = *link_->sftp;
   while (!endSeen_ && pending_.size() < kInFlight) {
     const std::uint32_t id = channel.nextId();
@@ -59,16 +59,16 @@ bool SftpFile::fillAhead() {
                                     .u64(static_cast<std::uint64_t>(requested_))
                                     .u32(kBlock)
                                     .finish();
-    if (!report(channel.send(id, request))) return false;
+    if (Status sent = channel.send(id, request); !sent) return sent;
     pending_.push_back({id, requested_, kBlock});
     requested_ += kBlock;
   }
-  return true;
+  return {};
 }
 
 // Takes the answer to the oldest request as the bytes ready to be read.
-bool SftpFile::takeNext() {
-  if (pending_.empty()) return true;
+Status SftpFile::takeNext() {
+  if (pending_.empty()) return {};
   const Pending next = pending_.front();
   pending_.pop_front();
   SftpReply reply;
@@ -92,14 +92,14 @@ bool SftpFile::takeNext() {
       ready_.swap(reply.bytes);
     }
   }
-  if (!status) return report(status);
-  if (got == kBlock) return true;
+  if (!status) return status;
+  if (got == kBlock) return {};
   // The end, or a server that sent less than asked: the requests after this one are for the
   // wrong bytes, so they are dropped and reading goes on right after what came.
   dropPending();
   endSeen_ = got == 0;
   requested_ = next.offset + static_cast<std::int64_t>(got);
-  return true;
+  return {};
 }
 
 // Waits for the reply to `id` within what is left of the progress floor. What it moved counts
@@ -126,24 +126,28 @@ void SftpFile::dropPending() {
   pending_.clear();
 }
 
-bool SftpFile::write(const void* data, std::size_t size) {
-  if (!writing_ || closed_) return report(ErrorCode::InvalidHandle);
-  if (!failure_) return report(failure_);
+Status SftpFile::write(const void* data, std::size_t size) {
+  if (!writing_ || closed_) return ErrorCode::InvalidHandle;
+  if (!failure_) return failure_;
   // Small writes (the job's are 255 bytes) are gathered into blocks: one request per block.
   unsent_.append(static_cast<const char*>(data), size);
   offset_ += static_cast<std::int64_t>(size);
   std::size_t sent = 0;
   for (; unsent_.size() - sent >= kBlock; sent += kBlock) {
-    if (!sendBlock(std::string_view(unsent_).substr(sent, kBlock))) return false;
+    if (Status status = sendBlock(std::string_view(unsent_).substr(sent, kBlock)); !status) {
+      return status;
+    }
   }
   unsent_.erase(0, sent);
-  return true;
+  return {};
 }
 
 // Sends one write request without waiting for its answer, once fewer than kInFlight are
 // outstanding.
-bool SftpFile::sendBlock(std::string_view block) {
-  if (pending_.size() >= kInFlight && !confirmWrites(kInFlight - kConfirmBatch)) return false;
+Status SftpFile::sendBlock(std::string_view block) {
+  if (pending_.size() >= kInFlight) {
+    if (Status confirmed = confirmWrites(kInFlight - kConfirmBatch); !confirmed) return confirmed;
+  }
   SftpChannel& channel = *link_->sftp;
   const std::uint32_t id = channel.nextId();
   const std::string request = sftp::PacketWriter(sftp::Type::Write, id, block.size())
@@ -154,11 +158,11 @@ bool SftpFile::sendBlock(std::string_view block) {
   if (const Status sent = channel.send(id, request); !sent) return fail(sent);
   pending_.push_back({id, requested_, block.size()});
   requested_ += static_cast<std::int64_t>(block.size());
-  return true;
+  return {};
 }
 
 // Takes the answers to the oldest writes, in order, until only `keep` are outstanding.
-bool SftpFile::confirmWrites(std::size_t keep) {
+Status SftpFile::confirmWrites(std::size_t keep) {
   while (pending_.size() > keep) {
     const Pending oldest = pending_.front();
     pending_.pop_front();
@@ -167,58 +171,35 @@ bool SftpFile::confirmWrites(std::size_t keep) {
     if (status) status = statusOf(reply);
     if (!status) return fail(status);
   }
-  return true;
+  return {};
 }
 
 // Keeps the first failure of a write for every later call; the writes after it are forgotten.
-bool SftpFile::fail(Status status) {
+Status SftpFile::fail(Status status) {
   failure_ = std::move(status);
   dropPending();
-  return report(failure_);
+  return failure_;
 }
 
-bool SftpFile::close() {
+Status SftpFile::close() {
   if (closed_) return *closed_;
   if (!writing_) dropPending();
-  const bool written = !writing_ || finishWriting();
+  const Status written = writing_ ? finishWriting() : Status();
   SftpChannel& channel = *link_->sftp;
   const std::uint32_t id = channel.nextId();
   const Status confirmed = channel.callForOk(id, closePacket(id, handle_));
-  if (!written) {
-    closed_ = report(failure_);  // the first failure is the one that counts
-  } else if (!confirmed) {
-    closed_ = report(confirmed);
-  } else {
-    closed_ = !writing_ || report(storedSizeMatches());
-  }
+  closed_ = written ? confirmed : failure_;  // the first failure is the one that counts
   return *closed_;
 }
 
 // Sends what was gathered and waits until every write was confirmed.
-bool SftpFile::finishWriting() {
-  if (!failure_) return false;
-  if (!unsent_.empty() && !sendBlock(unsent_)) return false;
+Status SftpFile::finishWriting() {
+  if (!failure_) return failure_;
+  if (!unsent_.empty()) {
+    if (Status sent = sendBlock(unsent_); !sent) return sent;
+  }
   unsent_.clear();
   return confirmWrites(0);
-}
-
-// After a write, the server must report the size up to the last byte written.
-Status SftpFile::storedSizeMatches() {
-  SftpChannel& channel = *link_->sftp;
-  const std::uint32_t id = channel.nextId();
-  SftpReply reply;
-  Status status =
-      channel.call(id, sftp::PacketWriter(sftp::Type::Stat, id).string(path_).finish(), reply);
-  if (status) status = expect(reply, sftp::Type::Attrs);
-  if (!status) return status;
-  const auto attributes = sftp::decodeAttributes(reply.body());
-  if (!attributes || !attributes->size) return ErrorCode::SshProtocolFailure;
-  const auto size = static_cast<std::int64_t>(*attributes->size);
-  if (size == offset_) return {};
-  // Appended piece by piece: GCC 12 misreads "literal" + std::string at -O3 (-Wrestrict).
-  std::string counts = "(";
-  counts.append(std::to_string(size)).append(" od ").append(std::to_string(offset_));
-  return Status(ErrorCode::StoredSizeMismatch, counts.append(")"));
 }
 
 }  // namespace skyhaul::inet

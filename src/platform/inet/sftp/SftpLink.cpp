@@ -1,7 +1,5 @@
 #include "platform/inet/sftp/SftpLink.h"
 
-#include "platform/inet/Report.h"
-
 namespace skyhaul::inet::detail {
 
 SftpCall SftpLink::begin() {

@@ -7,12 +7,11 @@
 #include <string>
 
 #include "platform/inet/RemoteSession.h"
-#include "platform/inet/Report.h"
+#include "platform/inet/Status.h"
 #include "platform/inet/sftp/SftpChannel.h"
 #include "platform/inet/sftp/SftpHandles.h"
 #include "platform/inet/sftp/SftpWatchdog.h"
 #include "platform/inet/transport/Socket.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 
@@ -49,10 +48,5 @@ struct SftpLink {
  private:
   std::chrono::steady_clock::time_point started_{};
 };
-
-// Reports `status` as the thread's last error with `detail` as its reason; false on failure.
-inline bool report(const Status& status, const std::string& detail) {
-  return report(status ? status : Status(status.code(), detail));
-}
 
 }  // namespace skyhaul::inet::detail

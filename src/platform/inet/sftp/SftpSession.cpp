@@ -2,7 +2,6 @@
 
 #include "platform/PartFile.h"
 #include "platform/PathParts.h"
-#include "platform/inet/Report.h"
 #include "platform/inet/sftp/SftpLink.h"
 
 namespace skyhaul::inet {
@@ -119,23 +118,23 @@ std::string SftpSession::resolve(const std::string& path) const {
   return resolved.empty() ? "." : resolved;
 }
 
-bool SftpSession::setCurrentFolder(const std::string& folder) {
+Status SftpSession::setCurrentFolder(const std::string& folder) {
   const std::string path = resolve(folder);
   SftpStat info;
-  if (!report(statResolved(path, info))) return false;
-  if (!info.isDirectory) return report(ErrorCode::SftpNoSuchPath, path);
+  if (Status found = statResolved(path, info); !found) return found;
+  if (!info.isDirectory) return Status(ErrorCode::SftpNoSuchPath, path);
   current_ = path;
-  return true;
+  return {};
 }
 
 // Every entry counts toward the bounds, "." and ".." too (a server that sends nothing else
 // would otherwise never reach them); the listing moves at least as much as FTP's must, and ends
 // within its deadline however the server paces it.
-bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries) {
+Status SftpSession::list(const std::string& folder, std::vector<FindData>& entries) {
   entries.clear();
   const std::string path = resolve(folder);
   FolderHandle dir(*link_->sftp);
-  if (!report(dir.open(path))) return false;
+  if (Status opened = dir.open(path); !opened) return opened;
   ProgressFloor floor(link_->timeouts.data);
   const Deadline deadline(link_->timeouts.data * kListingTimeLimits);
   std::size_t count = 0;
@@ -158,14 +157,14 @@ bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries
     }
     if (!status) {
       entries.clear();
-      return report(status);
+      return status;
     }
     if (batch.empty()) break;
     for (const sftp::NameEntry& entry : batch) {
       bytes += entry.name.size() + 1;
       if (++count > kMaxListingEntries || bytes > kMaxListingBytes) {
         entries.clear();
-        return report(ErrorCode::ListingTooLong);
+        return ErrorCode::ListingTooLong;
       }
       if (isDotEntry(entry.name)) continue;
       FindData data;
@@ -178,13 +177,13 @@ bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries
   }
   if (const Status followed = followLinks(path, entries, floor, deadline); !followed) {
     entries.clear();
-    return report(followed);
+    return followed;
   }
-  return true;
+  return {};
 }
 
-bool SftpSession::stat(const std::string& path, SftpStat& info) {
-  return report(statResolved(resolve(path), info));
+Status SftpSession::stat(const std::string& path, SftpStat& info) {
+  return statResolved(resolve(path), info);
 }
 
 Status SftpSession::statResolved(const std::string& path, SftpStat& info,
@@ -229,12 +228,9 @@ Status SftpSession::followLinks(const std::string& folder, std::vector<FindData>
   return {};
 }
 
-std::unique_ptr<SftpFile> SftpSession::open(const std::string& path, std::uint32_t flags,
-                                            bool writing, std::int64_t offset) {
-  if (offset < 0) {
-    report(ErrorCode::InvalidParameter);
-    return nullptr;
-  }
+Status SftpSession::open(const std::string& path, std::uint32_t flags, bool writing,
+                         std::int64_t offset, std::unique_ptr<SftpFile>& file) {
+  if (offset < 0) return ErrorCode::InvalidParameter;
   const std::string resolved = resolve(path);
   SftpChannel& channel = *link_->sftp;
   const std::uint32_t id = channel.nextId();
@@ -246,44 +242,46 @@ std::unique_ptr<SftpFile> SftpSession::open(const std::string& path, std::uint32
     request.u32(0);  // no attributes
   }
   std::string handle;
-  if (!report(handleOf(channel, request.finish(), id, handle))) return nullptr;
-  return std::make_unique<SftpFile>(link_, std::move(handle), resolved, writing, offset);
+  if (Status opened = handleOf(channel, request.finish(), id, handle); !opened) return opened;
+  file = std::make_unique<SftpFile>(link_, std::move(handle), writing, offset);
+  return {};
 }
 
-std::unique_ptr<SftpFile> SftpSession::openRead(const std::string& path, std::int64_t offset) {
-  return open(path, sftp::kOpenRead, false, offset);
+Status SftpSession::openRead(const std::string& path, std::int64_t offset,
+                             std::unique_ptr<SftpFile>& file) {
+  return open(path, sftp::kOpenRead, false, offset, file);
 }
 
-std::unique_ptr<SftpFile> SftpSession::openWrite(const std::string& path,
-                                                 std::optional<std::int64_t> resumeAt) {
+Status SftpSession::openWrite(const std::string& path, std::optional<std::int64_t> resumeAt,
+                              std::unique_ptr<SftpFile>& file) {
   const std::uint32_t flags =
       resumeAt ? sftp::kOpenWrite : sftp::kOpenWrite | sftp::kOpenCreate | sftp::kOpenTruncate;
-  return open(path, flags, true, resumeAt.value_or(0));
+  return open(path, flags, true, resumeAt.value_or(0), file);
 }
 
-bool SftpSession::rename(const std::string& existing, const std::string& newName) {
+Status SftpSession::rename(const std::string& existing, const std::string& newName) {
   const std::string from = resolve(existing);
   const std::string to = resolve(newName);
   if (link_->posixRename) {
     SftpChannel& channel = *link_->sftp;
     const std::uint32_t id = channel.nextId();
-    return report(channel.callForOk(id, sftp::PacketWriter(sftp::Type::Extended, id)
-                                            .string(kPosixRename)
-                                            .string(from)
-                                            .string(to)
-                                            .finish()));
+    return channel.callForOk(id, sftp::PacketWriter(sftp::Type::Extended, id)
+                                     .string(kPosixRename)
+                                     .string(from)
+                                     .string(to)
+                                     .finish());
   }
   const Status refused = renameResolved(from, to);
-  if (refused) return true;
+  if (refused) return refused;
   // Only a refusal that may mean "the target exists" is worth the way round; any other (no
   // permission) is the answer.
   if (refused.code() != ErrorCode::SftpFailure &&
       refused.code() != ErrorCode::SftpFileAlreadyExists) {
-    return report(refused);
+    return refused;
   }
   SftpStat target;
-  if (!statResolved(to, target) || target.isDirectory) return report(refused);
-  return report(replaceByWayOfAside(from, to, refused));
+  if (!statResolved(to, target) || target.isDirectory) return refused;
+  return replaceByWayOfAside(from, to, refused);
 }
 
 // The old file steps aside under a hidden name of its own, the new one takes the name, and only
@@ -311,16 +309,16 @@ Status SftpSession::renameResolved(const std::string& from, const std::string& t
       id, sftp::PacketWriter(sftp::Type::Rename, id).string(from).string(to).finish());
 }
 
-bool SftpSession::remove(const std::string& path) {
-  return report(pathRequest(*link_->sftp, sftp::Type::Remove, resolve(path)));
+Status SftpSession::remove(const std::string& path) {
+  return pathRequest(*link_->sftp, sftp::Type::Remove, resolve(path));
 }
 
-bool SftpSession::createDirectory(const std::string& path) {
-  return report(pathRequest(*link_->sftp, sftp::Type::Mkdir, resolve(path)));
+Status SftpSession::createDirectory(const std::string& path) {
+  return pathRequest(*link_->sftp, sftp::Type::Mkdir, resolve(path));
 }
 
-bool SftpSession::removeDirectory(const std::string& path) {
-  return report(pathRequest(*link_->sftp, sftp::Type::Rmdir, resolve(path)));
+Status SftpSession::removeDirectory(const std::string& path) {
+  return pathRequest(*link_->sftp, sftp::Type::Rmdir, resolve(path));
 }
 
 bool SftpSession::offersPosixRename() const { return link_->posixRename; }

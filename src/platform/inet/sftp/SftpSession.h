@@ -3,9 +3,8 @@
 // channel this library speaks SFTP version 3 on, and remote files opened on it for streamed
 // transfers.
 //
-// As with FtpConnection, every call blocks, bounded by the timeouts, and reports failure by its
-// result together with a code in the thread's last-error value; the server's own words (an
-// SFTP status message, or why the host key was refused) are the thread's lastErrorDetail().
+// As over FTP, every call blocks, bounded by the timeouts, and returns its Status; the
+// server's own words (an SFTP status message, or why the host key was refused) are its reason.
 // A status the server sent is Sftp* (12300 + its number); a connection that broke is
 // InternetConnectionAborted, a server that stayed silent InternetTimeout.
 
@@ -19,9 +18,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/inet/transport/Deadline.h"
 #include "platform/inet/RemoteSession.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/transport/Deadline.h"
 
 namespace skyhaul::inet {
 
@@ -57,8 +56,8 @@ class SftpSession {
   // private key when one is named, else with the password (or keyboard-interactive, answering
   // only a password prompt). An unknown host (SshHostUnknown) or a changed key
   // (SshHostKeyChanged) ends before anything that authenticates is sent; the detail then gives
-  // the key's type and SHA256 fingerprint and how to add it. Null on failure.
-  static std::unique_ptr<SftpSession> connect(const SftpLogin& login);
+  // the key's type and SHA256 fingerprint and how to add it.
+  static Status connect(const SftpLogin& login, std::unique_ptr<SftpSession>& session);
   explicit SftpSession(std::shared_ptr<detail::SftpLink> link);
   ~SftpSession();
   SftpSession(const SftpSession&) = delete;
@@ -68,31 +67,31 @@ class SftpSession {
   const std::string& currentFolder() const { return current_; }
   // Keeps `folder` (resolved against the current one) as the current folder once the server
   // says it is a folder.
-  bool setCurrentFolder(const std::string& folder);
+  Status setCurrentFolder(const std::string& folder);
 
   // The entries of `folder` in the server's order, without "." and "..", names as sent. Links
   // are followed: one that names a file is listed as a file with the file's size; one that
   // cannot be followed keeps isLink. Beyond kMaxListingEntries or kMaxListingBytes (every entry
   // counted, "." and ".." too): ListingTooLong; moving less than FTP's progress floor, or
   // taking longer than ten data time limits as a whole: InternetTimeout; nothing kept.
-  bool list(const std::string& folder, std::vector<FindData>& entries);
-  bool stat(const std::string& path, SftpStat& info);
+  Status list(const std::string& folder, std::vector<FindData>& entries);
+  Status stat(const std::string& path, SftpStat& info);
 
   // Opens a file to read from `offset` on, with several read requests in flight.
-  std::unique_ptr<SftpFile> openRead(const std::string& path, std::int64_t offset = 0);
+  Status openRead(const std::string& path, std::int64_t offset, std::unique_ptr<SftpFile>& file);
   // Opens a file to write: created or emptied without `resumeAt`, else written on from there.
-  std::unique_ptr<SftpFile> openWrite(const std::string& path,
-                                      std::optional<std::int64_t> resumeAt = std::nullopt);
+  Status openWrite(const std::string& path, std::optional<std::int64_t> resumeAt,
+                   std::unique_ptr<SftpFile>& file);
 
   // Renames over an existing `newName`: in one step with the server's
   // posix-rename@openssh.com where it offers it; elsewhere a plain rename, and when that is
   // refused as failed or existing and `newName` is a file, by way of a hidden name the old file
   // steps aside to (not atomic, but never without one version or the other; the old one is
   // put back when the new one cannot take its place). Another refusal changes nothing.
-  bool rename(const std::string& existing, const std::string& newName);
-  bool remove(const std::string& path);
-  bool createDirectory(const std::string& path);
-  bool removeDirectory(const std::string& path);
+  Status rename(const std::string& existing, const std::string& newName);
+  Status remove(const std::string& path);
+  Status createDirectory(const std::string& path);
+  Status removeDirectory(const std::string& path);
   // Whether the server offers posix-rename@openssh.com (and rename() is atomic there).
   bool offersPosixRename() const;
 
@@ -105,8 +104,8 @@ class SftpSession {
                                      const detail::Status& refused);
   detail::Status followLinks(const std::string& folder, std::vector<FindData>& entries,
                              detail::ProgressFloor& floor, const detail::Deadline& deadline);
-  std::unique_ptr<SftpFile> open(const std::string& path, std::uint32_t flags, bool writing,
-                                 std::int64_t offset);
+  Status open(const std::string& path, std::uint32_t flags, bool writing, std::int64_t offset,
+              std::unique_ptr<SftpFile>& file);
 
   std::shared_ptr<detail::SftpLink> link_;
   std::string current_;
@@ -117,21 +116,21 @@ class SftpSession {
 // than once per block.
 class SftpFile {
  public:
-  SftpFile(std::shared_ptr<detail::SftpLink> link, std::string handle, std::string path,
-           bool writing, std::int64_t offset);
+  SftpFile(std::shared_ptr<detail::SftpLink> link, std::string handle, bool writing,
+           std::int64_t offset);
   ~SftpFile();  // closes like close(), ignoring the result
   SftpFile(const SftpFile&) = delete;
   SftpFile& operator=(const SftpFile&) = delete;
 
   // Reads up to `size` bytes; fewer only at the end, where `bytesRead` is 0.
-  bool read(void* data, std::size_t size, std::size_t& bytesRead);
+  Status read(void* data, std::size_t size, std::size_t& bytesRead);
   // Writes all `size` bytes (gathered into blocks and sent without waiting: a failure shows at
   // a later call, at the latest at close(), each call after it failing the same way).
-  bool write(const void* data, std::size_t size);
-  // Closes the remote handle. After writing, true only when the server confirmed every write
-  // and the close, and then reports the size that was written (StoredSizeMismatch
-  // otherwise). Closing twice returns the first result.
-  bool close();
+  Status write(const void* data, std::size_t size);
+  // Closes the remote handle. After writing, a success only when the server confirmed every
+  // write and the close (whether it holds all of it is the caller's to ask). Closing twice
+  // returns the first outcome again.
+  Status close();
 
  private:
   struct Pending {
@@ -140,18 +139,16 @@ class SftpFile {
     std::size_t size;
   };
   detail::Status awaitReply(std::uint32_t id, detail::SftpReply& reply, std::size_t written);
-  bool fillAhead();
-  bool takeNext();
+  detail::Status fillAhead();
+  detail::Status takeNext();
   void dropPending();
-  bool sendBlock(std::string_view block);
-  bool confirmWrites(std::size_t keep);
-  bool fail(detail::Status status);
-  bool finishWriting();
-  detail::Status storedSizeMatches();
+  detail::Status sendBlock(std::string_view block);
+  detail::Status confirmWrites(std::size_t keep);
+  detail::Status fail(detail::Status status);
+  detail::Status finishWriting();
 
   std::shared_ptr<detail::SftpLink> link_;
   std::string handle_;
-  std::string path_;
   bool writing_;
   std::int64_t offset_;         // the next byte the caller gets or gives
   std::int64_t requested_ = 0;  // the offset after the last request sent
@@ -162,7 +159,7 @@ class SftpFile {
   std::size_t readyAt_ = 0;      // from here
   std::size_t readyEnd_ = 0;     // to here
   detail::Status failure_;       // the first failure of a write, which every later call reports
-  std::optional<bool> closed_;
+  std::optional<detail::Status> closed_;  // the outcome of close(), once closed
   detail::ProgressFloor floor_;  // as FTP's data transfers: a server that trickles is a stall
 };
 

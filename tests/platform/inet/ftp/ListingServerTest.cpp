@@ -35,22 +35,24 @@ struct Found {
   bool none = false;  // findFirstFile gave null with ErrorCode::NoMoreFiles
 };
 
-Found findAll(FtpConnection& connection, const std::string& mask) {
+Found findAll(RemoteSession& connection, const std::string& mask) {
   Found found;
   FindData entry;
-  auto find = connection.findFirstFile(mask, entry);
-  if (!find) {
-    EXPECT_EQ(lastError(), ErrorCode::NoMoreFiles) << mask;
+  std::unique_ptr<RemoteFind> find;
+  if (const Status first = connection.findFirstFile(mask, entry, find); !first) {
+    EXPECT_EQ(first.code(), ErrorCode::NoMoreFiles) << mask;
     found.none = true;
     return found;
   }
   // Bounded: no folder of these tests holds that many entries.
+  Status next;
   for (int i = 0; i < 1000; ++i) {
     found.names.insert(entry.fileName);
     found.entries.push_back(entry);
-    if (!find->findNextFile(entry)) break;
+    next = find->findNextFile(entry);
+    if (!next) break;
   }
-  EXPECT_EQ(lastError(), ErrorCode::NoMoreFiles);
+  EXPECT_EQ(next.code(), ErrorCode::NoMoreFiles);
   return found;
 }
 
@@ -77,7 +79,7 @@ class Listing : public SharedServer<Listing, testing::TestWithParam<ListingMode>
       ASSERT_TRUE(downloadInChunks(connection(), "c.bin", bytes));
     }
   }
-  FtpConnection& connection() { return *ftp_->connection; }
+  RemoteSession& connection() { return *ftp_->connection; }
 
   std::unique_ptr<FtpTestSession> ftp_;
 };
@@ -129,13 +131,16 @@ TEST_P(Listing, SubdirectoryIsAnEntryLikeAFile) {
 // Not an empty folder: the caller must learn that nothing could be listed.
 TEST_P(Listing, MissingDirectoryIsAFailureOfItsOwn) {
   FindData entry;
-  EXPECT_EQ(connection().findFirstFile("nodir/*.txt", entry), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::FtpFolderMissing);
+  std::unique_ptr<RemoteFind> find;
+  EXPECT_EQ(connection().findFirstFile("nodir/*.txt", entry, find).code(),
+            ErrorCode::FtpFolderMissing);
+  EXPECT_EQ(find, nullptr);
 }
 
 TEST_P(Listing, TransferWorksRightAfterAListing) {
   FindData entry;
-  ASSERT_NE(connection().findFirstFile("a.txt", entry), nullptr);
+  std::unique_ptr<RemoteFind> find;
+  ASSERT_TRUE(succeeded(connection().findFirstFile("a.txt", entry, find)));
   std::string bytes;
   ASSERT_TRUE(downloadInChunks(connection(), "a.txt", bytes));
   EXPECT_EQ(bytes, std::string(60, 'a'));
@@ -167,7 +172,9 @@ TEST(SingleName, IsFoundWithoutAListing) {
   EXPECT_TRUE(folder.entries[0].isDirectory);
   // The same server's listings do break: the look-ups above used none.
   FindData entry;
-  EXPECT_EQ(ftp.connection->findFirstFile("*.txt", entry), nullptr);
+  std::unique_ptr<RemoteFind> find;
+  EXPECT_FALSE(ftp.connection->findFirstFile("*.txt", entry, find));
+  EXPECT_EQ(find, nullptr);
 }
 
 // Without MLST, a plain file's size comes from SIZE; a folder, which SIZE refuses, still needs
@@ -186,8 +193,10 @@ TEST(SingleName, IsSizedWithoutMlstOrAListing) {
   EXPECT_EQ(file.entries[0].fileSize, 9);
   EXPECT_FALSE(file.entries[0].isDirectory);
   FindData entry;
-  EXPECT_EQ(ftp.connection->findFirstFile("sub", entry), nullptr);
-  EXPECT_NE(lastError(), ErrorCode::NoMoreFiles);
+  std::unique_ptr<RemoteFind> find;
+  const Status found = ftp.connection->findFirstFile("sub", entry, find);
+  EXPECT_FALSE(found);
+  EXPECT_NE(found.code(), ErrorCode::NoMoreFiles);
 }
 
 TEST(ListingDotfiles, ADotPatternFindsThem) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/inet/TestSession.h"
 #include "platform/inet/sftp/SftpConnection.h"
 #include "platform/inet/sftp/SftpSession.h"
 #include "support/TempDir.h"
@@ -44,9 +45,17 @@ class SftpTest : public ::testing::Test {
   }
 
   static std::unique_ptr<SftpSession> connect(const SftpLogin& login = keyLogin()) {
-    auto session = SftpSession::connect(login);
-    EXPECT_NE(session, nullptr) << lastError() << " " << lastErrorDetail();
+    std::unique_ptr<SftpSession> session;
+    EXPECT_TRUE(succeeded(SftpSession::connect(login, session)));
     return session;
+  }
+
+  // Why a login is refused; no session comes of it.
+  static Status refusal(const SftpLogin& login) {
+    std::unique_ptr<SftpSession> session;
+    Status refused = SftpSession::connect(login, session);
+    EXPECT_EQ(session, nullptr);
+    return refused;
   }
 
   // A file in the served folder, owned by the account as if it had stored it.
@@ -60,25 +69,33 @@ class SftpTest : public ::testing::Test {
   static inline std::unique_ptr<TestSshServer> server_;
 };
 
-bool upload(SftpSession& session, const std::string& remote, const std::string& bytes) {
-  auto file = session.openWrite(remote);
-  if (!file) return false;
+// A file opened to write, from `resumeAt` on where given; null (a failed test) otherwise.
+std::unique_ptr<SftpFile> openWrite(SftpSession& session, const std::string& remote,
+                                    std::optional<std::int64_t> resumeAt = std::nullopt) {
+  std::unique_ptr<SftpFile> file;
+  EXPECT_TRUE(succeeded(session.openWrite(remote, resumeAt, file)));
+  return file;
+}
+
+Status upload(SftpSession& session, const std::string& remote, const std::string& bytes) {
+  std::unique_ptr<SftpFile> file;
+  if (Status opened = session.openWrite(remote, std::nullopt, file); !opened) return opened;
   for (std::size_t done = 0; done < bytes.size(); done += 255) {
-    if (!file->write(bytes.data() + done, std::min<std::size_t>(255, bytes.size() - done))) {
-      return false;
-    }
+    Status written =
+        file->write(bytes.data() + done, std::min<std::size_t>(255, bytes.size() - done));
+    if (!written) return written;
   }
   return file->close();
 }
 
-bool download(SftpSession& session, const std::string& remote, std::string& bytes,
-              std::int64_t offset = 0) {
-  auto file = session.openRead(remote, offset);
-  if (!file) return false;
+Status download(SftpSession& session, const std::string& remote, std::string& bytes,
+                std::int64_t offset = 0) {
+  std::unique_ptr<SftpFile> file;
+  if (Status opened = session.openRead(remote, offset, file); !opened) return opened;
   bytes.clear();
   char buffer[255];
   for (std::size_t got = 1; got != 0;) {
-    if (!file->read(buffer, sizeof buffer, got)) return false;
+    if (Status read = file->read(buffer, sizeof buffer, got); !read) return read;
     bytes.append(buffer, got);
   }
   return file->close();
@@ -113,10 +130,10 @@ TEST_F(SftpTest, BytesGoBothWaysUnchanged) {
     SCOPED_TRACE(size);
     const std::string bytes = test::patternBytes(size, static_cast<unsigned>(size));
     const std::string name = test::numberedName("up", static_cast<long>(size), ".bin");
-    ASSERT_TRUE(upload(*session, name, bytes)) << lastError() << " " << lastErrorDetail();
+    ASSERT_TRUE(succeeded(upload(*session, name, bytes)));
     EXPECT_EQ(test::readFile(server_->root() / name), bytes);
     std::string back;
-    ASSERT_TRUE(download(*session, name, back)) << lastError() << " " << lastErrorDetail();
+    ASSERT_TRUE(succeeded(download(*session, name, back)));
     EXPECT_EQ(back, bytes);
     SftpStat info;
     ASSERT_TRUE(session->stat(name, info));
@@ -130,14 +147,13 @@ TEST_F(SftpTest, AMultiMegabyteUploadArrivesWhole) {
   const std::string bytes = test::patternBytes(9 * 1024 * 1024 + 13, 11);
   auto session = connect();
   ASSERT_NE(session, nullptr);
-  auto file = session->openWrite("big.bin");
+  auto file = openWrite(*session, "big.bin");
   ASSERT_NE(file, nullptr);
   constexpr std::size_t kPiece = 1000003;
   for (std::size_t done = 0; done < bytes.size(); done += kPiece) {
-    ASSERT_TRUE(file->write(bytes.data() + done, std::min(kPiece, bytes.size() - done)))
-        << lastError() << " " << lastErrorDetail();
+    ASSERT_TRUE(succeeded(file->write(bytes.data() + done, std::min(kPiece, bytes.size() - done))));
   }
-  ASSERT_TRUE(file->close()) << lastError() << " " << lastErrorDetail();
+  ASSERT_TRUE(succeeded(file->close()));
   EXPECT_TRUE(test::readFile(server_->root() / "big.bin") == bytes);
 }
 
@@ -146,7 +162,7 @@ TEST_F(SftpTest, AMultiMegabyteUploadArrivesWhole) {
 TEST_F(SftpTest, AServerGoneMidUploadFailsIt) {
   auto session = connect();
   ASSERT_NE(session, nullptr);
-  auto file = session->openWrite("gone.bin");
+  auto file = openWrite(*session, "gone.bin");
   ASSERT_NE(file, nullptr);
   const std::string block = test::patternBytes(1024 * 1024, 12);
   ASSERT_TRUE(file->write(block.data(), block.size()));
@@ -154,8 +170,8 @@ TEST_F(SftpTest, AServerGoneMidUploadFailsIt) {
   bool writeFailed = false;
   for (int i = 0; i < 64 && !writeFailed; ++i)
     writeFailed = !file->write(block.data(), block.size());
-  EXPECT_FALSE(file->close());
-  EXPECT_EQ(lastError(), ErrorCode::InternetConnectionAborted) << lastErrorDetail();
+  const Status closed = file->close();
+  EXPECT_EQ(closed.code(), ErrorCode::InternetConnectionAborted) << closed;
 }
 
 TEST_F(SftpTest, ReadingResumesAtAnOffset) {
@@ -176,10 +192,10 @@ TEST_F(SftpTest, WritingResumesAtAnOffset) {
   put("partial.bin", bytes.substr(0, 40000));
   auto session = connect();
   ASSERT_NE(session, nullptr);
-  auto file = session->openWrite("partial.bin", 40000);
+  auto file = openWrite(*session, "partial.bin", 40000);
   ASSERT_NE(file, nullptr);
   ASSERT_TRUE(file->write(bytes.data() + 40000, 30000));
-  ASSERT_TRUE(file->close()) << lastError() << " " << lastErrorDetail();
+  ASSERT_TRUE(succeeded(file->close()));
   EXPECT_EQ(test::readFile(server_->root() / "partial.bin"), bytes);
 }
 
@@ -197,7 +213,7 @@ TEST_F(SftpTest, ListingGivesNamesExactlyAndFollowsLinks) {
   auto session = connect();
   ASSERT_NE(session, nullptr);
   std::vector<FindData> entries;
-  ASSERT_TRUE(session->list("names", entries)) << lastError() << " " << lastErrorDetail();
+  ASSERT_TRUE(succeeded(session->list("names", entries)));
   std::vector<std::string> names;
   for (const auto& entry : entries) names.push_back(entry.fileName);
   std::vector<std::string> expected = files;
@@ -230,8 +246,7 @@ TEST_F(SftpTest, CurrentFolderIsKeptByTheClient) {
   ASSERT_TRUE(download(*session, "in.txt", bytes));
   EXPECT_EQ(bytes, "inside");
   EXPECT_FALSE(session->setCurrentFolder("in.txt"));
-  EXPECT_FALSE(session->setCurrentFolder("missing"));
-  EXPECT_EQ(lastError(), ErrorCode::SftpNoSuchFile);
+  EXPECT_EQ(session->setCurrentFolder("missing").code(), ErrorCode::SftpNoSuchFile);
   EXPECT_EQ(session->currentFolder(), (server_->root() / "kept").string());
 }
 
@@ -243,7 +258,7 @@ TEST_F(SftpTest, RenameReplacesAnExistingFileInOneStep) {
   auto session = connect();
   ASSERT_NE(session, nullptr);
   EXPECT_TRUE(session->offersPosixRename());
-  ASSERT_TRUE(session->rename("new.txt", "old.txt")) << lastError() << " " << lastErrorDetail();
+  ASSERT_TRUE(succeeded(session->rename("new.txt", "old.txt")));
   EXPECT_EQ(test::readFile(server_->root() / "old.txt"), "new");
   EXPECT_FALSE(fs::exists(server_->root() / "new.txt"));
   const std::string log = server_->log();
@@ -268,14 +283,14 @@ TEST_F(SftpTest, FilesAndFoldersAreMadeAndRemoved) {
 TEST_F(SftpTest, AMissingFileIsTheServersNoSuchFile) {
   auto session = connect();
   ASSERT_NE(session, nullptr);
-  EXPECT_EQ(session->openRead("missing.bin"), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::SftpNoSuchFile);
-  EXPECT_NE(lastErrorDetail().find("No such file"), std::string::npos) << lastErrorDetail();
-  EXPECT_FALSE(session->remove("missing.bin"));
-  EXPECT_EQ(lastError(), ErrorCode::SftpNoSuchFile);
+  std::unique_ptr<SftpFile> file;
+  const Status opened = session->openRead("missing.bin", 0, file);
+  EXPECT_EQ(file, nullptr);
+  EXPECT_EQ(opened.code(), ErrorCode::SftpNoSuchFile);
+  EXPECT_NE(opened.reason().find("No such file"), std::string::npos) << opened.reason();
+  EXPECT_EQ(session->remove("missing.bin").code(), ErrorCode::SftpNoSuchFile);
   std::vector<FindData> entries;
-  EXPECT_FALSE(session->list("missing", entries));
-  EXPECT_EQ(lastError(), ErrorCode::SftpNoSuchFile);
+  EXPECT_EQ(session->list("missing", entries).code(), ErrorCode::SftpNoSuchFile);
 }
 
 struct HostKeyCase {
@@ -296,9 +311,9 @@ TEST_P(SftpHostKeyTest, AKeyNotInTheFileIsRefusedBeforeLogin) {
                                                    : (elsewhere.path() / "known_hosts").string();
   const std::size_t endsBefore = count(server_->log(), "Connection closed by");
   const std::size_t loginsBefore = count(server_->log(), "userauth-request");
-  EXPECT_EQ(SftpSession::connect(login), nullptr);
-  EXPECT_EQ(lastError(), row.code);
-  const std::string detail = lastErrorDetail();
+  const Status refused = refusal(login);
+  EXPECT_EQ(refused.code(), row.code);
+  const std::string detail = refused.reason();
   EXPECT_NE(detail.find("ssh-ed25519 " + server_->hostFingerprint()), std::string::npos) << detail;
   EXPECT_NE(detail.find("ssh-keyscan -p " + std::to_string(server_->port()) + " 127.0.0.1 >> " +
                         login.knownHostsFile),
@@ -332,8 +347,7 @@ TEST_F(SftpTest, AKeyWithAPassphraseLogsIn) {
   login.password = TestSshServer::kKeyPassphrase;
   EXPECT_NE(connect(login), nullptr);
   login.password = "napačno";
-  EXPECT_EQ(SftpSession::connect(login), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::SshKeyUnreadable);
+  EXPECT_EQ(refusal(login).code(), ErrorCode::SshKeyUnreadable);
 }
 
 TEST_F(SftpTest, APasswordLogsInAndAWrongOneIsRefused) {
@@ -343,8 +357,7 @@ TEST_F(SftpTest, APasswordLogsInAndAWrongOneIsRefused) {
   login.password = server_->password();
   EXPECT_NE(connect(login), nullptr);
   login.password += "x";
-  EXPECT_EQ(SftpSession::connect(login), nullptr);
-  EXPECT_EQ(lastError(), ErrorCode::SshLoginRefused);
+  EXPECT_EQ(refusal(login).code(), ErrorCode::SshLoginRefused);
 }
 
 std::size_t openDescriptors() {
@@ -359,40 +372,39 @@ TEST_F(SftpTest, ASessionLeavesNoDescriptorOpen) {
   for (int i = 0; i < 3; ++i) {
     auto session = connect();
     ASSERT_NE(session, nullptr);
-    auto file = session->openWrite("fd.txt");
+    auto file = openWrite(*session, "fd.txt");
     ASSERT_NE(file, nullptr);
   }
   EXPECT_EQ(openDescriptors(), before);
 }
 
-// Whether a read of `name` fails once the server's session processes are killed after its first
-// bytes (false when the whole file still arrived: the kill came too late).
-bool readFailsAfterTheDrop(SftpSession& session, TestSshServer& server, const std::string& name) {
-  auto file = session.openRead(name);
-  if (file == nullptr) return false;
+// How a read of `name` fails once the server's session processes are killed after its first
+// bytes; a success when the whole file still arrived (the kill came too late) or none started.
+Status readAfterTheDrop(SftpSession& session, TestSshServer& server, const std::string& name) {
+  std::unique_ptr<SftpFile> file;
+  if (!session.openRead(name, 0, file)) return {};
   std::vector<char> buffer(32 * 1024);
   std::size_t got = 0;
-  if (!file->read(buffer.data(), 255, got)) return false;
+  if (!file->read(buffer.data(), 255, got)) return {};
   server.dropSessions();
   for (int i = 0; i < 100000 && got != 0; ++i) {
-    if (!file->read(buffer.data(), buffer.size(), got)) return true;
+    if (Status read = file->read(buffer.data(), buffer.size(), got); !read) return read;
   }
-  return false;
+  return {};
 }
 
 TEST_F(SftpTest, ASessionDroppedMidFileFailsTheRead) {
   // Far more than the requests in flight: the rest must come from a server that is gone. A kill
   // that a loaded machine delays past the file's end is tried again, a bounded number of times.
   put("dropped.bin", test::patternBytes(64 * 1024 * 1024, 3));
-  bool failed = false;
-  for (int attempt = 0; attempt < 3 && !failed; ++attempt) {
+  Status read;
+  for (int attempt = 0; attempt < 3 && read; ++attempt) {
     auto session = connect();
     ASSERT_NE(session, nullptr);
-    failed = readFailsAfterTheDrop(*session, *server_, "dropped.bin");
+    read = readAfterTheDrop(*session, *server_, "dropped.bin");
   }
-  EXPECT_TRUE(failed);
-  EXPECT_EQ(lastError(), ErrorCode::InternetConnectionAborted)
-      << lastError() << " " << lastErrorDetail();
+  EXPECT_FALSE(read);
+  EXPECT_EQ(read.code(), ErrorCode::InternetConnectionAborted) << read;
 }
 
 TEST_F(SftpTest, AStalledServerFailsWithinTheBound) {
@@ -401,11 +413,11 @@ TEST_F(SftpTest, AStalledServerFailsWithinTheBound) {
   server_->stallSessions(true);
   const auto started = std::chrono::steady_clock::now();
   SftpStat info;
-  const bool answered = session->stat(".", info);
+  const Status answered = session->stat(".", info);
   const auto waited = std::chrono::steady_clock::now() - started;
   server_->stallSessions(false);
   EXPECT_FALSE(answered);
-  EXPECT_EQ(lastError(), ErrorCode::InternetTimeout) << lastErrorDetail();
+  EXPECT_EQ(answered.code(), ErrorCode::InternetTimeout) << answered;
   EXPECT_LT(waited, sftpTimeouts().reply * 3);
 }
 
@@ -428,8 +440,8 @@ class SftpLiesTest : public ::testing::Test {
     login.knownHostsFile = server_->knownHosts().string();
     login.timeouts = sftpTimeouts();
     login.timeouts.data = data;
-    auto session = SftpSession::connect(login);
-    EXPECT_NE(session, nullptr) << lastError() << " " << lastErrorDetail();
+    std::unique_ptr<SftpSession> session;
+    EXPECT_TRUE(succeeded(SftpSession::connect(login, session)));
     return session;
   }
 
@@ -476,13 +488,14 @@ TEST_F(SftpLiesTest, ARefusedRenameNeverCostsThePublishedFile) {
     auto session = connectTelling(row.lies);
     ASSERT_NE(session, nullptr);
     ASSERT_FALSE(session->offersPosixRename());
-    EXPECT_EQ(session->rename((path / "new.txt").string(), (path / "old.txt").string()),
-              row.published);
+    const Status renamed =
+        session->rename((path / "new.txt").string(), (path / "old.txt").string());
+    EXPECT_EQ(renamed.ok(), row.published) << renamed;
     if (row.published) {
       EXPECT_EQ(test::readFile(path / "old.txt"), "new");
       EXPECT_EQ(namesIn(path), std::vector<std::string>{"old.txt"});
     } else {
-      EXPECT_EQ(lastError(), row.error) << lastErrorDetail();
+      EXPECT_EQ(renamed.code(), row.error) << renamed;
       EXPECT_EQ(test::readFile(path / "old.txt"), "old");
       EXPECT_EQ(test::readFile(path / "new.txt"), "new");
       EXPECT_EQ(namesIn(path), (std::vector<std::string>{"new.txt", "old.txt"}));
@@ -516,10 +529,10 @@ TEST_F(SftpLiesTest, AListingOrReadThatNeverEndsFails) {
     ASSERT_NE(session, nullptr);
     std::vector<FindData> entries;
     std::string bytes;
-    const bool ended = row.listing ? session->list(path.string(), entries)
-                                   : download(*session, (path / "f.bin").string(), bytes);
+    const Status ended = row.listing ? session->list(path.string(), entries)
+                                     : download(*session, (path / "f.bin").string(), bytes);
     EXPECT_FALSE(ended);
-    EXPECT_EQ(lastError(), row.error) << lastErrorDetail();
+    EXPECT_EQ(ended.code(), row.error) << ended;
     EXPECT_TRUE(entries.empty());
   }
 }
@@ -536,8 +549,8 @@ TEST_F(SftpTest, AListedNameWithWildcardsIsLookedUpAsItself) {
            {"x?.csv", 4}, {"x*.csv", 7}, {"x1.csv", 12}}) {
     SCOPED_TRACE(name);
     FindData first;
-    const auto find = connection.findFirstFile((path / name).string(), first);
-    ASSERT_NE(find, nullptr) << lastError();
+    std::unique_ptr<RemoteFind> find;
+    ASSERT_TRUE(succeeded(connection.findFirstFile((path / name).string(), first, find)));
     EXPECT_EQ(first.fileName, name);
     EXPECT_EQ(first.fileSize, size);
   }

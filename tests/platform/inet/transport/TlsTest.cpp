@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/inet/TestSession.h"
 #include "platform/inet/InternetSession.h"
-#include "platform/inet/ftp/FtpConnection.h"
+#include "platform/inet/TestSession.h"
 #include "support/TestCertificates.h"
 #include "support/TestFtpServer.h"
 
@@ -31,11 +30,12 @@ struct TlsSession {
       : session("Vorn FTP Client") {
     session.setTimeouts(shortTimeouts());
     session.setTrustedCertificates(certificates);
-    connection = session.connect(scheme + host + ":" + std::to_string(server.port()), 0,
-                                 test::kFtpUser, test::kFtpPassword, passive);
+    opened = session.open(scheme + host + ":" + std::to_string(server.port()), test::kFtpUser,
+                          test::kFtpPassword, passive, connection);
   }
   InternetSession session;
-  std::unique_ptr<FtpConnection> connection;
+  std::unique_ptr<RemoteSession> connection;
+  Status opened;
 };
 
 struct Protocol {
@@ -65,21 +65,21 @@ class TlsRoundTrip : public ::testing::TestWithParam<Protocol> {
 // Every data connection must resume the session: the server refuses one that does not.
 TEST_P(TlsRoundTrip, FilesAndListingsKeepEveryByte) {
   TlsSession ftp(server, scheme(), GetParam().passive);
-  ASSERT_NE(ftp.connection, nullptr)
-      << lastError() << " " << lastErrorDetail() << " " << lastResponseInfo();
+  ASSERT_TRUE(succeeded(ftp.opened));
+  ASSERT_NE(ftp.connection, nullptr);
   for (const std::size_t size :
        {std::size_t{0}, std::size_t{600}, std::size_t{3 * 1024 * 1024 + 77}}) {
     std::string name = "f";  // appended: GCC 12's -Wrestrict misreads "f" + ... at -O3
     name.append(std::to_string(size));
     const std::string bytes = patternBytes(size, 3);
-    ASSERT_TRUE(uploadInChunks(*ftp.connection, name, bytes)) << lastError() << lastResponseInfo();
+    ASSERT_TRUE(succeeded(uploadInChunks(*ftp.connection, name, bytes)));
     std::string back;
-    ASSERT_TRUE(downloadInChunks(*ftp.connection, name, back)) << lastError() << lastResponseInfo();
+    ASSERT_TRUE(succeeded(downloadInChunks(*ftp.connection, name, back)));
     EXPECT_TRUE(back == bytes) << size;
   }
   FindData entry;
-  auto find = ftp.connection->findFirstFile("f*", entry);
-  ASSERT_NE(find, nullptr) << lastError() << lastResponseInfo();
+  std::unique_ptr<RemoteFind> find;
+  ASSERT_TRUE(succeeded(ftp.connection->findFirstFile("f*", entry, find)));
   int listed = 1;
   while (find->findNextFile(entry)) ++listed;
   EXPECT_EQ(listed, 3);
@@ -105,7 +105,7 @@ TEST(TlsConnect, TheCertificateAndTheServerMustAgree) {
     std::string trusted;  // "" for the system's CAs
     std::string host;
     ErrorCode expected;  // Success: connected
-    const char* detail;  // a part of lastErrorDetail()
+    const char* detail;  // a part of the failure's reason
   };
   const std::string ca = certificates.caCert.string();
   for (const Case& c : std::vector<Case>{
@@ -176,8 +176,8 @@ TEST(TlsConnect, TheCertificateAndTheServerMustAgree) {
     TlsSession ftp(server, "ftpes://", true, c.trusted, c.host);
     EXPECT_EQ(ftp.connection != nullptr, c.expected == ErrorCode::Success);
     if (c.expected == ErrorCode::Success) continue;
-    EXPECT_EQ(lastError(), c.expected);
-    EXPECT_NE(lastErrorDetail().find(c.detail), std::string::npos) << lastErrorDetail();
+    EXPECT_EQ(ftp.opened.code(), c.expected);
+    EXPECT_NE(ftp.opened.reason().find(c.detail), std::string::npos) << ftp.opened.reason();
     const auto commands = server.commandsOf(1);
     EXPECT_EQ(std::find(commands.begin(), commands.end(), "USER ftpjob") == commands.end(),
               c.faults.empty() || c.faults[0] != "refuse:PROT:534");
@@ -193,7 +193,7 @@ TEST(TlsConnect, ADroppedDataConnectionFailsItsTransferOnly) {
   ASSERT_NE(ftp.connection, nullptr);
   std::string back;
   EXPECT_FALSE(downloadInChunks(*ftp.connection, "big.bin", back));
-  ASSERT_TRUE(downloadInChunks(*ftp.connection, "big.bin", back)) << lastResponseInfo();
+  ASSERT_TRUE(succeeded(downloadInChunks(*ftp.connection, "big.bin", back)));
   EXPECT_TRUE(back == patternBytes(1000000, 5));
 }
 
