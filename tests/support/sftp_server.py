@@ -12,6 +12,8 @@ folder it is started in, and lies where its lies file (read at each session's st
     trickle-name-size N     those entries' names are N bytes long
     quote TEXT              every refusal's message quotes TEXT
     extra-names A|B         READDIR lists these names too, as files of 5 bytes
+    short-writes N          a WRITE's bytes past byte N of the file are answered OK but not kept
+    stat-log PATH           each STAT's path is appended to the file PATH, a line each
 
 A plain RENAME over an existing file fails with SSH_FX_FAILURE, as version 3 servers do.
 """
@@ -146,10 +148,15 @@ class Server:
                 self.status(rid, EOF, "end")
         elif kind == 6:  # WRITE
             kept, offset, data = self.handles[r.string()], r.u64(), r.string()
+            if "short-writes" in self.lies:
+                data = data[:max(0, int(self.lies["short-writes"]) - offset)]
             os.pwrite(kept[1], data, offset)
             self.status(rid, OK, "ok")
         elif kind in (7, 17):  # LSTAT, STAT
             path = r.string()
+            if kind == 17 and "stat-log" in self.lies:
+                with open(self.lies["stat-log"], "ab") as log:
+                    log.write(path + b"\n")
             info = os.lstat(path) if kind == 7 else os.stat(path)
             self.send(105, struct.pack(">I", rid) + attrs(info))
         elif kind == 8:  # FSTAT
