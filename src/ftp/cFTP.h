@@ -144,6 +144,21 @@ class cFTP {
   }
   void yield(int times);
   void setLabel11(const std::string& text);
+  // The steps of the streamed transfers (cFTPTransfers.cpp).
+  void beginTransfer();
+  inet::Status openRemote(const std::string& sRemote, inet::FileAccess access, std::int64_t offset);
+  bool openSource(platform::LocalFile& local, const std::string& sLocal);
+  bool startSending(platform::LocalFile& local, std::int64_t offset);
+  void letTheServerFinish(platform::LocalFile& local, std::int64_t total);
+  void dropRefusedUpload(const platform::LocalFile& local, const std::string& sRemote);
+  std::int64_t sizeOfSource(const std::string& sRemote);
+  void noteSourceVersion(const std::string& sRemote, std::int64_t total);
+  bool startReceiving(platform::LocalFile& local, std::int64_t offset);
+  bool openDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t offset,
+                    const std::string& origin);
+  bool openTarget(platform::LocalFile& local, const std::string& sLocal, std::int64_t offset,
+                  const std::string& origin);
+  bool receiveAll(platform::LocalFile& local, std::int64_t offset, std::int64_t total);
   bool sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t from,
                   std::int64_t total);
   bool finishUpload();

@@ -48,22 +48,50 @@ platform::ErrorCode readLocalChunk(platform::LocalFile& local, char* data, std::
 bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   uploadedSource_.reset();
   if (!trimNames(sLocal, sRemote)) return false;
-  transferNote_.clear();
-  facts_ = {};
+  beginTransfer();
   // The source is opened before the remote file exists, so an unreadable source leaves nothing
   // behind on the server.
   platform::LocalFile local;
-  if (!local.openForReading(sLocal)) {
-    recordLocalError(local, "OpenLocalFile");
+  if (!openSource(local, sLocal)) return false;
+  const std::int64_t offset = uploadResumePoint(local, sRemote);
+  if (!succeeded(openRemote(sRemote, inet::FileAccess::Write, offset), "FtpOpenFile:PutFile")) {
     return false;
   }
-  const std::int64_t offset = uploadResumePoint(local, sRemote);
-  const inet::Status opened =
-      connected()
-          ? hConnection->openStream(sRemote, inet::FileAccess::Write, transferType(), offset, hFile)
-          : notConnected();
-  if (!succeeded(opened, "FtpOpenFile:PutFile")) return false;
   const std::int64_t total = local.size();
+  if (!startSending(local, offset)) return false;
+  if (!sendChunks(local, sRemote, offset, total)) {
+    keepUploadForLater(local, sRemote);
+    return false;
+  }
+  letTheServerFinish(local, total);
+  if (!finishUpload()) {
+    dropRefusedUpload(local, sRemote);
+    return false;
+  }
+  if (!verifyUpload(local, sLocal, sRemote, total)) return false;
+  uploadedSource_ = local.version();
+  return true;
+}
+
+void cFTP::beginTransfer() {
+  transferNote_.clear();
+  facts_ = {};
+}
+
+inet::Status cFTP::openRemote(const std::string& sRemote, inet::FileAccess access,
+                              std::int64_t offset) {
+  if (!connected()) return notConnected();
+  return hConnection->openStream(sRemote, access, transferType(), offset, hFile);
+}
+
+bool cFTP::openSource(platform::LocalFile& local, const std::string& sLocal) {
+  if (local.openForReading(sLocal)) return true;
+  recordLocalError(local, "OpenLocalFile");
+  return false;
+}
+
+// The bytes the server already holds are not sent again; a digest still takes them in.
+bool cFTP::startSending(platform::LocalFile& local, std::int64_t offset) {
   startDigest();
   if (!skipSent(local, offset)) {
     recordLocalError(local, "ReadLocalFile");
@@ -71,12 +99,12 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
     return false;
   }
   if (offset > 0) noteResumedAt(offset, "izvorna datoteka je ista kot ob prekinitvi");
-  if (!sendChunks(local, sRemote, offset, total)) {
-    keepUploadForLater(local, sRemote);
-    return false;
-  }
-  // The server finishes its copy during the wait below; its answer, or a failure of this, is
-  // read after it.
+  return true;
+}
+
+// The server finishes its copy during the wait; its answer, or a failure of this, is read after
+// it.
+void cFTP::letTheServerFinish(platform::LocalFile& local, std::int64_t total) {
   hFile->endData();
   raiseProgress(total, total);
   local.close();
@@ -84,17 +112,14 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   if (events_ != nullptr) events_->yieldBeforeWait();
   clock_.sleep(std::chrono::milliseconds(1000));
   yield(2);
-  if (finishUpload()) {
-    if (!verifyUpload(local, sLocal, sRemote, total)) return false;
-    uploadedSource_ = local.version();
-    return true;
-  }
-  // Refused at its end: whatever the server kept of it is no file anybody may take, unless it
-  // is our own temporary, which the next attempt finishes or writes over.
+}
+
+// Refused at its end: whatever the server kept of it is no file anybody may take, unless it is
+// our own temporary, which the next attempt finishes or writes over.
+void cFTP::dropRefusedUpload(const platform::LocalFile& local, const std::string& sRemote) {
   if (!keepUploadForLater(local, sRemote) && connected()) {
     static_cast<void>(hConnection->deleteFile(sRemote));
   }
-  return false;
 }
 
 // A confirmed upload counts only when the source is still what was sent, and the server holds
@@ -192,51 +217,19 @@ bool cFTP::finishUpload() {
 
 bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   if (!trimNames(sLocal, sRemote)) return false;
-  transferNote_.clear();
-  facts_ = {};
-  // The name is one the listing gave: it is sized as itself, never as a pattern.
-  const std::int64_t total = GetRemoteFileSize(sRemote);
-  // A file gone since it was listed gets a text of its own, never an older failure's.
-  if (total == -1) RecordErrorMessage(platform::ErrorCode::FileNotFound, "FtpFindFirstFile");
-  yield();
+  beginTransfer();
+  const std::int64_t total = sizeOfSource(sRemote);
   if (total < 0) return false;
-  // What the file was as its data started to move: whoever deletes it afterwards can tell
-  // whether somebody was still writing it.
-  downloadedSize_ = total;
-  downloadedTime_.clear();
-  if (resumable() && !hConnection->modificationTime(sRemote, downloadedTime_)) {
-    downloadedTime_.clear();
-  }
+  noteSourceVersion(sRemote, total);
   // A part an earlier attempt or run kept is taken up again; the new bytes start after it.
   const std::string origin = resumeOrigin(sLocal, sRemote, total, downloadedTime_);
   platform::LocalFile local;
   const std::int64_t offset = takeUpKeptPart(local, sLocal, origin, total);
-  startDigest();
-  if (offset > 0 && digest_ && !digestWritten(local, offset)) {
-    recordLocalError(local, "ReadLocalFile");
-    local.discard();
-    return false;
-  }
-  const inet::Status opened = connected() ? hConnection->openStream(sRemote, inet::FileAccess::Read,
-                                                                    transferType(), offset, hFile)
-                                          : notConnected();
+  if (!startReceiving(local, offset)) return false;
+  if (!openDownload(local, sRemote, offset, origin)) return false;
+  if (!openTarget(local, sLocal, offset, origin)) return false;
   yield();
-  if (!opened) {
-    RecordErrorMessage(opened, "FtpOpenFile:GetFile");
-    if (offset > 0) keepForLater(local, origin);
-    return false;
-  }
-  if (offset == 0 && !local.openForWriting(sLocal)) {
-    recordLocalError(local, "OpenLocalFile");
-    hFile.reset();
-    return false;
-  }
-  if (offset == 0 && !origin.empty()) (void)local.recordOrigin(origin);
-  if (offset > 0) noteResumedAt(offset, "datoteka na strežniku ima isto velikost in čas spremembe");
-  yield();
-  const bool received = lTransferType == kTransferTypeAscii ? receiveTextChunks(local, total)
-                                                            : receiveChunks(local, offset, total);
-  if (!received) {
+  if (!receiveAll(local, offset, total)) {
     hFile.reset();
     keepForLater(local, origin);
     return false;
@@ -244,6 +237,68 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   raiseProgress(total, total);
   yield(2);
   return finishDownload(local, sRemote, total, origin);
+}
+
+// The name is one the listing gave: it is sized as itself, never as a pattern. Below 0 when it
+// cannot be, with the text recorded.
+std::int64_t cFTP::sizeOfSource(const std::string& sRemote) {
+  const std::int64_t total = GetRemoteFileSize(sRemote);
+  // A file gone since it was listed gets a text of its own, never an older failure's.
+  if (total == -1) RecordErrorMessage(platform::ErrorCode::FileNotFound, "FtpFindFirstFile");
+  yield();
+  return total;
+}
+
+// What the file was as its data started to move: whoever deletes it afterwards can tell whether
+// somebody was still writing it.
+void cFTP::noteSourceVersion(const std::string& sRemote, std::int64_t total) {
+  downloadedSize_ = total;
+  downloadedTime_.clear();
+  if (resumable() && !hConnection->modificationTime(sRemote, downloadedTime_)) {
+    downloadedTime_.clear();
+  }
+}
+
+// A file taken up again is checked whole: its kept part goes into the digest first.
+bool cFTP::startReceiving(platform::LocalFile& local, std::int64_t offset) {
+  startDigest();
+  if (offset == 0 || !digest_ || digestWritten(local, offset)) return true;
+  recordLocalError(local, "ReadLocalFile");
+  local.discard();
+  return false;
+}
+
+// The failure is recorded after the yield, so that it is this failure's text whatever the
+// yield runs.
+bool cFTP::openDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t offset,
+                        const std::string& origin) {
+  const inet::Status opened = openRemote(sRemote, inet::FileAccess::Read, offset);
+  yield();
+  if (succeeded(opened, "FtpOpenFile:GetFile")) return true;
+  if (offset > 0) keepForLater(local, origin);
+  return false;
+}
+
+// A new download writes a new version of the local file, recording what it is part of; one
+// taken up again goes on after the part kept.
+bool cFTP::openTarget(platform::LocalFile& local, const std::string& sLocal, std::int64_t offset,
+                      const std::string& origin) {
+  if (offset > 0) {
+    noteResumedAt(offset, "datoteka na strežniku ima isto velikost in čas spremembe");
+    return true;
+  }
+  if (!local.openForWriting(sLocal)) {
+    recordLocalError(local, "OpenLocalFile");
+    hFile.reset();
+    return false;
+  }
+  if (!origin.empty()) (void)local.recordOrigin(origin);
+  return true;
+}
+
+bool cFTP::receiveAll(platform::LocalFile& local, std::int64_t offset, std::int64_t total) {
+  return lTransferType == kTransferTypeAscii ? receiveTextChunks(local, total)
+                                             : receiveChunks(local, offset, total);
 }
 
 // From `from` on (where a kept part ends), in chunks of 255 bytes and one shorter last chunk,
