@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/Digest.h"
+#include "platform/inet/Status.h"
 #include "platform/inet/ftp/Connection.h"
 #include "platform/inet/ftp/ReplyParsers.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/inet/ftp/Connection.h"
 #include "platform/inet/Status.h"
 #include "platform/inet/Types.h"
+#include "platform/inet/ftp/Connection.h"
 
 namespace skyhaul::inet::detail {
 

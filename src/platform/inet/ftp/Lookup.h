@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/inet/ftp/Connection.h"
 #include "platform/inet/Status.h"
 #include "platform/inet/Types.h"
+#include "platform/inet/ftp/Connection.h"
 
 namespace skyhaul::inet::detail {
 
