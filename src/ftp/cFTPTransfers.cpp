@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ftp/cFTP.h"
+#include "platform/Deadline.h"
 #include "platform/PartFile.h"
 #include "settings/TrimSpaces.h"
 
@@ -314,7 +315,7 @@ bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const cha
   }
   std::size_t got = std::exchange(partial.size, 0);
   std::copy_n(partial.bytes.data(), got, block);
-  const auto started = std::chrono::steady_clock::now();
+  const platform::Deadline patience(kBlockPatience);
   while (got < size) {
     std::size_t part = 0;
     if (!hFile->readSome(block + got, size - got, part)) {
@@ -326,8 +327,7 @@ bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const cha
       return false;
     }
     got += part;
-    if (got >= kChunkSize && got < size &&
-        std::chrono::steady_clock::now() - started >= kBlockPatience) {
+    if (got >= kChunkSize && got < size && patience.passed()) {
       partial.size = got % kChunkSize;
       std::copy_n(block + got - partial.size, partial.size, partial.bytes.data());
       size = got - partial.size;

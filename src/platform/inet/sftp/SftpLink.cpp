@@ -5,7 +5,7 @@
 namespace skyhaul::inet::detail {
 
 SftpCall SftpLink::begin() {
-  started_ = std::chrono::steady_clock::now();
+  call_ = Deadline(timeouts.reply);
   if (watchdog) watchdog->arm(timeouts.reply);
   return SftpCall(watchdog.get());
 }
@@ -14,9 +14,7 @@ Status SftpLink::failure(std::string& detail) const {
   detail = ssh_get_error(ssh.get());
   if (watchdog && watchdog->fired()) return ErrorCode::InternetTimeout;
   if (ssh_is_connected(ssh.get()) == 0) return ErrorCode::InternetConnectionAborted;
-  if (std::chrono::steady_clock::now() - started_ >= timeouts.reply) {
-    return ErrorCode::InternetTimeout;
-  }
+  if (call_.passed()) return ErrorCode::InternetTimeout;
   return ErrorCode::SshProtocolFailure;
 }
 

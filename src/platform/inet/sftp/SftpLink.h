@@ -8,11 +8,12 @@
 
 #include "platform/inet/RemoteSession.h"
 #include "platform/inet/Report.h"
+#include "platform/inet/Status.h"
 #include "platform/inet/sftp/SftpChannel.h"
 #include "platform/inet/sftp/SftpHandles.h"
 #include "platform/inet/sftp/SftpWatchdog.h"
+#include "platform/inet/transport/Deadline.h"
 #include "platform/inet/transport/Socket.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 
@@ -39,15 +40,14 @@ struct SftpLink {
   bool posixRename = false;
 
   // Starts one libssh call (connecting, logging in), bounded by the reply timeout while the
-  // result lives; notes the time, so that a failure after the whole bound reads as the timeout
-  // it was.
+  // result lives; notes the bound, so that a failure after it reads as the timeout it was.
   SftpCall begin();
   // Why the call begun last failed, from the state of the connection. `detail` receives
   // libssh's text.
   Status failure(std::string& detail) const;
 
  private:
-  std::chrono::steady_clock::time_point started_{};
+  Deadline call_{std::chrono::milliseconds(0)};  // the bound of the call begun last
 };
 
 // Reports `status` as the thread's last error with `detail` as its reason; false on failure.

@@ -10,6 +10,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/inet/transport/Deadline.h"
+
 namespace skyhaul::inet::detail {
 
 class SftpWatchdog {
@@ -30,7 +32,7 @@ class SftpWatchdog {
   int fd_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::optional<std::chrono::steady_clock::time_point> deadline_;
+  std::optional<Deadline> deadline_;
   bool armed_ = false;
   bool fired_ = false;
   bool stopping_ = false;
