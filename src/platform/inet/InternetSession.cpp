@@ -1,6 +1,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/Ascii.h"
 #include "platform/inet/ftp/Connection.h"
 #include "platform/inet/InternetSession.h"
 #include "platform/inet/ftp/FtpConnection.h"
@@ -54,11 +55,8 @@ constexpr std::string_view kSftpScheme = "sftp://";
 
 // "sftp://" in any case: the rest is host[:port] as for FTP, with SFTP's port by default.
 std::optional<std::string_view> sftpAddress(std::string_view server) {
-  if (server.size() < kSftpScheme.size()) return std::nullopt;
-  for (std::size_t i = 0; i < kSftpScheme.size(); ++i) {
-    const char c =
-        server[i] >= 'A' && server[i] <= 'Z' ? static_cast<char>(server[i] + 32) : server[i];
-    if (c != kSftpScheme[i]) return std::nullopt;
+  if (platform::asciiLower(server.substr(0, kSftpScheme.size())) != kSftpScheme) {
+    return std::nullopt;
   }
   return server.substr(kSftpScheme.size());
 }
