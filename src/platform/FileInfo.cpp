@@ -45,7 +45,7 @@ Step followOwnLink(std::string& at) {
   const ssize_t length = ::readlinkat(link.get(), "", target.data(), target.size());
   if (length < 0) return Step::Failed;
   target.resize(static_cast<std::size_t>(length));
-  at = target.starts_with('/') ? target : folderOf(at) + "/" + target;
+  at = pathIn(folderOf(at), target);
   return Step::Followed;
 }
 
@@ -90,7 +90,7 @@ bool isForeignLink(const std::string& path) {
     const ssize_t length = ::readlink(at.c_str(), target.data(), target.size());
     if (length < 0) return false;
     target.resize(static_cast<std::size_t>(length));
-    at = target.starts_with('/') ? target : folderOf(at) + "/" + target;
+    at = pathIn(folderOf(at), target);
   }
   return false;  // a loop: opening it fails
 }

@@ -166,8 +166,4 @@ class SftpFile {
   detail::ProgressFloor floor_;  // as FTP's data transfers: a server that trickles is a stall
 };
 
-// `path` resolved against `folder` ("" is the server's starting folder): an absolute path
-// stands as it is; nothing else is changed (no "." or ".." removed).
-std::string resolveSftpPath(const std::string& folder, const std::string& path);
-
 }  // namespace skyhaul::inet
