@@ -23,29 +23,6 @@
 
 namespace skyhaul::platform {
 
-ErrorCode codeFromErrno(int errorNumber) {
-  switch (errorNumber) {
-    case ENOENT:
-      return ErrorCode::FileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-      return ErrorCode::PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-    case ENXIO:  // a FIFO that nobody reads
-      return ErrorCode::AccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return ErrorCode::DiskFull;
-    default:
-      return ErrorCode::WriteFault;
-  }
-}
-
 namespace {
 
 ErrorCode errnoCode() { return codeFromErrno(errno); }

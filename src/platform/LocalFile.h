@@ -15,9 +15,6 @@
 
 namespace skyhaul::platform {
 
-// The library's code for a C errno value.
-ErrorCode codeFromErrno(int errorNumber);
-
 class LocalFile {
  public:
   // One version of a file: the same file, size and modification time.

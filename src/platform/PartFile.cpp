@@ -15,7 +15,7 @@
 #include <ctime>
 #include <memory>
 
-#include "platform/LocalFile.h"
+#include "platform/ErrorCode.h"
 #include "platform/PathParts.h"
 
 namespace skyhaul::platform {
