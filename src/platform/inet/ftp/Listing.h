@@ -11,11 +11,6 @@
 
 namespace skyhaul::inet::detail {
 
-// No folder this program is meant for lists more; a listing beyond either bound is a server gone
-// wrong (or hostile), and reading on would only fill the memory.
-inline constexpr std::size_t kMaxListingBytes = 32 * 1024 * 1024;
-inline constexpr std::size_t kMaxListingEntries = 250000;
-
 // Lists `directory` ("" for the current one) with MLSD when the server has it, else LIST.
 // Entries read before the data connection failed are kept; a missing or unreadable directory is
 // FtpFolderMissing, also where the server lists it as empty (an empty listing is checked with

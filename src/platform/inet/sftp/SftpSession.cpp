@@ -2,7 +2,6 @@
 
 #include "platform/PartFile.h"
 #include "platform/PathParts.h"
-#include "platform/inet/ftp/Listing.h"
 #include "platform/inet/Report.h"
 #include "platform/inet/sftp/SftpLink.h"
 
