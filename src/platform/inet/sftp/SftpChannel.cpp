@@ -15,23 +15,6 @@ constexpr std::size_t kOutboxLimit = 256 * 1024;
 constexpr std::uint32_t kLastStatus = 13;  // SSH_FX_NO_MEDIA, the last the protocol knows
 constexpr int kStatusCodeBase = 12300;
 
-// While it lives, the connection is shut down when the reply timeout runs out (libssh's channel
-// writes may otherwise wait for window space for ever).
-class [[nodiscard]] Bounded {
- public:
-  Bounded(SftpWatchdog* watchdog, std::chrono::milliseconds limit) : watchdog_(watchdog) {
-    if (watchdog_ != nullptr) watchdog_->arm(limit);
-  }
-  ~Bounded() {
-    if (watchdog_ != nullptr) watchdog_->disarm();
-  }
-  Bounded(const Bounded&) = delete;
-  Bounded& operator=(const Bounded&) = delete;
-
- private:
-  SftpWatchdog* watchdog_;
-};
-
 Status protocolFailure() { return ErrorCode::SshProtocolFailure; }
 
 std::uint32_t idOf(const SftpReply& reply) {
@@ -69,7 +52,7 @@ Status SftpChannel::open() {
   channel_.reset(ssh_channel_new(ssh_));
   if (!channel_) return broken();
   {
-    const Bounded bounded(watchdog_, timeout_);
+    const BoundedCall bounded(watchdog_, timeout_);
     if (ssh_channel_open_session(channel_.get()) != SSH_OK ||
         ssh_channel_request_subsystem(channel_.get(), "sftp") != SSH_OK) {
       return broken();
@@ -104,7 +87,7 @@ Status SftpChannel::send(std::uint32_t id, const std::string& packet) {
 Status SftpChannel::flush() {
   if (!lost_) return lost_;
   if (outbox_.empty()) return {};
-  const Bounded bounded(watchdog_, timeout_);
+  const BoundedCall bounded(watchdog_, timeout_);
   const int written =
       ssh_channel_write(channel_.get(), outbox_.data(), static_cast<std::uint32_t>(outbox_.size()));
   if (written != static_cast<int>(outbox_.size())) return lost_ = broken();
@@ -158,7 +141,7 @@ Status SftpChannel::callForOk(std::uint32_t id, const std::string& packet) {
 // One whole packet, within the reply timeout; a length out of bounds ends the session (what
 // follows could not be found).
 Status SftpChannel::readPacket(SftpReply& reply, std::chrono::milliseconds limit) {
-  const Bounded bounded(watchdog_, limit);
+  const BoundedCall bounded(watchdog_, limit);
   const Deadline deadline(limit);
   char header[4];
   if (const Status read = readExactly(header, sizeof header, deadline.remaining()); !read) {

@@ -4,10 +4,9 @@
 
 namespace skyhaul::inet::detail {
 
-SftpCall SftpLink::begin() {
+BoundedCall SftpLink::begin() {
   call_ = Deadline(timeouts.reply);
-  if (watchdog) watchdog->arm(timeouts.reply);
-  return SftpCall(watchdog.get());
+  return BoundedCall(watchdog.get(), timeouts.reply);
 }
 
 Status SftpLink::failure(std::string& detail) const {

@@ -17,20 +17,6 @@
 
 namespace skyhaul::inet::detail {
 
-// While it lives, one library call is bounded by the reply timeout.
-class [[nodiscard]] SftpCall {
- public:
-  explicit SftpCall(SftpWatchdog* watchdog) : watchdog_(watchdog) {}
-  ~SftpCall() {
-    if (watchdog_ != nullptr) watchdog_->disarm();
-  }
-  SftpCall(const SftpCall&) = delete;
-  SftpCall& operator=(const SftpCall&) = delete;
-
- private:
-  SftpWatchdog* watchdog_;
-};
-
 struct SftpLink {
   Socket socket;  // the TCP connection libssh works on; closed after libssh is done
   Timeouts timeouts;
@@ -41,7 +27,7 @@ struct SftpLink {
 
   // Starts one libssh call (connecting, logging in), bounded by the reply timeout while the
   // result lives; notes the bound, so that a failure after it reads as the timeout it was.
-  SftpCall begin();
+  BoundedCall begin();
   // Why the call begun last failed, from the state of the connection. `detail` receives
   // libssh's text.
   Status failure(std::string& detail) const;

@@ -39,4 +39,21 @@ class SftpWatchdog {
   std::thread thread_;  // last: it starts once the rest is there
 };
 
+// While it lives, the watchdog is armed with `limit`: one blocking libssh call (or a run of
+// them) is bounded. Nothing is watched without a watchdog (null).
+class [[nodiscard]] BoundedCall {
+ public:
+  BoundedCall(SftpWatchdog* watchdog, std::chrono::milliseconds limit) : watchdog_(watchdog) {
+    if (watchdog_ != nullptr) watchdog_->arm(limit);
+  }
+  ~BoundedCall() {
+    if (watchdog_ != nullptr) watchdog_->disarm();
+  }
+  BoundedCall(const BoundedCall&) = delete;
+  BoundedCall& operator=(const BoundedCall&) = delete;
+
+ private:
+  SftpWatchdog* watchdog_;
+};
+
 }  // namespace skyhaul::inet::detail
