@@ -1,7 +1,6 @@
 #include <memory>
 #include <utility>
 
-#include "platform/Ascii.h"
 #include "platform/inet/ftp/Connection.h"
 #include "platform/inet/InternetSession.h"
 #include "platform/inet/ftp/FtpConnection.h"
@@ -32,36 +31,23 @@ std::unique_ptr<FtpConnection> InternetSession::connect(const std::string& serve
                                                         const std::string& user,
                                                         const std::string& password, bool passive) {
   const auto address = parseServerAddress(server, port);
-  if (!address) {
+  if (!address || address->scheme.protocol != Protocol::Ftp) {
     report(ErrorCode::InternetInvalidUrl);
     return nullptr;
   }
+  const Security security = address->scheme.security;
   std::unique_ptr<TlsContext> tls;
-  if (address->security != Security::Plain) {
+  if (security != Security::Plain) {
     if (!report(TlsContext::create(trustedCertificates_, tls))) return nullptr;
   }
   Socket socket;
   if (!report(connectToHost(address->host, address->port, timeouts_.connect, socket)))
     return nullptr;
   auto connection = std::make_shared<Connection>(Control(std::move(socket), timeouts_), passive,
-                                                 address->security, std::move(tls), address->host);
+                                                 security, std::move(tls), address->host);
   if (!report(connection->logIn(user, password), *connection)) return nullptr;
   return std::make_unique<FtpConnection>(std::move(connection));
 }
-
-namespace {
-
-constexpr std::string_view kSftpScheme = "sftp://";
-
-// "sftp://" in any case: the rest is host[:port] as for FTP, with SFTP's port by default.
-std::optional<std::string_view> sftpAddress(std::string_view server) {
-  if (platform::asciiLower(server.substr(0, kSftpScheme.size())) != kSftpScheme) {
-    return std::nullopt;
-  }
-  return server.substr(kSftpScheme.size());
-}
-
-}  // namespace
 
 void InternetSession::setPrivateKeyFile(std::string file) { privateKeyFile_ = std::move(file); }
 
@@ -70,21 +56,19 @@ void InternetSession::setKnownHostsFile(std::string file) { knownHostsFile_ = st
 std::unique_ptr<RemoteSession> InternetSession::open(const std::string& server,
                                                      const std::string& user,
                                                      const std::string& password, bool passive) {
-  if (sftpAddress(server)) return openSftp(server, user, password);
+  const auto address = parseServerAddress(server, 0);
+  if (address && address->scheme.protocol == Protocol::Sftp) {
+    return openSftp(*address, user, password);
+  }
   return connect(server, 0, user, password, passive);
 }
 
-std::unique_ptr<RemoteSession> InternetSession::openSftp(const std::string& server,
+std::unique_ptr<RemoteSession> InternetSession::openSftp(const ServerAddress& address,
                                                          const std::string& user,
                                                          const std::string& password) {
-  const auto address = parseServerAddress(*sftpAddress(server), kSftpDefaultPort);
-  if (!address || address->security != Security::Plain) {
-    report(ErrorCode::InternetInvalidUrl);
-    return nullptr;
-  }
   SftpLogin login;
-  login.host = address->host;
-  login.port = address->port;
+  login.host = address.host;
+  login.port = address.port;
   login.user = user;
   login.password = password;
   login.privateKeyFile = privateKeyFile_;

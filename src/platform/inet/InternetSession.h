@@ -11,6 +11,7 @@
 namespace skyhaul::inet {
 
 class FtpConnection;
+struct ServerAddress;
 
 // An internet session: the root handle (the classic "InternetOpen").
 class InternetSession {
@@ -49,7 +50,7 @@ class InternetSession {
   void setKnownHostsFile(std::string file);
 
  private:
-  std::unique_ptr<RemoteSession> openSftp(const std::string& server, const std::string& user,
+  std::unique_ptr<RemoteSession> openSftp(const ServerAddress& address, const std::string& user,
                                           const std::string& password);
 
   std::string agent_;

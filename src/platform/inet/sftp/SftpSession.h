@@ -19,18 +19,17 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/inet/transport/Deadline.h"
 #include "platform/inet/RemoteSession.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/transport/Deadline.h"
+#include "platform/inet/transport/ServerAddress.h"
 
 namespace skyhaul::inet {
-
-inline constexpr int kSftpDefaultPort = 22;
 
 // Everything needed to open a session.
 struct SftpLogin {
   std::string host;  // name or numeric address, without brackets
-  int port = kSftpDefaultPort;
+  int port = defaultPortOf("sftp");
   std::string user;
   std::string password;        // the password; with a private key, its passphrase ("" for none)
   std::string privateKeyFile;  // OpenSSH format; "" logs in with the password
