@@ -38,7 +38,7 @@ bool trimNames(std::string& sLocal, std::string& sRemote) {
 }
 
 // Reads exactly `size` bytes of the local file; a file that shrank under us is a read fault.
-platform::ErrorCode readLocalChunk(platform::LocalFile& local, char* data, std::size_t size) {
+platform::ErrorCode readLocalChunk(platform::LocalSource& local, char* data, std::size_t size) {
   std::size_t got = 0;
   if (!local.read(data, size, got)) return local.error();
   return got == size ? platform::ErrorCode::Success : platform::ErrorCode::ReadFault;
@@ -53,7 +53,7 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   facts_ = {};
   // The source is opened before the remote file exists, so an unreadable source leaves nothing
   // behind on the server.
-  platform::LocalFile local;
+  platform::LocalSource local;
   if (!local.openForReading(sLocal)) {
     recordLocalError(local, "OpenLocalFile");
     return false;
@@ -101,7 +101,7 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
 // A confirmed upload counts only when the source is still what was sent, and the server holds
 // all of it; a source may be deleted on the strength of this. In ASCII type the server turns
 // line ends into its own, so only the source is checked then.
-bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
+bool cFTP::verifyUpload(const platform::LocalSource& local, const std::string& sLocal,
                         const std::string& sRemote, std::int64_t sent) {
   std::string detail;
   platform::ErrorCode code = platform::ErrorCode::Success;
@@ -136,7 +136,7 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
 
 // Sends the full chunks, then the last shorter one. On failure the remote file is closed (and,
 // when it cannot be complete, deleted) and the text recorded.
-bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t from,
+bool cFTP::sendChunks(platform::LocalSource& local, const std::string& sRemote, std::int64_t from,
                       std::int64_t total) {
   // Only bytes a digest must see pass through the program.
   std::vector<char> block(digest_ ? static_cast<std::size_t>(kChunksPerBlock * kChunkSize) : 0);
@@ -160,7 +160,7 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
 // Hands `size` bytes of the source from `at` on to the remote file: straight from the file
 // when no digest needs to see them, else read into `block` and fed to the digest on the way.
 // A source that ends early is a read fault, and no remote file may stay that lacks its end.
-bool cFTP::sendBlock(platform::LocalFile& local, std::vector<char>& block, std::int64_t at,
+bool cFTP::sendBlock(platform::LocalSource& local, std::vector<char>& block, std::int64_t at,
                      std::size_t size, const std::string& sRemote, bool last) {
   platform::ErrorCode read = platform::ErrorCode::Success;
   bool written = false;
@@ -216,7 +216,7 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   }
   // A part an earlier attempt or run kept is taken up again; the new bytes start after it.
   const std::string origin = resumeOrigin(sLocal, sRemote, total, downloadedTime_);
-  platform::LocalFile local;
+  platform::LocalTarget local;
   const std::int64_t offset = takeUpKeptPart(local, sLocal, origin, total);
   startDigest();
   if (offset > 0 && digest_ && !digestWritten(local, offset)) {
@@ -256,7 +256,7 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
 
 // From `from` on (where a kept part ends), in chunks of 255 bytes and one shorter last chunk,
 // with a progress event that counts the whole file after each.
-bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total) {
+bool cFTP::receiveChunks(platform::LocalTarget& local, std::int64_t from, std::int64_t total) {
   std::int64_t received = from;
   PartialChunk partial;
   while (total - received >= kChunkSize) {
@@ -280,7 +280,7 @@ bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int
 
 // In ASCII type the server turns line ends into CR LF on the way, so the data need not be as
 // long as the file the listing sized: it is taken whole, to its end, in chunks as it comes.
-bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
+bool cFTP::receiveTextChunks(platform::LocalTarget& local, std::int64_t total) {
   Chunk chunk;
   std::int64_t received = 0;
   for (;;) {
@@ -306,7 +306,7 @@ bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
 // ends at its last whole chunk; `size` is then what it took, and the bytes of the chunk begun
 // wait in `partial` for the next block. Data that ends early (a remote file shorter than its
 // listed size) is a failure, never padding.
-bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const char* source,
+bool cFTP::receiveBlock(platform::LocalTarget& local, std::size_t& size, const char* source,
                         PartialChunk& partial) {
   char* block = local.prepareWrite(size);
   if (block == nullptr) {
@@ -343,7 +343,7 @@ bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const cha
 // the place of the local file, which until then stays as it was. Data beyond the size, or a
 // digest that differs, means the part is no use to anyone; a missing confirmation leaves it
 // for the next attempt.
-bool cFTP::finishDownload(platform::LocalFile& local, const std::string& sRemote,
+bool cFTP::finishDownload(platform::LocalTarget& local, const std::string& sRemote,
                           std::int64_t total, const std::string& origin) {
   char extra = 0;
   std::size_t more = 0;

@@ -3,7 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/LocalFile.h"
+#include "platform/LocalSource.h"
+#include "platform/LocalTarget.h"
 #include "platform/inet/ftp/DataConnection.h"
 
 namespace skyhaul::inet::detail {
@@ -28,7 +29,7 @@ Status abandonTransfer(Connection& connection, DataStream& stream, FileAccess ac
 Status putFile(Connection& connection, const std::string& local, const std::string& remote,
                TransferType type) {
   if (const Status ready = connection.checkReady(); !ready) return ready;
-  platform::LocalFile file;
+  platform::LocalSource file;
   if (!file.openForReading(local)) return file.error();
   if (const Status typed = connection.setType(type); !typed) return typed;
   std::optional<DataStream> stream;
@@ -62,7 +63,7 @@ Status getFile(Connection& connection, const std::string& remote, const std::str
     return started;
   }
   // Opened only once the server has the file; the old version stays until the new one is whole.
-  platform::LocalFile file;
+  platform::LocalTarget file;
   if (!file.openForWriting(local)) {
     return abandonTransfer(connection, *stream, FileAccess::Read, file.error());
   }

@@ -5,7 +5,8 @@
 #include <utility>
 
 #include "platform/LastError.h"
-#include "platform/LocalFile.h"
+#include "platform/LocalSource.h"
+#include "platform/LocalTarget.h"
 #include "platform/Wildcard.h"
 
 namespace skyhaul::inet {
@@ -146,7 +147,7 @@ bool SftpConnection::removeDirectory(const std::string& directory) {
 
 bool SftpConnection::putFile(const std::string& local, const std::string& remote,
                              TransferType type) {
-  platform::LocalFile source;
+  platform::LocalSource source;
   if (!source.openForReading(local)) return fail(source.error());
   auto target = openStream(remote, FileAccess::Write, type, 0);
   if (!target) return false;
@@ -163,7 +164,7 @@ bool SftpConnection::getFile(const std::string& remote, const std::string& local
                              TransferType type) {
   auto source = openStream(remote, FileAccess::Read, type, 0);
   if (!source) return false;
-  platform::LocalFile target;
+  platform::LocalTarget target;
   if (!target.openForWriting(local)) return fail(target.error());
   std::vector<char> block(256 * 1024);
   for (;;) {
