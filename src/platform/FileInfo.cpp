@@ -137,7 +137,7 @@ std::string realPath(const std::string& path) {
   if (!path.empty() && path.front() == '/') return path;
   char here[PATH_MAX];
   if (::getcwd(here, sizeof here) == nullptr) return path;
-  return std::string(here) + "/" + path;
+  return pathIn(here, path);
 }
 
 bool isReadableByOthers(const std::string& path) {
