@@ -132,10 +132,6 @@ std::string cFTP::errorText(const inet::Status& status, const std::string& sSour
                        secret);
 }
 
-void cFTP::recordLocalError(const platform::LocalFile& local, const std::string& sSource) {
-  RecordErrorMessage(local.error(), sSource);
-}
-
 void cFTP::raiseProgress(std::int64_t current, std::int64_t total) {
   if (events_ != nullptr) events_->FileTransferProgress(current, total);
 }

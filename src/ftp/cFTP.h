@@ -15,7 +15,8 @@
 #include "ftp/cFTPEvents.h"
 #include "platform/BackgroundDigest.h"
 #include "platform/Clock.h"
-#include "platform/LocalFile.h"
+#include "platform/LocalSource.h"
+#include "platform/LocalTarget.h"
 #include "platform/inet/InternetSession.h"
 
 namespace skyhaul::ftp {
@@ -97,7 +98,7 @@ class cFTP {
   std::string GetTransferNote() const { return transferNote_; }
   // The source of the last upload that succeeded, as it was sent (its file, size and
   // modification time), so that only that very file is deleted after it; none after a failure.
-  const std::optional<platform::LocalFile::Version>& GetUploadedSource() const {
+  const std::optional<platform::LocalSource::Version>& GetUploadedSource() const {
     return uploadedSource_;
   }
   // What confirmed the last successful streamed transfer, for the run's record.
@@ -132,7 +133,11 @@ class cFTP {
                         const std::string& detail, const std::string& secret) const;
   bool namesFile(const std::string& sRemote);
   std::int64_t linkedFileSize(const std::string& sRemote, std::int64_t listed);
-  void recordLocalError(const platform::LocalFile& local, const std::string& sSource);
+  // The failure of a local source or target, with the step it failed in.
+  template <typename Local>
+  void recordLocalError(const Local& local, const std::string& sSource) {
+    RecordErrorMessage(local.error(), sSource);
+  }
   inet::TransferType transferType() const;
   bool connected() const { return hConnection != nullptr; }
   // What an operation without a connection comes to: the library's answer for handle 0.
@@ -147,51 +152,51 @@ class cFTP {
   // The steps of the streamed transfers (cFTPTransfers.cpp).
   void beginTransfer();
   inet::Status openRemote(const std::string& sRemote, inet::FileAccess access, std::int64_t offset);
-  bool openSource(platform::LocalFile& local, const std::string& sLocal);
-  bool startSending(platform::LocalFile& local, std::int64_t offset);
-  void letTheServerFinish(platform::LocalFile& local, std::int64_t total);
-  void dropRefusedUpload(const platform::LocalFile& local, const std::string& sRemote);
+  bool openSource(platform::LocalSource& local, const std::string& sLocal);
+  bool startSending(platform::LocalSource& local, std::int64_t offset);
+  void letTheServerFinish(platform::LocalSource& local, std::int64_t total);
+  void dropRefusedUpload(const platform::LocalSource& local, const std::string& sRemote);
   std::int64_t sizeOfSource(const std::string& sRemote);
   void noteSourceVersion(const std::string& sRemote, std::int64_t total);
-  bool startReceiving(platform::LocalFile& local, std::int64_t offset);
-  bool openDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t offset,
+  bool startReceiving(platform::LocalTarget& local, std::int64_t offset);
+  bool openDownload(platform::LocalTarget& local, const std::string& sRemote, std::int64_t offset,
                     const std::string& origin);
-  bool openTarget(platform::LocalFile& local, const std::string& sLocal, std::int64_t offset,
+  bool openTarget(platform::LocalTarget& local, const std::string& sLocal, std::int64_t offset,
                   const std::string& origin);
-  bool receiveAll(platform::LocalFile& local, std::int64_t offset, std::int64_t total);
-  bool sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t from,
+  bool receiveAll(platform::LocalTarget& local, std::int64_t offset, std::int64_t total);
+  bool sendChunks(platform::LocalSource& local, const std::string& sRemote, std::int64_t from,
                   std::int64_t total);
   bool finishUpload();
-  bool verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
+  bool verifyUpload(const platform::LocalSource& local, const std::string& sLocal,
                     const std::string& sRemote, std::int64_t sent);
-  bool receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total);
-  bool receiveTextChunks(platform::LocalFile& local, std::int64_t total);
-  bool sendBlock(platform::LocalFile& local, std::vector<char>& block, std::int64_t at,
+  bool receiveChunks(platform::LocalTarget& local, std::int64_t from, std::int64_t total);
+  bool receiveTextChunks(platform::LocalTarget& local, std::int64_t total);
+  bool sendBlock(platform::LocalSource& local, std::vector<char>& block, std::int64_t at,
                  std::size_t size, const std::string& sRemote, bool last);
   // The bytes of a chunk that a download's block cut short had begun.
   struct PartialChunk {
     std::array<char, kChunkSize> bytes{};
     std::size_t size = 0;
   };
-  bool receiveBlock(platform::LocalFile& local, std::size_t& size, const char* source,
+  bool receiveBlock(platform::LocalTarget& local, std::size_t& size, const char* source,
                     PartialChunk& partial);
-  bool finishDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t total,
+  bool finishDownload(platform::LocalTarget& local, const std::string& sRemote, std::int64_t total,
                       const std::string& origin);
   // Resume and digests (cFTPResume.cpp).
   bool resumable() const;
   std::string resumeOrigin(const std::string& sLocal, const std::string& sRemote,
                            std::int64_t total, const std::string& stamp);
-  std::int64_t takeUpKeptPart(platform::LocalFile& local, const std::string& sLocal,
+  std::int64_t takeUpKeptPart(platform::LocalTarget& local, const std::string& sLocal,
                               const std::string& origin, std::int64_t total);
-  void keepForLater(platform::LocalFile& local, const std::string& origin);
+  void keepForLater(platform::LocalTarget& local, const std::string& origin);
   void discardOtherParts(const std::string& sLocal);
   void startDigest();
-  bool digestWritten(platform::LocalFile& local, std::int64_t upTo);
+  bool digestWritten(platform::LocalTarget& local, std::int64_t upTo);
   bool verifyDigest(const std::string& sRemote, std::int64_t total);
   void noteResumedAt(std::int64_t offset, const char* proof);
-  std::int64_t uploadResumePoint(platform::LocalFile& local, const std::string& sRemote);
-  bool skipSent(platform::LocalFile& local, std::int64_t offset);
-  bool keepUploadForLater(const platform::LocalFile& local, const std::string& sRemote);
+  std::int64_t uploadResumePoint(platform::LocalSource& local, const std::string& sRemote);
+  bool skipSent(platform::LocalSource& local, std::int64_t offset);
+  bool keepUploadForLater(const platform::LocalSource& local, const std::string& sRemote);
 
   std::unique_ptr<inet::InternetSession> hInternet;
   std::unique_ptr<inet::RemoteSession> hConnection;
@@ -218,10 +223,10 @@ class cFTP {
   // where, and the version of the source it was sending.
   struct KeptUpload {
     std::string remote;
-    platform::LocalFile::Version source;
+    platform::LocalSource::Version source;
   };
   std::optional<KeptUpload> keptUpload_;
-  std::optional<platform::LocalFile::Version> uploadedSource_;
+  std::optional<platform::LocalSource::Version> uploadedSource_;
 
   platform::Clock& clock_;
   cFTPEvents* events_ = nullptr;

@@ -53,7 +53,7 @@ std::string cFTP::resumeOrigin(const std::string& sLocal, const std::string& sRe
 
 // The bytes of a kept temporary of this very file that `local` now goes on writing after; 0
 // when there is none (or it is no use), and the download starts from the beginning.
-std::int64_t cFTP::takeUpKeptPart(platform::LocalFile& local, const std::string& sLocal,
+std::int64_t cFTP::takeUpKeptPart(platform::LocalTarget& local, const std::string& sLocal,
                                   const std::string& origin, std::int64_t total) {
   if (origin.empty()) return 0;
   const std::string folder = platform::folderPrefixOf(sLocal);
@@ -83,7 +83,7 @@ void cFTP::discardOtherParts(const std::string& sLocal) {
   target += platform::realPath(sLocal);
   for (auto part = keptParts_.begin(); part != keptParts_.end();) {
     if (part->first.ends_with(target)) {
-      platform::LocalFile stale;
+      platform::LocalTarget stale;
       if (stale.resumeWriting(sLocal, part->second)) stale.discard();
       part = keptParts_.erase(part);
     } else {
@@ -94,7 +94,7 @@ void cFTP::discardOtherParts(const std::string& sLocal) {
 
 // A download that failed part-way leaves what it got for the next attempt, unless the local
 // side failed (a full disk is no place to keep it) or nothing proves what it is part of.
-void cFTP::keepForLater(platform::LocalFile& local, const std::string& origin) {
+void cFTP::keepForLater(platform::LocalTarget& local, const std::string& origin) {
   if (origin.empty() || local.error() != platform::ErrorCode::Success || local.written() == 0) {
     local.discard();
     return;
@@ -110,7 +110,7 @@ void cFTP::startDigest() {
 }
 
 // A file taken up again is checked whole: the part kept is read back into the digest first.
-bool cFTP::digestWritten(platform::LocalFile& local, std::int64_t upTo) {
+bool cFTP::digestWritten(platform::LocalTarget& local, std::int64_t upTo) {
   return digestBlocks(*digest_, upTo,
                       [&](std::int64_t at, char* data, std::size_t size, std::size_t& got) {
                         return local.readWritten(at, data, size, got);
@@ -140,7 +140,7 @@ bool cFTP::verifyDigest(const std::string& sRemote, std::int64_t total) {
 
 // Where an upload into our own temporary goes on: after the bytes the server holds of it, when
 // the last attempt sent it part of this very version of the source. Never for a real name.
-std::int64_t cFTP::uploadResumePoint(platform::LocalFile& local, const std::string& sRemote) {
+std::int64_t cFTP::uploadResumePoint(platform::LocalSource& local, const std::string& sRemote) {
   const auto kept = std::exchange(keptUpload_, std::nullopt);
   if (!kept || kept->remote != sRemote || !(kept->source == local.version()) || !connected() ||
       lTransferType != kTransferTypeBinary || !hConnection->canRestart()) {
@@ -153,7 +153,7 @@ std::int64_t cFTP::uploadResumePoint(platform::LocalFile& local, const std::stri
 
 // Only an upload into one of our temporaries is ever taken up again: nobody takes that name for
 // the file, and the source must still be the version it was sending.
-bool cFTP::keepUploadForLater(const platform::LocalFile& local, const std::string& sRemote) {
+bool cFTP::keepUploadForLater(const platform::LocalSource& local, const std::string& sRemote) {
   if (!platform::isPartFileName(inet::bareName(sRemote)) ||
       local.error() != platform::ErrorCode::Success) {
     return false;
@@ -163,7 +163,7 @@ bool cFTP::keepUploadForLater(const platform::LocalFile& local, const std::strin
 }
 
 // The bytes the server already holds are not sent again; a digest still takes them in.
-bool cFTP::skipSent(platform::LocalFile& local, std::int64_t offset) {
+bool cFTP::skipSent(platform::LocalSource& local, std::int64_t offset) {
   if (offset == 0) return true;
   if (!digest_) return local.seek(offset);
   return digestBlocks(*digest_, offset,

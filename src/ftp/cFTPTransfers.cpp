@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ftp/cFTP.h"
+#include "platform/Deadline.h"
 #include "platform/PartFile.h"
 #include "settings/TrimSpaces.h"
 
@@ -37,7 +38,7 @@ bool trimNames(std::string& sLocal, std::string& sRemote) {
 }
 
 // Reads exactly `size` bytes of the local file; a file that shrank under us is a read fault.
-platform::ErrorCode readLocalChunk(platform::LocalFile& local, char* data, std::size_t size) {
+platform::ErrorCode readLocalChunk(platform::LocalSource& local, char* data, std::size_t size) {
   std::size_t got = 0;
   if (!local.read(data, size, got)) return local.error();
   return got == size ? platform::ErrorCode::Success : platform::ErrorCode::ReadFault;
@@ -51,7 +52,7 @@ bool cFTP::FTPUploadFile(std::string& sLocal, std::string& sRemote) {
   beginTransfer();
   // The source is opened before the remote file exists, so an unreadable source leaves nothing
   // behind on the server.
-  platform::LocalFile local;
+  platform::LocalSource local;
   if (!openSource(local, sLocal)) return false;
   const std::int64_t offset = uploadResumePoint(local, sRemote);
   if (!succeeded(openRemote(sRemote, inet::FileAccess::Write, offset), "FtpOpenFile:PutFile")) {
@@ -84,14 +85,14 @@ inet::Status cFTP::openRemote(const std::string& sRemote, inet::FileAccess acces
   return hConnection->openStream(sRemote, access, transferType(), offset, hFile);
 }
 
-bool cFTP::openSource(platform::LocalFile& local, const std::string& sLocal) {
+bool cFTP::openSource(platform::LocalSource& local, const std::string& sLocal) {
   if (local.openForReading(sLocal)) return true;
   recordLocalError(local, "OpenLocalFile");
   return false;
 }
 
 // The bytes the server already holds are not sent again; a digest still takes them in.
-bool cFTP::startSending(platform::LocalFile& local, std::int64_t offset) {
+bool cFTP::startSending(platform::LocalSource& local, std::int64_t offset) {
   startDigest();
   if (!skipSent(local, offset)) {
     recordLocalError(local, "ReadLocalFile");
@@ -104,7 +105,7 @@ bool cFTP::startSending(platform::LocalFile& local, std::int64_t offset) {
 
 // The server finishes its copy during the wait; its answer, or a failure of this, is read after
 // it.
-void cFTP::letTheServerFinish(platform::LocalFile& local, std::int64_t total) {
+void cFTP::letTheServerFinish(platform::LocalSource& local, std::int64_t total) {
   hFile->endData();
   raiseProgress(total, total);
   local.close();
@@ -116,7 +117,7 @@ void cFTP::letTheServerFinish(platform::LocalFile& local, std::int64_t total) {
 
 // Refused at its end: whatever the server kept of it is no file anybody may take, unless it is
 // our own temporary, which the next attempt finishes or writes over.
-void cFTP::dropRefusedUpload(const platform::LocalFile& local, const std::string& sRemote) {
+void cFTP::dropRefusedUpload(const platform::LocalSource& local, const std::string& sRemote) {
   if (!keepUploadForLater(local, sRemote) && connected()) {
     static_cast<void>(hConnection->deleteFile(sRemote));
   }
@@ -125,7 +126,7 @@ void cFTP::dropRefusedUpload(const platform::LocalFile& local, const std::string
 // A confirmed upload counts only when the source is still what was sent, and the server holds
 // all of it; a source may be deleted on the strength of this. In ASCII type the server turns
 // line ends into its own, so only the source is checked then.
-bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLocal,
+bool cFTP::verifyUpload(const platform::LocalSource& local, const std::string& sLocal,
                         const std::string& sRemote, std::int64_t sent) {
   std::string detail;
   inet::Status checked;
@@ -155,7 +156,7 @@ bool cFTP::verifyUpload(const platform::LocalFile& local, const std::string& sLo
 
 // Sends the full chunks, then the last shorter one. On failure the remote file is closed (and,
 // when it cannot be complete, deleted) and the text recorded.
-bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, std::int64_t from,
+bool cFTP::sendChunks(platform::LocalSource& local, const std::string& sRemote, std::int64_t from,
                       std::int64_t total) {
   // Only bytes a digest must see pass through the program.
   std::vector<char> block(digest_ ? static_cast<std::size_t>(kChunksPerBlock * kChunkSize) : 0);
@@ -179,7 +180,7 @@ bool cFTP::sendChunks(platform::LocalFile& local, const std::string& sRemote, st
 // Hands `size` bytes of the source from `at` on to the remote file: straight from the file
 // when no digest needs to see them, else read into `block` and fed to the digest on the way.
 // A source that ends early is a read fault, and no remote file may stay that lacks its end.
-bool cFTP::sendBlock(platform::LocalFile& local, std::vector<char>& block, std::int64_t at,
+bool cFTP::sendBlock(platform::LocalSource& local, std::vector<char>& block, std::int64_t at,
                      std::size_t size, const std::string& sRemote, bool last) {
   inet::Status read;  // of the source
   inet::Status written;
@@ -223,7 +224,7 @@ bool cFTP::FTPDownloadFile(std::string& sLocal, std::string& sRemote) {
   noteSourceVersion(sRemote, total);
   // A part an earlier attempt or run kept is taken up again; the new bytes start after it.
   const std::string origin = resumeOrigin(sLocal, sRemote, total, downloadedTime_);
-  platform::LocalFile local;
+  platform::LocalTarget local;
   const std::int64_t offset = takeUpKeptPart(local, sLocal, origin, total);
   if (!startReceiving(local, offset)) return false;
   if (!openDownload(local, sRemote, offset, origin)) return false;
@@ -260,7 +261,7 @@ void cFTP::noteSourceVersion(const std::string& sRemote, std::int64_t total) {
 }
 
 // A file taken up again is checked whole: its kept part goes into the digest first.
-bool cFTP::startReceiving(platform::LocalFile& local, std::int64_t offset) {
+bool cFTP::startReceiving(platform::LocalTarget& local, std::int64_t offset) {
   startDigest();
   if (offset == 0 || !digest_ || digestWritten(local, offset)) return true;
   recordLocalError(local, "ReadLocalFile");
@@ -270,7 +271,7 @@ bool cFTP::startReceiving(platform::LocalFile& local, std::int64_t offset) {
 
 // The failure is recorded after the yield, so that it is this failure's text whatever the
 // yield runs.
-bool cFTP::openDownload(platform::LocalFile& local, const std::string& sRemote, std::int64_t offset,
+bool cFTP::openDownload(platform::LocalTarget& local, const std::string& sRemote, std::int64_t offset,
                         const std::string& origin) {
   const inet::Status opened = openRemote(sRemote, inet::FileAccess::Read, offset);
   yield();
@@ -281,7 +282,7 @@ bool cFTP::openDownload(platform::LocalFile& local, const std::string& sRemote, 
 
 // A new download writes a new version of the local file, recording what it is part of; one
 // taken up again goes on after the part kept.
-bool cFTP::openTarget(platform::LocalFile& local, const std::string& sLocal, std::int64_t offset,
+bool cFTP::openTarget(platform::LocalTarget& local, const std::string& sLocal, std::int64_t offset,
                       const std::string& origin) {
   if (offset > 0) {
     noteResumedAt(offset, "datoteka na strežniku ima isto velikost in čas spremembe");
@@ -296,14 +297,14 @@ bool cFTP::openTarget(platform::LocalFile& local, const std::string& sLocal, std
   return true;
 }
 
-bool cFTP::receiveAll(platform::LocalFile& local, std::int64_t offset, std::int64_t total) {
+bool cFTP::receiveAll(platform::LocalTarget& local, std::int64_t offset, std::int64_t total) {
   return lTransferType == kTransferTypeAscii ? receiveTextChunks(local, total)
                                              : receiveChunks(local, offset, total);
 }
 
 // From `from` on (where a kept part ends), in chunks of 255 bytes and one shorter last chunk,
 // with a progress event that counts the whole file after each.
-bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int64_t total) {
+bool cFTP::receiveChunks(platform::LocalTarget& local, std::int64_t from, std::int64_t total) {
   std::int64_t received = from;
   PartialChunk partial;
   while (total - received >= kChunkSize) {
@@ -327,7 +328,7 @@ bool cFTP::receiveChunks(platform::LocalFile& local, std::int64_t from, std::int
 
 // In ASCII type the server turns line ends into CR LF on the way, so the data need not be as
 // long as the file the listing sized: it is taken whole, to its end, in chunks as it comes.
-bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
+bool cFTP::receiveTextChunks(platform::LocalTarget& local, std::int64_t total) {
   Chunk chunk;
   std::int64_t received = 0;
   for (;;) {
@@ -350,7 +351,7 @@ bool cFTP::receiveTextChunks(platform::LocalFile& local, std::int64_t total) {
 // ends at its last whole chunk; `size` is then what it took, and the bytes of the chunk begun
 // wait in `partial` for the next block. Data that ends early (a remote file shorter than its
 // listed size) is a failure, never padding.
-bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const char* source,
+bool cFTP::receiveBlock(platform::LocalTarget& local, std::size_t& size, const char* source,
                         PartialChunk& partial) {
   char* block = local.prepareWrite(size);
   if (block == nullptr) {
@@ -359,7 +360,7 @@ bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const cha
   }
   std::size_t got = std::exchange(partial.size, 0);
   std::copy_n(partial.bytes.data(), got, block);
-  const auto started = std::chrono::steady_clock::now();
+  const platform::Deadline patience(kBlockPatience);
   while (got < size) {
     std::size_t part = 0;
     if (!succeeded(hFile->readSome(block + got, size - got, part), source)) return false;
@@ -368,8 +369,7 @@ bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const cha
       return false;
     }
     got += part;
-    if (got >= kChunkSize && got < size &&
-        std::chrono::steady_clock::now() - started >= kBlockPatience) {
+    if (got >= kChunkSize && got < size && patience.passed()) {
       partial.size = got % kChunkSize;
       std::copy_n(block + got - partial.size, partial.size, partial.bytes.data());
       size = got - partial.size;
@@ -385,7 +385,7 @@ bool cFTP::receiveBlock(platform::LocalFile& local, std::size_t& size, const cha
 // the place of the local file, which until then stays as it was. Data beyond the size, or a
 // digest that differs, means the part is no use to anyone; a missing confirmation leaves it
 // for the next attempt.
-bool cFTP::finishDownload(platform::LocalFile& local, const std::string& sRemote,
+bool cFTP::finishDownload(platform::LocalTarget& local, const std::string& sRemote,
                           std::int64_t total, const std::string& origin) {
   char extra = 0;
   std::size_t more = 0;

@@ -6,7 +6,7 @@
 #include "job/Job.h"
 #include "job/LeaveOut.h"
 #include "platform/LocalDirectory.h"
-#include "platform/LocalFile.h"
+#include "platform/LocalTarget.h"
 #include "platform/PartFile.h"
 #include "platform/PathParts.h"
 

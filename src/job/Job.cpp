@@ -6,6 +6,7 @@
 
 #include "form/StatusLine.h"
 #include "job/LeaveOut.h"
+#include "platform/PathParts.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/inet/transport/ServerAddress.h"
 #include "settings/Filled.h"
@@ -64,8 +65,8 @@ Job::Job(form::FrmUpdate& form, form::View& view, platform::Clock& clock,
       record_(environment_.record != nullptr ? *environment_.record : ownRecord_) {}
 
 void Job::Form_Load() {
-  form_.IniPath =
-      environment_.settingsPath.value_or(environment_.programDirectory + "/" + kSettingsFileName);
+  form_.IniPath = environment_.settingsPath.value_or(
+      platform::pathIn(environment_.programDirectory, kSettingsFileName));
   const std::string& ini = form_.IniPath;
   form_.SelectedSection = ReadIni("PROGRAM", "IZBRANO", ini);
   const std::string& section = form_.SelectedSection;

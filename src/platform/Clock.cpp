@@ -5,6 +5,8 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/Deadline.h"
+
 namespace skyhaul::platform {
 
 // The progress display reads the clock after every chunk, so it reads the system's coarse clock
@@ -36,12 +38,11 @@ std::chrono::system_clock::time_point SystemClock::now() {
 // every file, and the lateness adds up over many files. So the thread sleeps until a moment
 // short of the end and spends the rest watching the clock. A wait is never shorter than asked.
 void SystemClock::sleep(std::chrono::milliseconds duration) {
-  using std::chrono::steady_clock;
   constexpr auto kWatchedPart = std::chrono::microseconds(250);
   ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-  const auto end = steady_clock::now() + duration;
-  if (duration > kWatchedPart) std::this_thread::sleep_until(end - kWatchedPart);
-  while (steady_clock::now() < end) std::this_thread::yield();
+  const Deadline end(duration);
+  if (duration > kWatchedPart) std::this_thread::sleep_until(end.at() - kWatchedPart);
+  while (!end.passed()) std::this_thread::yield();
 }
 
 }  // namespace skyhaul::platform

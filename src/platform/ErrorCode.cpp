@@ -1,5 +1,7 @@
 #include "platform/ErrorCode.h"
 
+#include <cerrno>
+
 namespace skyhaul::platform {
 namespace {
 
@@ -126,5 +128,28 @@ std::string messageFor(ErrorCode code) {
 }
 
 std::string messageFor(int code) { return messageFor(static_cast<ErrorCode>(code)); }
+
+ErrorCode codeFromErrno(int errorNumber) {
+  switch (errorNumber) {
+    case ENOENT:
+      return ErrorCode::FileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return ErrorCode::PathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+    case ENXIO:  // a FIFO that nobody reads
+      return ErrorCode::AccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return ErrorCode::DiskFull;
+    default:
+      return ErrorCode::WriteFault;
+  }
+}
 
 }  // namespace skyhaul::platform

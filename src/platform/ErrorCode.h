@@ -71,6 +71,9 @@ std::string messageFor(ErrorCode code);
 // The text of a number that came from outside as a code: "" when it is none of the codes.
 std::string messageFor(int code);
 
+// The code of a failed system call's errno value: what the program's own failures report.
+ErrorCode codeFromErrno(int errorNumber);
+
 // The code's number, as the texts show it.
 inline std::ostream& operator<<(std::ostream& out, ErrorCode code) {
   return out << static_cast<int>(code);

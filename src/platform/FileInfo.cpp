@@ -45,7 +45,7 @@ Step followOwnLink(std::string& at) {
   const ssize_t length = ::readlinkat(link.get(), "", target.data(), target.size());
   if (length < 0) return Step::Failed;
   target.resize(static_cast<std::size_t>(length));
-  at = target.starts_with('/') ? target : folderOf(at) + "/" + target;
+  at = pathIn(folderOf(at), target);
   return Step::Followed;
 }
 
@@ -90,7 +90,7 @@ bool isForeignLink(const std::string& path) {
     const ssize_t length = ::readlink(at.c_str(), target.data(), target.size());
     if (length < 0) return false;
     target.resize(static_cast<std::size_t>(length));
-    at = target.starts_with('/') ? target : folderOf(at) + "/" + target;
+    at = pathIn(folderOf(at), target);
   }
   return false;  // a loop: opening it fails
 }
@@ -137,7 +137,7 @@ std::string realPath(const std::string& path) {
   if (!path.empty() && path.front() == '/') return path;
   char here[PATH_MAX];
   if (::getcwd(here, sizeof here) == nullptr) return path;
-  return std::string(here) + "/" + path;
+  return pathIn(here, path);
 }
 
 bool isReadableByOthers(const std::string& path) {

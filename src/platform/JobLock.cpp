@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/Deadline.h"
 #include "platform/PathParts.h"
 #include "platform/SystemError.h"
 
@@ -57,10 +58,10 @@ int openLockTarget(const std::string& settingsPath) {
 class DecisionLock {
  public:
   explicit DecisionLock(int fd) : fd_(fd) {
-    const auto deadline = std::chrono::steady_clock::now() + kDecisionWait;
+    const Deadline deadline(kDecisionWait);
     while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
       if (errno != EWOULDBLOCK && errno != EINTR) return;
-      if (std::chrono::steady_clock::now() >= deadline) return;
+      if (deadline.passed()) return;
       std::this_thread::sleep_for(kDecisionPoll);
     }
     held_ = true;

@@ -84,7 +84,7 @@ void deleteLocalFile(const std::string& path) {
   }
 }
 
-SourceDeletion deleteSentFile(const std::string& path, const LocalFile::Version& sent) {
+SourceDeletion deleteSentFile(const std::string& path, const LocalSource::Version& sent) {
   const std::string what = "Lokalne datoteke \"" + path + "\" ni mogoče izbrisati";
   const FileDescriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder.isOpen()) throwSystemError(what, errno);
@@ -93,10 +93,7 @@ SourceDeletion deleteSentFile(const std::string& path, const LocalFile::Version&
   bool found = ::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
   if (found && S_ISLNK(info.st_mode)) found = ::fstatat(folder.get(), name.c_str(), &info, 0) == 0;
   if (!found) return SourceDeletion::Gone;
-  const LocalFile::Version now{
-      info.st_dev, info.st_ino, info.st_size,
-      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-  if (!(now == sent)) return SourceDeletion::Replaced;
+  if (!(versionOf(info) == sent)) return SourceDeletion::Replaced;
   if (::unlinkat(folder.get(), name.c_str(), 0) != 0) throwSystemError(what, errno);
   return SourceDeletion::Deleted;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/LocalFile.h"
+#include "platform/LocalSource.h"
 
 namespace skyhaul::platform {
 
@@ -25,7 +25,7 @@ void deleteLocalFile(const std::string& path);
 // user's own that leads to that file is removed as a name, as deleting it always did. Throws
 // when the name cannot be removed.
 enum class SourceDeletion { Deleted, Replaced, Gone };
-SourceDeletion deleteSentFile(const std::string& path, const LocalFile::Version& sent);
+SourceDeletion deleteSentFile(const std::string& path, const LocalSource::Version& sent);
 
 // Appends `bytes` to the file at `path` (created when missing) in one write, so that what two
 // processes append to one file never interleaves, and closes it. Throws "<what>: <cause>".

@@ -15,7 +15,8 @@
 #include <ctime>
 #include <memory>
 
-#include "platform/LocalFile.h"
+#include "platform/ErrorCode.h"
+#include "platform/PathParts.h"
 
 namespace skyhaul::platform {
 namespace {
@@ -30,11 +31,6 @@ constexpr int kCreateAttempts = 16;
 constexpr time_t kKeptPartLifetime = 7 * 24 * 60 * 60;
 
 bool isLowerHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
-
-std::string inFolder(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
 
 std::uint64_t randomNumber() {
   std::uint64_t number = 0;
@@ -89,7 +85,7 @@ int createPartFile(const std::string& folder, std::optional<mode_t> replaced, st
   constexpr int kFlags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   const mode_t mode = replaced.value_or(0666) & 0777;
   for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-    path = inFolder(folder, newPartFileName());
+    path = pathIn(folder, newPartFileName());
     const int fd = ::open(path.c_str(), kFlags, mode);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) {
@@ -118,7 +114,7 @@ std::vector<KeptPart> keptPartFiles(const std::string& folder) {
   if (!dir) return kept;
   while (const dirent* entry = ::readdir(dir.get())) {
     if (!isPartFileName(entry->d_name)) continue;
-    const std::string path = inFolder(folder, entry->d_name);
+    const std::string path = pathIn(folder, entry->d_name);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     std::array<char, 8192> origin{};
@@ -137,7 +133,7 @@ void removeLeftoverPartFiles(const std::string& folder) {
   if (!dir) return;
   while (const dirent* entry = ::readdir(dir.get())) {
     if (!isPartFileName(entry->d_name)) continue;
-    const std::string path = inFolder(folder, entry->d_name);
+    const std::string path = pathIn(folder, entry->d_name);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     if (isAbandonedOwnPart(fd, path) && !isRecentKeptPart(fd)) ::unlink(path.c_str());

@@ -31,7 +31,7 @@ int createPartFile(const std::string& folder, std::optional<mode_t> replaced, st
 // The extended attribute that records what a kept temporary is part of.
 inline constexpr const char* kPartOrigin = "user.skyhaul.origin";
 
-// The temporaries in `folder` that runs of this user kept (LocalFile::keep) and that nobody
+// The temporaries in `folder` that runs of this user kept (LocalTarget::keep) and that nobody
 // holds now, each with its recorded origin.
 struct KeptPart {
   std::string path;

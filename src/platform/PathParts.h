@@ -1,6 +1,6 @@
 #pragma once
-// The folder and the name of a '/'-separated path (local or remote), cut at its last '/'. Only
-// the text is looked at: nothing is asked of the file system.
+// The folder and the name of a '/'-separated path (local or remote), cut at its last '/', and a
+// path taken in a folder. Only the text is looked at: nothing is asked of the file system.
 //
 //   path       nameOf   folderPrefixOf   folderOf   folderOf(path, "")
 //   "a/b/c"    "c"      "a/b/"           "a/b"      "a/b"
@@ -34,6 +34,17 @@ inline std::string folderOf(std::string_view path, std::string_view whenNone = "
   const auto slash = path.rfind('/');
   if (slash == std::string_view::npos) return std::string(whenNone);
   return std::string(slash == 0 ? path.substr(0, 1) : path.substr(0, slash));
+}
+
+// `path` taken in `folder` (a folder of the file system or of a server): an absolute path
+// stands as it is, "" names the folder itself, and a relative one follows the folder after one
+// '/'. A folder of "" leaves `path` as it is. Nothing else changes: no "." or ".." goes.
+inline std::string pathIn(std::string_view folder, std::string_view path) {
+  if (folder.empty() || path.starts_with('/')) return std::string(path);
+  if (path.empty()) return std::string(folder);
+  std::string joined(folder);
+  if (!joined.ends_with('/')) joined += '/';
+  return joined.append(path);
 }
 
 }  // namespace skyhaul::platform

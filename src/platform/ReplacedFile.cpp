@@ -3,12 +3,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/LocalFile.h"
+#include "platform/LocalTarget.h"
 
 namespace skyhaul::platform {
 
 ErrorCode replaceFileWith(const std::string& path, std::string_view text) {
-  LocalFile file;
+  LocalTarget file;
   if (!file.openForWriting(path)) return file.error();
   if (!file.write(text.data(), text.size())) {
     const ErrorCode error = file.error();

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/Ascii.h"
+
 namespace skyhaul::settings {
 
 namespace {
@@ -71,8 +73,8 @@ void appendCharacter(std::string& text, std::uint32_t code) {
 // Letter case is folded by Unicode's rules whatever the user's locale (a scheduler often runs
 // with none), so that [Čas] names the section čas.
 std::uint32_t foldedCase(std::uint32_t code) {
-  if (code >= 'A' && code <= 'Z') return code - 'A' + 'a';
-  if (code < 0x80 || code >= kRawByte) return code;
+  if (code < 0x80) return static_cast<unsigned char>(platform::asciiLower(static_cast<char>(code)));
+  if (code >= kRawByte) return code;
   static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
   if (unicode == nullptr) return code;
   return static_cast<std::uint32_t>(::towlower_l(static_cast<wint_t>(code), unicode));

@@ -20,6 +20,8 @@ struct NoConnection {
   const char* server;  // FTPURL; "" for the test server
   bool serverGone;     // the test server is stopped before the run: nothing listens
   const char* cause;   // what the console must say
+  // How the console names the server; for "" the test server, else `server` on port 21.
+  const char* described = "";
 };
 
 Case noConnectionCase(const NoConnection& row, const FtpServerOptions& server = {}) {
@@ -50,8 +52,9 @@ Case noConnectionCase(const NoConnection& row, const FtpServerOptions& server = 
         << "the console does not say why nothing was moved; it wrote:\n"
         << outcome.errors;
     EXPECT_EQ(outcome.errors.find(kFtpPassword), std::string::npos) << "the password is shown";
-    const std::string server =
-        *row.server != '\0' ? std::string(row.server) + ":21" : scene.server.address();
+    const std::string server = *row.described != '\0' ? std::string(row.described)
+                               : *row.server != '\0'  ? std::string(row.server) + ":21"
+                                                      : scene.server.address();
     EXPECT_NE(outcome.errors.find("strežnikom " + server + " ni bilo mogoče odpreti: "),
               std::string::npos)
         << outcome.errors;
@@ -68,6 +71,9 @@ TEST(ConnectionFaults, NoConnectionAtTheStart) {
   for (const NoConnection& row : {
            NoConnection{"LoginRefused", "refuse-login", "", false, "530"},
            NoConnection{"NameNotResolved", "", "no-such-host.invalid", false, kNotResolved},
+           // Named as host and port, SFTP's by default, however the settings write it.
+           NoConnection{"SftpNameNotResolved", "", "SFTP://no-such-host.invalid", false,
+                        kNotResolved, "no-such-host.invalid:22"},
            NoConnection{"ConnectionRefusedByTheServer", "refuse-connect:421", "", false, "421"},
            NoConnection{"NothingListens", "", "", true, kCannotConnect},
            NoConnection{"LoginStalls", "stall:PASS", "", false, kTimedOut},

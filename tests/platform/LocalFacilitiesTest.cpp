@@ -15,7 +15,8 @@
 #include "platform/DateTimeText.h"
 #include "platform/ErrorCode.h"
 #include "platform/LocalDirectory.h"
-#include "platform/LocalFile.h"
+#include "platform/LocalSource.h"
+#include "platform/LocalTarget.h"
 #include "platform/PartFile.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/SystemError.h"
@@ -147,16 +148,16 @@ TEST(DefaultDateTimeText, ShortDateBlankLongTimeAndMidnightAlone) {
   EXPECT_EQ(platform::defaultDateTimeText(localTime(0, 0, 1)), "12/08/26 00:00:01");
 }
 
-TEST(LocalFile, ReadsInAnyPiecesAndWritesWhatItWasGiven) {
+TEST(LocalSourceAndTarget, ReadsInAnyPiecesAndWritesWhatItWasGiven) {
   TempDir dir;
   const std::string bytes = patternBytes(700001, 3);
-  platform::LocalFile out;
+  platform::LocalTarget out;
   ASSERT_TRUE(out.openForWriting(dir.prefix() + "f"));
   for (std::size_t at = 0; at < bytes.size(); at += 255) {
     ASSERT_TRUE(out.write(bytes.data() + at, std::min<std::size_t>(255, bytes.size() - at)));
   }
   ASSERT_TRUE(out.close());
-  platform::LocalFile in;
+  platform::LocalSource in;
   ASSERT_TRUE(in.openForReading(dir.prefix() + "f"));
   EXPECT_EQ(in.size(), static_cast<std::int64_t>(bytes.size()));
   std::string back(bytes.size() + 10, '\0');
@@ -167,13 +168,14 @@ TEST(LocalFile, ReadsInAnyPiecesAndWritesWhatItWasGiven) {
   EXPECT_EQ(back, bytes);
 }
 
-TEST(LocalFile, FailuresCarryTheirCodes) {
+TEST(LocalSourceAndTarget, FailuresCarryTheirCodes) {
   TempDir dir;
-  platform::LocalFile file;
-  EXPECT_FALSE(file.openForReading(dir.prefix() + "missing"));
-  EXPECT_EQ(file.error(), platform::ErrorCode::FileNotFound);
-  EXPECT_FALSE(file.openForReading(dir.path().string()));
-  EXPECT_EQ(file.error(), platform::ErrorCode::AccessDenied);
+  platform::LocalSource source;
+  EXPECT_FALSE(source.openForReading(dir.prefix() + "missing"));
+  EXPECT_EQ(source.error(), platform::ErrorCode::FileNotFound);
+  EXPECT_FALSE(source.openForReading(dir.path().string()));
+  EXPECT_EQ(source.error(), platform::ErrorCode::AccessDenied);
+  platform::LocalTarget file;
   EXPECT_FALSE(file.openForWriting(dir.prefix() + "no/dir/file"));
   EXPECT_EQ(file.error(), platform::ErrorCode::FileNotFound);
   ASSERT_TRUE(file.openForWriting("/dev/full"));
@@ -194,14 +196,14 @@ std::vector<std::string> partFilesIn(const std::filesystem::path& folder) {
 
 // Yesterday's file stays whole until the new copy is complete, whatever happens before that;
 // the copy is written under a fresh name that keeps the file's mode from the start.
-TEST(LocalFile, ANewVersionTakesTheFilesPlaceOnlyWhenClosed) {
+TEST(LocalTarget, ANewVersionTakesTheFilesPlaceOnlyWhenClosed) {
   TempDir dir;
   const std::string path = dir.prefix() + std::string(250, 'r');  // its temporary still fits
   writeFile(path, "yesterday");
   const auto ownerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
   std::filesystem::permissions(path, ownerOnly);
   {
-    platform::LocalFile unfinished;
+    platform::LocalTarget unfinished;
     ASSERT_TRUE(unfinished.openForWriting(path));
     ASSERT_TRUE(unfinished.write("tod", 3));
     const auto parts = partFilesIn(dir.path());
@@ -210,7 +212,7 @@ TEST(LocalFile, ANewVersionTakesTheFilesPlaceOnlyWhenClosed) {
   }  // dropped, as after a failed attempt
   EXPECT_EQ(readFile(path), "yesterday");
   EXPECT_TRUE(partFilesIn(dir.path()).empty());
-  platform::LocalFile file;
+  platform::LocalTarget file;
   ASSERT_TRUE(file.openForWriting(path));
   ASSERT_TRUE(file.write("today", 5));
   EXPECT_EQ(readFile(path), "yesterday");
@@ -222,14 +224,14 @@ TEST(LocalFile, ANewVersionTakesTheFilesPlaceOnlyWhenClosed) {
 
 // The user's own link is followed to the file it names, and a device is written as it is; a
 // FIFO, which would hold the writer for ever, is neither written nor replaced.
-TEST(LocalFile, ALinkIsFollowedADeviceWrittenAndAFifoRefused) {
+TEST(LocalTarget, ALinkIsFollowedADeviceWrittenAndAFifoRefused) {
   TempDir dir;
   TempDir elsewhere;
   writeFile(elsewhere.path() / "target", "old");
   std::filesystem::create_symlink(elsewhere.path() / "target", dir.path() / "link");
   std::filesystem::create_symlink("/dev/null", dir.path() / "device");
   ASSERT_EQ(::mkfifo((dir.prefix() + "fifo").c_str(), 0600), 0);
-  platform::LocalFile file;
+  platform::LocalTarget file;
   ASSERT_TRUE(file.openForWriting(dir.prefix() + "link"));
   ASSERT_TRUE(file.write("new", 3));
   ASSERT_TRUE(file.close());
@@ -241,13 +243,14 @@ TEST(LocalFile, ALinkIsFollowedADeviceWrittenAndAFifoRefused) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "device"));
   EXPECT_FALSE(file.openForWriting(dir.prefix() + "fifo"));
   EXPECT_EQ(file.error(), platform::ErrorCode::AccessDenied);
-  EXPECT_FALSE(file.openForReading(dir.prefix() + "fifo"));
+  platform::LocalSource source;
+  EXPECT_FALSE(source.openForReading(dir.prefix() + "fifo"));
   EXPECT_TRUE(partFilesIn(dir.path()).empty());
 }
 
 // A run that was killed leaves its temporary; the next one takes it away, but never one that a
 // run still writes, nor anything it cannot prove to be one of its own.
-TEST(LocalFile, LeftoverTemporariesAreRemovedButNotOneInUse) {
+TEST(LocalTarget, LeftoverTemporariesAreRemovedButNotOneInUse) {
   TempDir dir;
   const std::string gone = platform::newPartFileName();
   const std::string linked = platform::newPartFileName();
@@ -255,7 +258,7 @@ TEST(LocalFile, LeftoverTemporariesAreRemovedButNotOneInUse) {
   writeFile(dir.path() / linked, "a second name makes it no temporary of ours");
   std::filesystem::create_hard_link(dir.path() / linked, dir.path() / "kept.bin");
   writeFile(dir.path() / ".x.skyhaul-part", "a name of another form");
-  platform::LocalFile writing;
+  platform::LocalTarget writing;
   ASSERT_TRUE(writing.openForWriting(dir.prefix() + "busy.txt"));
   platform::removeLeftoverPartFiles(dir.path().string());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / gone));
@@ -268,7 +271,7 @@ TEST(LocalFile, LeftoverTemporariesAreRemovedButNotOneInUse) {
 
 // What was read is what is there: a source appended to, rewritten or replaced while it was
 // sent is not the file that arrived.
-TEST(LocalFile, ASourceChangedSinceItWasOpenedIsNoticed) {
+TEST(LocalSource, ASourceChangedSinceItWasOpenedIsNoticed) {
   TempDir dir;
   const std::string path = dir.prefix() + "source";
   const std::vector<std::pair<const char*, std::function<void()>>> changes = {
@@ -288,7 +291,7 @@ TEST(LocalFile, ASourceChangedSinceItWasOpenedIsNoticed) {
   };
   for (const auto& [what, change] : changes) {
     writeFile(path, "0123456789");
-    platform::LocalFile file;
+    platform::LocalSource file;
     ASSERT_TRUE(file.openForReading(path));
     change();
     file.close();
@@ -298,7 +301,7 @@ TEST(LocalFile, ASourceChangedSinceItWasOpenedIsNoticed) {
 
 TEST(SyncLocalFile, AWrittenFileCanBeMadeSureAMissingOneCannot) {
   TempDir dir;
-  platform::LocalFile file;
+  platform::LocalTarget file;
   ASSERT_TRUE(file.openForWriting(dir.prefix() + "copy"));
   ASSERT_TRUE(file.write("abc", 3));
   ASSERT_TRUE(file.close());

@@ -38,6 +38,32 @@ INSTANTIATE_TEST_SUITE_P(Rows, PathParts,
                                                  "/srv/in", "/srv/in"}),
                          [](const auto& info) { return info.param.name; });
 
+struct JoinRow {
+  const char* name;
+  const char* folder;
+  const char* path;
+  const char* joined;
+};
+
+class PathIn : public testing::TestWithParam<JoinRow> {};
+
+TEST_P(PathIn, TakesAPathInAFolder) {
+  const auto& row = GetParam();
+  EXPECT_EQ(pathIn(row.folder, row.path), row.joined);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PathIn,
+                         testing::Values(JoinRow{"relative", "/srv/in", "x.txt", "/srv/in/x.txt"},
+                                         JoinRow{"folder_with_slash", "/srv/in/", "x.txt",
+                                                 "/srv/in/x.txt"},
+                                         JoinRow{"at_root", "/", "x.txt", "/x.txt"},
+                                         JoinRow{"absolute_stands", "/srv/in", "/etc/x", "/etc/x"},
+                                         JoinRow{"no_folder", "", "a/x.txt", "a/x.txt"},
+                                         JoinRow{"no_path", "in", "", "in"},
+                                         JoinRow{"dots_stay", "in/", "../x", "in/../x"},
+                                         JoinRow{"name_with_spaces", "in", " x ", "in/ x "}),
+                         [](const auto& info) { return info.param.name; });
+
 TEST(Ascii, ChangesOnlyAsciiLetters) {
   EXPECT_EQ(asciiUpper("down"), "DOWN");
   EXPECT_EQ(asciiLower("TYPE=Dir"), "type=dir");

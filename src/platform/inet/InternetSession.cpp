@@ -26,22 +26,36 @@ void InternetSession::setTrustedCertificates(std::string pemFile) {
   trustedCertificates_ = std::move(pemFile);
 }
 
-Status InternetSession::openFtp(const std::string& server, const std::string& user,
-                                const std::string& password, bool passive,
-                                std::unique_ptr<RemoteSession>& session) {
+Status InternetSession::open(const std::string& server, const std::string& user,
+                             const std::string& password, bool passive,
+                             std::unique_ptr<RemoteSession>& session) {
   const auto address = parseServerAddress(server, 0);
   if (!address) return ErrorCode::InternetInvalidUrl;
+  if (address->scheme.protocol == Protocol::Sftp) {
+    return openSftp(*address, user, password, session);
+  }
+  return openFtp(*address, user, password, passive, session);
+}
+
+void InternetSession::setPrivateKeyFile(std::string file) { privateKeyFile_ = std::move(file); }
+
+void InternetSession::setKnownHostsFile(std::string file) { knownHostsFile_ = std::move(file); }
+
+Status InternetSession::openFtp(const ServerAddress& address, const std::string& user,
+                                const std::string& password, bool passive,
+                                std::unique_ptr<RemoteSession>& session) {
+  const Security security = address.scheme.security;
   std::unique_ptr<TlsContext> tls;
-  if (address->security != Security::Plain) {
+  if (security != Security::Plain) {
     if (Status created = TlsContext::create(trustedCertificates_, tls); !created) return created;
   }
   Socket socket;
-  if (Status connected = connectToHost(address->host, address->port, timeouts_.connect, socket);
+  if (Status connected = connectToHost(address.host, address.port, timeouts_.connect, socket);
       !connected) {
     return connected;
   }
   auto connection = std::make_shared<Connection>(Control(std::move(socket), timeouts_), passive,
-                                                 address->security, std::move(tls), address->host);
+                                                 security, std::move(tls), address.host);
   if (Status loggedIn = connection->logIn(user, password); !loggedIn) {
     return std::move(loggedIn).withServerText(connection->control().lastReply().text);
   }
@@ -49,42 +63,12 @@ Status InternetSession::openFtp(const std::string& server, const std::string& us
   return {};
 }
 
-namespace {
-
-constexpr std::string_view kSftpScheme = "sftp://";
-
-// "sftp://" in any case: the rest is host[:port] as for FTP, with SFTP's port by default.
-std::optional<std::string_view> sftpAddress(std::string_view server) {
-  if (server.size() < kSftpScheme.size()) return std::nullopt;
-  for (std::size_t i = 0; i < kSftpScheme.size(); ++i) {
-    const char c =
-        server[i] >= 'A' && server[i] <= 'Z' ? static_cast<char>(server[i] + 32) : server[i];
-    if (c != kSftpScheme[i]) return std::nullopt;
-  }
-  return server.substr(kSftpScheme.size());
-}
-
-}  // namespace
-
-void InternetSession::setPrivateKeyFile(std::string file) { privateKeyFile_ = std::move(file); }
-
-void InternetSession::setKnownHostsFile(std::string file) { knownHostsFile_ = std::move(file); }
-
-Status InternetSession::open(const std::string& server, const std::string& user,
-                             const std::string& password, bool passive,
-                             std::unique_ptr<RemoteSession>& session) {
-  if (sftpAddress(server)) return openSftp(server, user, password, session);
-  return openFtp(server, user, password, passive, session);
-}
-
-Status InternetSession::openSftp(const std::string& server, const std::string& user,
+Status InternetSession::openSftp(const ServerAddress& address, const std::string& user,
                                  const std::string& password,
                                  std::unique_ptr<RemoteSession>& session) {
-  const auto address = parseServerAddress(*sftpAddress(server), kSftpDefaultPort);
-  if (!address || address->security != Security::Plain) return ErrorCode::InternetInvalidUrl;
   SftpLogin login;
-  login.host = address->host;
-  login.port = address->port;
+  login.host = address.host;
+  login.port = address.port;
   login.user = user;
   login.password = password;
   login.privateKeyFile = privateKeyFile_;

@@ -10,6 +10,8 @@
 
 namespace skyhaul::inet {
 
+struct ServerAddress;
+
 // An internet session: the root handle (the classic "InternetOpen").
 class InternetSession {
  public:
@@ -43,10 +45,11 @@ class InternetSession {
   void setKnownHostsFile(std::string file);
 
  private:
-  Status openFtp(const std::string& server, const std::string& user, const std::string& password,
-                 bool passive, std::unique_ptr<RemoteSession>& session);
-  Status openSftp(const std::string& server, const std::string& user, const std::string& password,
-                  std::unique_ptr<RemoteSession>& session);
+  Status openFtp(const ServerAddress& address, const std::string& user,
+                 const std::string& password, bool passive,
+                 std::unique_ptr<RemoteSession>& session);
+  Status openSftp(const ServerAddress& address, const std::string& user,
+                  const std::string& password, std::unique_ptr<RemoteSession>& session);
 
   std::string agent_;
   Timeouts timeouts_;

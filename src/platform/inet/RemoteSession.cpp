@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "platform/LocalFile.h"
+#include "platform/ErrorCode.h"
 #include "platform/inet/RemoteSession.h"
 
 namespace skyhaul::inet {

@@ -31,6 +31,12 @@ struct FindData {
   bool isLink = false;  // listed as a symbolic link: whether it names a file is not known
 };
 
+// The bounds of every listing, whatever the protocol: no folder this program is meant for lists
+// more; a listing beyond either bound is a server gone wrong (or hostile), and reading on would
+// only fill the memory.
+inline constexpr std::size_t kMaxListingBytes = 32 * 1024 * 1024;
+inline constexpr std::size_t kMaxListingEntries = 250000;
+
 // Bounds on every wait of the library. Tests shorten them.
 struct Timeouts {
   std::chrono::milliseconds connect{60000};

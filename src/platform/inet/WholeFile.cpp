@@ -2,7 +2,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/LocalFile.h"
+#include "platform/LocalSource.h"
+#include "platform/LocalTarget.h"
 #include "platform/inet/RemoteSession.h"
 
 namespace skyhaul::inet {
@@ -21,7 +22,7 @@ Status abandoned(RemoteStream& stream, Status failure) {
 
 Status RemoteSession::putFile(const std::string& local, const std::string& remote,
                               TransferType type) {
-  platform::LocalFile source;
+  platform::LocalSource source;
   if (!source.openForReading(local)) return source.error();
   std::unique_ptr<RemoteStream> target;
   if (Status opened = openStream(remote, FileAccess::Write, type, 0, target); !opened) {
@@ -43,7 +44,7 @@ Status RemoteSession::getFile(const std::string& remote, const std::string& loca
     return opened;
   }
   // Opened only once the server has the file; the old version stays until the new one is whole.
-  platform::LocalFile target;
+  platform::LocalTarget target;
   if (!target.openForWriting(local)) return abandoned(*source, target.error());
   std::vector<char> block(kBlock);
   for (;;) {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/LocalFile.h"
+#include "platform/ErrorCode.h"
 
 namespace skyhaul::inet::detail {
 

@@ -23,13 +23,7 @@ bool isStamp(std::string_view text) {
 
 bool isModifyFact(std::string_view fact) {
   constexpr std::string_view kName = "modify=";
-  if (fact.size() <= kName.size()) return false;
-  for (std::size_t i = 0; i < kName.size(); ++i) {
-    const char c =
-        fact[i] >= 'A' && fact[i] <= 'Z' ? static_cast<char>(fact[i] - 'A' + 'a') : fact[i];
-    if (c != kName[i]) return false;
-  }
-  return true;
+  return fact.size() > kName.size() && platform::asciiLower(fact.substr(0, kName.size())) == kName;
 }
 
 std::string_view trimmed(std::string_view text) {

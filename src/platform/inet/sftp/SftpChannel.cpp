@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/inet/transport/Deadline.h"
+
 namespace skyhaul::inet::detail {
 
 using namespace sftp;
@@ -12,23 +14,6 @@ namespace {
 constexpr std::size_t kOutboxLimit = 256 * 1024;
 constexpr std::uint32_t kLastStatus = 13;  // SSH_FX_NO_MEDIA, the last the protocol knows
 constexpr int kStatusCodeBase = 12300;
-
-// While it lives, the connection is shut down when the reply timeout runs out (libssh's channel
-// writes may otherwise wait for window space for ever).
-class [[nodiscard]] Bounded {
- public:
-  Bounded(SftpWatchdog* watchdog, std::chrono::milliseconds limit) : watchdog_(watchdog) {
-    if (watchdog_ != nullptr) watchdog_->arm(limit);
-  }
-  ~Bounded() {
-    if (watchdog_ != nullptr) watchdog_->disarm();
-  }
-  Bounded(const Bounded&) = delete;
-  Bounded& operator=(const Bounded&) = delete;
-
- private:
-  SftpWatchdog* watchdog_;
-};
 
 Status protocolFailure() { return ErrorCode::SshProtocolFailure; }
 
@@ -67,7 +52,7 @@ Status SftpChannel::open() {
   channel_.reset(ssh_channel_new(ssh_));
   if (!channel_) return broken();
   {
-    const Bounded bounded(watchdog_, timeout_);
+    const BoundedCall bounded(watchdog_, timeout_);
     if (ssh_channel_open_session(channel_.get()) != SSH_OK ||
         ssh_channel_request_subsystem(channel_.get(), "sftp") != SSH_OK) {
       return broken();
@@ -102,7 +87,7 @@ Status SftpChannel::send(std::uint32_t id, const std::string& packet) {
 Status SftpChannel::flush() {
   if (!lost_) return lost_;
   if (outbox_.empty()) return {};
-  const Bounded bounded(watchdog_, timeout_);
+  const BoundedCall bounded(watchdog_, timeout_);
   const int written =
       ssh_channel_write(channel_.get(), outbox_.data(), static_cast<std::uint32_t>(outbox_.size()));
   if (written != static_cast<int>(outbox_.size())) return lost_ = broken();
@@ -116,11 +101,9 @@ Status SftpChannel::receive(std::uint32_t id, SftpReply& reply, std::chrono::mil
   if (findRequest(id) == inFlight_.end()) return protocolFailure();  // never sent
   if (const Status sent = flush(); !sent) return sent;
   // The replies that come first count against `limit` too: it bounds the whole wait.
-  const auto started = std::chrono::steady_clock::now();
+  const Deadline deadline(limit);
   while (true) {
-    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started);
-    const auto left = limit == std::chrono::milliseconds::max() ? limit : limit - waited;
+    const auto left = deadline.remaining();
     if (left.count() <= 0) return lost_ = Status(ErrorCode::InternetTimeout);
     if (const Status read = readPacket(reply, std::min(left, timeout_)); !read) return read;
     const std::uint32_t got = idOf(reply);
@@ -158,28 +141,25 @@ Status SftpChannel::callForOk(std::uint32_t id, const std::string& packet) {
 // One whole packet, within the reply timeout; a length out of bounds ends the session (what
 // follows could not be found).
 Status SftpChannel::readPacket(SftpReply& reply, std::chrono::milliseconds limit) {
-  const Bounded bounded(watchdog_, limit);
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  const auto left = [&] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                 std::chrono::steady_clock::now());
-  };
+  const BoundedCall bounded(watchdog_, limit);
+  const Deadline deadline(limit);
   char header[4];
-  if (const Status read = readExactly(header, sizeof header, left()); !read) return lost_ = read;
+  if (const Status read = readExactly(header, sizeof header, deadline.remaining()); !read) {
+    return lost_ = read;
+  }
   const auto length = packetLength(std::string_view(header, sizeof header));
   if (!length) return lost_ = protocolFailure();
   reply.bytes.resize(*length);
-  if (const Status read = readExactly(reply.bytes.data(), *length, left()); !read) {
+  if (const Status read = readExactly(reply.bytes.data(), *length, deadline.remaining()); !read) {
     return lost_ = read;
   }
   return {};
 }
 
 Status SftpChannel::readExactly(char* data, std::size_t size, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const Deadline deadline(limit);
   while (size > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left = deadline.remaining();
     if (left.count() <= 0) return Status(ErrorCode::InternetTimeout, ssh_get_error(ssh_));
     const int got = ssh_channel_read_timeout(channel_.get(), data, static_cast<std::uint32_t>(size),
                                              0, static_cast<int>(left.count()));

@@ -4,9 +4,9 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include <cctype>
 #include <memory>
 
+#include "platform/Ascii.h"
 #include "platform/inet/sftp/SftpKeyFile.h"
 #include "platform/inet/sftp/SftpKnownHosts.h"
 #include "platform/inet/sftp/SftpLink.h"
@@ -43,9 +43,7 @@ bool setOptions(ssh_session session, const SftpLogin& login, int fd, const std::
 }
 
 bool isPasswordPrompt(const char* prompt) {
-  std::string lower = prompt == nullptr ? "" : prompt;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower.find("password") != std::string::npos;
+  return prompt != nullptr && platform::asciiLower(prompt).find("password") != std::string::npos;
 }
 
 // Keyboard-interactive, answering one hidden password prompt per round and nothing else.

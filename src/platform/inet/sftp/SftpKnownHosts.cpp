@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/inet/sftp/SftpHandles.h"
+#include "platform/inet/transport/ServerAddress.h"
 
 namespace skyhaul::inet::detail {
 namespace {
@@ -35,9 +36,9 @@ bool describeServerKey(ssh_session session, std::string& type, std::string& fing
   return true;
 }
 
-// "[host]:port" as known_hosts and ssh-keygen -R name a server off port 22.
+// "[host]:port" as known_hosts and ssh-keygen -R name a server off SSH's own port.
 std::string knownHostsName(const std::string& host, int port) {
-  if (port == 22) return host;
+  if (port == defaultPortOf("sftp")) return host;
   return "[" + host + "]:" + std::to_string(port);
 }
 

@@ -2,19 +2,16 @@
 
 namespace skyhaul::inet::detail {
 
-SftpCall SftpLink::begin() {
-  started_ = std::chrono::steady_clock::now();
-  if (watchdog) watchdog->arm(timeouts.reply);
-  return SftpCall(watchdog.get());
+BoundedCall SftpLink::begin() {
+  call_ = Deadline(timeouts.reply);
+  return BoundedCall(watchdog.get(), timeouts.reply);
 }
 
 Status SftpLink::failure(std::string& detail) const {
   detail = ssh_get_error(ssh.get());
   if (watchdog && watchdog->fired()) return ErrorCode::InternetTimeout;
   if (ssh_is_connected(ssh.get()) == 0) return ErrorCode::InternetConnectionAborted;
-  if (std::chrono::steady_clock::now() - started_ >= timeouts.reply) {
-    return ErrorCode::InternetTimeout;
-  }
+  if (call_.passed()) return ErrorCode::InternetTimeout;
   return ErrorCode::SshProtocolFailure;
 }
 

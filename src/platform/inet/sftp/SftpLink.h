@@ -11,23 +11,10 @@
 #include "platform/inet/sftp/SftpChannel.h"
 #include "platform/inet/sftp/SftpHandles.h"
 #include "platform/inet/sftp/SftpWatchdog.h"
+#include "platform/inet/transport/Deadline.h"
 #include "platform/inet/transport/Socket.h"
 
 namespace skyhaul::inet::detail {
-
-// While it lives, one library call is bounded by the reply timeout.
-class [[nodiscard]] SftpCall {
- public:
-  explicit SftpCall(SftpWatchdog* watchdog) : watchdog_(watchdog) {}
-  ~SftpCall() {
-    if (watchdog_ != nullptr) watchdog_->disarm();
-  }
-  SftpCall(const SftpCall&) = delete;
-  SftpCall& operator=(const SftpCall&) = delete;
-
- private:
-  SftpWatchdog* watchdog_;
-};
 
 struct SftpLink {
   Socket socket;  // the TCP connection libssh works on; closed after libssh is done
@@ -38,15 +25,14 @@ struct SftpLink {
   bool posixRename = false;
 
   // Starts one libssh call (connecting, logging in), bounded by the reply timeout while the
-  // result lives; notes the time, so that a failure after the whole bound reads as the timeout
-  // it was.
-  SftpCall begin();
+  // result lives; notes the bound, so that a failure after it reads as the timeout it was.
+  BoundedCall begin();
   // Why the call begun last failed, from the state of the connection. `detail` receives
   // libssh's text.
   Status failure(std::string& detail) const;
 
  private:
-  std::chrono::steady_clock::time_point started_{};
+  Deadline call_{std::chrono::milliseconds(0)};  // the bound of the call begun last
 };
 
 }  // namespace skyhaul::inet::detail

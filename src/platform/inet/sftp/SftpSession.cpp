@@ -103,18 +103,12 @@ SftpStat statOf(const sftp::Attributes& attributes) {
 
 }  // namespace
 
-std::string resolveSftpPath(const std::string& folder, const std::string& path) {
-  if (folder.empty() || (!path.empty() && path.front() == '/')) return path;
-  if (path.empty()) return folder;
-  return folder.back() == '/' ? folder + path : folder + "/" + path;
-}
-
 SftpSession::SftpSession(std::shared_ptr<SftpLink> link) : link_(std::move(link)) {}
 
 SftpSession::~SftpSession() = default;
 
 std::string SftpSession::resolve(const std::string& path) const {
-  const std::string resolved = resolveSftpPath(current_, path);
+  const std::string resolved = platform::pathIn(current_, path);
   return resolved.empty() ? "." : resolved;
 }
 
@@ -214,7 +208,7 @@ Status SftpSession::followLinks(const std::string& folder, std::vector<FindData>
     const Status found = floor.measure(
         moved,
         [&](std::chrono::milliseconds limit) {
-          Status asked = statResolved(resolveSftpPath(folder, entry.fileName), target, limit);
+          Status asked = statResolved(platform::pathIn(folder, entry.fileName), target, limit);
           moved = entry.fileName.size() + 1;
           return asked;
         },

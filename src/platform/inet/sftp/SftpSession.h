@@ -21,15 +21,14 @@
 #include "platform/inet/RemoteSession.h"
 #include "platform/inet/Status.h"
 #include "platform/inet/transport/Deadline.h"
+#include "platform/inet/transport/ServerAddress.h"
 
 namespace skyhaul::inet {
-
-inline constexpr int kSftpDefaultPort = 22;
 
 // Everything needed to open a session.
 struct SftpLogin {
   std::string host;  // name or numeric address, without brackets
-  int port = kSftpDefaultPort;
+  int port = defaultPortOf("sftp");
   std::string user;
   std::string password;        // the password; with a private key, its passphrase ("" for none)
   std::string privateKeyFile;  // OpenSSH format; "" logs in with the password
@@ -162,9 +161,5 @@ class SftpFile {
   std::optional<detail::Status> closed_;  // the outcome of close(), once closed
   detail::ProgressFloor floor_;  // as FTP's data transfers: a server that trickles is a stall
 };
-
-// `path` resolved against `folder` ("" is the server's starting folder): an absolute path
-// stands as it is; nothing else is changed (no "." or ".." removed).
-std::string resolveSftpPath(const std::string& folder, const std::string& path);
 
 }  // namespace skyhaul::inet

@@ -19,7 +19,7 @@ SftpWatchdog::~SftpWatchdog() {
 // must wait for an earlier time than it does now (a futex call per packet showed in profiles).
 // A deadline that was disarmed stays until the thread wakes for it and finds nothing armed.
 void SftpWatchdog::arm(std::chrono::milliseconds limit) {
-  const auto next = std::chrono::steady_clock::now() + limit;
+  const Deadline next(limit);
   bool wake = false;
   {
     std::lock_guard lock(mutex_);
@@ -46,14 +46,14 @@ void SftpWatchdog::watch() {
     if (deadline_ && !armed_) deadline_.reset();
     if (!deadline_) {
       changed_.wait(lock);
-    } else if (std::chrono::steady_clock::now() >= *deadline_) {
+    } else if (deadline_->passed()) {
       // The descriptor stays open (libssh owns it); only the connection ends.
       shutdown(fd_, SHUT_RDWR);
       fired_ = true;
       deadline_.reset();
       armed_ = false;
     } else {
-      changed_.wait_until(lock, *deadline_);
+      changed_.wait_until(lock, deadline_->at());
     }
   }
 }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/inet/transport/Deadline.h"
+
 namespace skyhaul::inet::detail {
 
 class SftpWatchdog {
@@ -30,11 +32,28 @@ class SftpWatchdog {
   int fd_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::optional<std::chrono::steady_clock::time_point> deadline_;
+  std::optional<Deadline> deadline_;
   bool armed_ = false;
   bool fired_ = false;
   bool stopping_ = false;
   std::thread thread_;  // last: it starts once the rest is there
+};
+
+// While it lives, the watchdog is armed with `limit`: one blocking libssh call (or a run of
+// them) is bounded. Nothing is watched without a watchdog (null).
+class [[nodiscard]] BoundedCall {
+ public:
+  BoundedCall(SftpWatchdog* watchdog, std::chrono::milliseconds limit) : watchdog_(watchdog) {
+    if (watchdog_ != nullptr) watchdog_->arm(limit);
+  }
+  ~BoundedCall() {
+    if (watchdog_ != nullptr) watchdog_->disarm();
+  }
+  BoundedCall(const BoundedCall&) = delete;
+  BoundedCall& operator=(const BoundedCall&) = delete;
+
+ private:
+  SftpWatchdog* watchdog_;
 };
 
 }  // namespace skyhaul::inet::detail

@@ -1,5 +1,6 @@
 #pragma once
-// Bounds on waiting. A Deadline bounds one step (a reply, a handshake, a connect) by the clock.
+// Bounds on waiting. A Deadline (platform/Deadline.h) bounds one step (a reply, a handshake, a
+// connect) by the clock.
 // A ProgressFloor bounds a data transfer as a whole: fewer than kProgressFloor bytes moved
 // within one time limit is a stall, however the bytes trickle. Only time spent waiting on the
 // network counts against the floor, not the program's own pauses between reads and writes.
@@ -8,25 +9,12 @@
 #include <chrono>
 #include <cstddef>
 
+#include "platform/Deadline.h"
+
 namespace skyhaul::inet::detail {
 
-using SteadyClock = std::chrono::steady_clock;
-
-class Deadline {
- public:
-  explicit Deadline(std::chrono::milliseconds timeout) : at_(SteadyClock::now() + timeout) {}
-
-  // How long a wait may still be; never below 0.
-  std::chrono::milliseconds remaining() const {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(at_ - SteadyClock::now());
-    return std::max(left, std::chrono::milliseconds(0));
-  }
-  bool expired() const { return remaining().count() <= 0; }
-
- private:
-  SteadyClock::time_point at_;
-};
+using platform::Deadline;
+using platform::SteadyClock;
 
 class ProgressFloor {
  public:

@@ -28,26 +28,30 @@ std::optional<int> readPortSuffix(std::string_view rest, int fallback) {
 }
 
 // Takes "scheme://" off the front of `text`; nothing for a scheme this program does not speak.
-std::optional<Security> takeScheme(std::string_view& text) {
+std::optional<Scheme> takeScheme(std::string_view& text) {
   const auto separator = text.find("://");
-  if (separator == std::string_view::npos) return Security::Plain;
-  const std::string scheme = platform::asciiLower(text.substr(0, separator));
+  if (separator == std::string_view::npos) return kSchemes.front();
+  const auto scheme = findScheme(text.substr(0, separator));
   text.remove_prefix(separator + 3);
   if (!text.empty() && text.back() == '/') text.remove_suffix(1);
-  if (scheme == "ftp") return Security::Plain;
-  if (scheme == "ftpes") return Security::ExplicitTls;
-  if (scheme == "ftps") return Security::ImplicitTls;
-  return std::nullopt;
+  return scheme;
 }
 
 }  // namespace
 
+std::optional<Scheme> findScheme(std::string_view name) {
+  const std::string folded = platform::asciiLower(name);
+  for (const Scheme& scheme : kSchemes) {
+    if (scheme.name == folded) return scheme;
+  }
+  return std::nullopt;
+}
+
 std::optional<ServerAddress> parseServerAddress(std::string_view text, int port) {
   if (port < 0 || port > 65535) return std::nullopt;
-  const auto security = takeScheme(text);
-  if (!security) return std::nullopt;
-  const int schemePort = *security == Security::ImplicitTls ? kFtpsDefaultPort : kFtpDefaultPort;
-  const int fallback = port != 0 ? port : schemePort;
+  const auto scheme = takeScheme(text);
+  if (!scheme) return std::nullopt;
+  const int fallback = port != 0 ? port : scheme->defaultPort;
   std::string_view host = text;
   std::optional<int> chosen = fallback;
   if (!text.empty() && text[0] == '[') {
@@ -61,19 +65,13 @@ std::optional<ServerAddress> parseServerAddress(std::string_view text, int port)
     chosen = readPortSuffix(text.substr(colon), fallback);
   }
   if (host.empty() || !chosen) return std::nullopt;
-  return ServerAddress{std::string(host), *chosen, *security};
+  return ServerAddress{std::string(host), *chosen, *scheme};
 }
 
 std::optional<ServerParts> serverParts(std::string_view text) {
-  constexpr int kSftpDefaultPort = 22;
-  const auto separator = text.find("://");
-  const std::string scheme =
-      separator == std::string_view::npos ? "ftp" : platform::asciiLower(text.substr(0, separator));
-  const auto address = scheme == "sftp"
-                           ? parseServerAddress(text.substr(separator + 3), kSftpDefaultPort)
-                           : parseServerAddress(text, 0);
+  const auto address = parseServerAddress(text, 0);
   if (!address) return std::nullopt;
-  return ServerParts{scheme, address->host, address->port};
+  return ServerParts{std::string(address->scheme.name), address->host, address->port};
 }
 
 }  // namespace skyhaul::inet

@@ -22,7 +22,37 @@ namespace {
 
 constexpr int kLargeBuffer = 1 << 20;
 
-// Waits until `fd` is ready for `events`, retrying on EINTR with the time left.
+void setLargeBuffers(int fd) {
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kLargeBuffer, sizeof kLargeBuffer);
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kLargeBuffer, sizeof kLargeBuffer);
+}
+
+Socket newSocket(int family) {
+  return Socket(::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+}
+
+// Makes the non-blocking call `attempt` (it returns what the system call did: a count, or -1
+// with errno set) until it does something: again at once after EINTR, and after EAGAIN once the
+// socket is ready for `events`, each wait bounded by `timeout`. `done` receives the count.
+template <typename Attempt>
+Status untilDone(const Socket& socket, short events, std::chrono::milliseconds timeout,
+                 Attempt attempt, std::size_t& done) {
+  done = 0;
+  while (true) {
+    const ssize_t result = attempt();
+    if (result >= 0) {
+      done = static_cast<std::size_t>(result);
+      return ErrorCode::Success;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
+    const Status waited = waitFor(socket.fd(), events, timeout);
+    if (!waited) return waited;
+  }
+}
+
+}  // namespace
+
 Status waitFor(int fd, short events, std::chrono::milliseconds timeout) {
   const Deadline deadline(timeout);
   while (true) {
@@ -33,17 +63,6 @@ Status waitFor(int fd, short events, std::chrono::milliseconds timeout) {
     if (errno != EINTR) return ErrorCode::InternetConnectionAborted;
   }
 }
-
-void setLargeBuffers(int fd) {
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kLargeBuffer, sizeof kLargeBuffer);
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kLargeBuffer, sizeof kLargeBuffer);
-}
-
-Socket newSocket(int family) {
-  return Socket(::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
-}
-
-}  // namespace
 
 std::uint16_t SocketAddress::port() const {
   if (family() == AF_INET6)
@@ -165,34 +184,19 @@ Status acceptSocket(const Socket& listening, const SocketAddress& peer,
 Status sendAll(const Socket& socket, const char* data, std::size_t size,
                std::chrono::milliseconds timeout) {
   while (size > 0) {
-    const ssize_t sent = ::send(socket.fd(), data, size, MSG_NOSIGNAL);
-    if (sent >= 0) {
-      data += sent;
-      size -= static_cast<std::size_t>(sent);
-      continue;
-    }
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
-    const Status waited = waitFor(socket.fd(), POLLOUT, timeout);
-    if (!waited) return waited;
+    std::size_t sent = 0;
+    if (const Status status = sendSome(socket, data, size, timeout, sent); !status) return status;
+    data += sent;
+    size -= sent;
   }
   return ErrorCode::Success;
 }
 
 Status sendSome(const Socket& socket, const char* data, std::size_t size,
                 std::chrono::milliseconds timeout, std::size_t& sent) {
-  sent = 0;
-  while (true) {
-    const ssize_t put = ::send(socket.fd(), data, size, MSG_NOSIGNAL);
-    if (put >= 0) {
-      sent = static_cast<std::size_t>(put);
-      return ErrorCode::Success;
-    }
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
-    const Status waited = waitFor(socket.fd(), POLLOUT, timeout);
-    if (!waited) return waited;
-  }
+  return untilDone(
+      socket, POLLOUT, timeout, [&] { return ::send(socket.fd(), data, size, MSG_NOSIGNAL); },
+      sent);
 }
 
 namespace {
@@ -232,38 +236,24 @@ class SigpipeHeld {
 
 Status sendFileSome(const Socket& socket, int fd, std::int64_t offset, std::size_t size,
                     std::chrono::milliseconds timeout, std::size_t& sent) {
-  sent = 0;
   SigpipeHeld held;
-  while (true) {
-    off_t at = offset;
-    const ssize_t put = ::sendfile(socket.fd(), fd, &at, size);
-    if (put > 0) {
-      sent = static_cast<std::size_t>(put);
-      return ErrorCode::Success;
-    }
-    if (put == 0) return ErrorCode::ReadFault;  // the file is shorter than it was
-    if (errno == EINTR) continue;
-    if (errno == EPIPE) held.noteBrokenPipe();
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
-    const Status waited = waitFor(socket.fd(), POLLOUT, timeout);
-    if (!waited) return waited;
-  }
+  const Status status = untilDone(
+      socket, POLLOUT, timeout,
+      [&] {
+        off_t at = offset;
+        const ssize_t put = ::sendfile(socket.fd(), fd, &at, size);
+        if (put < 0 && errno == EPIPE) held.noteBrokenPipe();
+        return put;
+      },
+      sent);
+  if (status && sent == 0) return ErrorCode::ReadFault;  // the file is shorter than it was
+  return status;
 }
 
 Status receiveSome(const Socket& socket, char* data, std::size_t size,
                    std::chrono::milliseconds timeout, std::size_t& received) {
-  received = 0;
-  while (true) {
-    const ssize_t got = ::recv(socket.fd(), data, size, 0);
-    if (got >= 0) {
-      received = static_cast<std::size_t>(got);
-      return ErrorCode::Success;
-    }
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return codeForStreamErrno(errno);
-    const Status waited = waitFor(socket.fd(), POLLIN, timeout);
-    if (!waited) return waited;
-  }
+  return untilDone(
+      socket, POLLIN, timeout, [&] { return ::recv(socket.fd(), data, size, 0); }, received);
 }
 
 bool peerAddress(const Socket& socket, SocketAddress& address) {

@@ -49,6 +49,10 @@ class Socket {
   int fd_ = -1;
 };
 
+// Waits until `fd` is ready for `events` (poll), bounded by `timeout` and retried on EINTR with
+// the time left: InternetTimeout when it runs out, InternetConnectionAborted when poll fails.
+Status waitFor(int fd, short events, std::chrono::milliseconds timeout);
+
 // The library's code for an errno value of a failed send or receive.
 ErrorCode codeForStreamErrno(int error);
 

@@ -199,13 +199,7 @@ Status TlsStream::waitAfter(int result, const Deadline& deadline) {
     if (error == SSL_ERROR_SYSCALL && errno != 0) return codeForStreamErrno(errno);
     return ErrorCode::InternetConnectionAborted;
   }
-  pollfd entry{fd_, events, 0};
-  while (true) {
-    const int ready = ::poll(&entry, 1, static_cast<int>(deadline.remaining().count()));
-    if (ready > 0) return {};
-    if (ready == 0) return ErrorCode::InternetTimeout;
-    if (errno != EINTR) return ErrorCode::InternetConnectionAborted;
-  }
+  return waitFor(fd_, events, deadline.remaining());
 }
 
 Status TlsStream::sendSome(const char* data, std::size_t size, std::chrono::milliseconds timeout,

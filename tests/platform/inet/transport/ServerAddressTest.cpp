@@ -50,5 +50,62 @@ INSTANTIATE_TEST_SUITE_P(
         AddressRow{"bad_port_argument", "host", 70000, std::nullopt, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct SchemeRow {
+  const char* name;
+  const char* text;
+  std::optional<std::string> scheme;  // nothing: the text is refused
+  int port;
+  Protocol protocol;
+  Security security;
+};
+
+class SchemeText : public testing::TestWithParam<SchemeRow> {};
+
+// What the address says and what a record of it says agree: the scheme, its port and what
+// carries it.
+TEST_P(SchemeText, ChoosesProtocolAndDefaultPort) {
+  const auto& row = GetParam();
+  const auto address = parseServerAddress(row.text, 0);
+  const auto parts = serverParts(row.text);
+  ASSERT_EQ(address.has_value(), row.scheme.has_value());
+  ASSERT_EQ(parts.has_value(), row.scheme.has_value());
+  if (!address) return;
+  EXPECT_EQ(address->host, "example.org");
+  EXPECT_EQ(address->scheme.name, *row.scheme);
+  EXPECT_EQ(address->port, row.port);
+  EXPECT_EQ(address->scheme.protocol, row.protocol);
+  EXPECT_EQ(address->scheme.security, row.security);
+  EXPECT_EQ(parts->scheme, *row.scheme);
+  EXPECT_EQ(parts->host, "example.org");
+  EXPECT_EQ(parts->port, row.port);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SchemeText,
+    testing::Values(
+        SchemeRow{"none", "example.org", "ftp", 21, Protocol::Ftp, Security::Plain},
+        SchemeRow{"ftp", "ftp://example.org", "ftp", 21, Protocol::Ftp, Security::Plain},
+        SchemeRow{"ftpes", "ftpes://example.org", "ftpes", 21, Protocol::Ftp,
+                  Security::ExplicitTls},
+        SchemeRow{"ftps", "ftps://example.org", "ftps", 990, Protocol::Ftp, Security::ImplicitTls},
+        SchemeRow{"sftp", "sftp://example.org", "sftp", 22, Protocol::Sftp, Security::Plain},
+        SchemeRow{"sftp_upper_case", "SFTP://example.org", "sftp", 22, Protocol::Sftp,
+                  Security::Plain},
+        SchemeRow{"ftps_mixed_case", "FtPs://example.org", "ftps", 990, Protocol::Ftp,
+                  Security::ImplicitTls},
+        SchemeRow{"sftp_port_in_text", "sftp://example.org:2222", "sftp", 2222, Protocol::Sftp,
+                  Security::Plain},
+        SchemeRow{"sftp_trailing_slash", "sftp://example.org/", "sftp", 22, Protocol::Sftp,
+                  Security::Plain},
+        SchemeRow{"unknown", "http://example.org", std::nullopt, 0, Protocol::Ftp, Security::Plain},
+        SchemeRow{"scheme_only", "sftp://", std::nullopt, 0, Protocol::Ftp, Security::Plain},
+        SchemeRow{"empty_scheme", "://example.org", std::nullopt, 0, Protocol::Ftp,
+                  Security::Plain},
+        SchemeRow{"scheme_twice", "sftp://ftp://example.org", std::nullopt, 0, Protocol::Ftp,
+                  Security::Plain},
+        SchemeRow{"scheme_with_space", "sftp ://example.org", std::nullopt, 0, Protocol::Ftp,
+                  Security::Plain}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace skyhaul::inet

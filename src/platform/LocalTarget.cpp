@@ -1,6 +1,5 @@
-#include "platform/LocalFile.h"
+#include "platform/LocalTarget.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,93 +7,23 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <climits>
-#include <cstring>
-#include <memory>
 #include <optional>
-#include <string_view>
 
-#include "platform/ErrorCode.h"
 #include "platform/FileInfo.h"
 #include "platform/PartFile.h"
 #include "platform/PathParts.h"
 
 namespace skyhaul::platform {
-
-ErrorCode codeFromErrno(int errorNumber) {
-  switch (errorNumber) {
-    case ENOENT:
-      return ErrorCode::FileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-      return ErrorCode::PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-    case ENXIO:  // a FIFO that nobody reads
-      return ErrorCode::AccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return ErrorCode::DiskFull;
-    default:
-      return ErrorCode::WriteFault;
-  }
-}
-
 namespace {
 
 ErrorCode errnoCode() { return codeFromErrno(errno); }
 
-std::int64_t modifiedNs(const struct stat& info) {
-  return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-}
-
 }  // namespace
 
-LocalFile::~LocalFile() { discard(); }
+LocalTarget::~LocalTarget() { discard(); }
 
-bool LocalFile::openForReading(const std::string& path) {
-  close();
-  // Not blocking: a FIFO put in the file's place would otherwise wait for a writer for ever.
-  // A link somebody else made is not followed; what is opened is checked on its descriptor.
-  const int fd = openFollowingOwnLinks(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return failWith(errnoCode());
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-    ::close(fd);
-    return failWith(codeFromErrno(error == 0 ? EACCES : error));
-  }
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  fd_ = fd;
-  writing_ = false;
-  size_ = info.st_size;
-  opened_ = {info.st_dev, info.st_ino, info.st_size, modifiedNs(info)};
-  buffer_.resize(kBufferSize);
-  begin_ = end_ = 0;
-  return true;
-}
-
-bool LocalFile::unchangedSinceOpened(const std::string& path) const {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && info.st_dev == opened_.device &&
-         info.st_ino == opened_.inode && info.st_size == opened_.size &&
-         modifiedNs(info) == opened_.modifiedNs;
-}
-
-bool LocalFile::seek(std::int64_t offset) {
-  if (fd_ < 0 || writing_) return failWith(ErrorCode::InvalidHandle);
-  if (::lseek(fd_, offset, SEEK_SET) != offset) return failWith(errnoCode());
-  begin_ = end_ = 0;
-  return true;
-}
-
-bool LocalFile::openForWriting(const std::string& path) {
+bool LocalTarget::openForWriting(const std::string& path) {
   close();
   // A link of this user's is followed to the file it names, which is what gets replaced; one
   // somebody else made is not. The name found is then only looked at, never followed: it is
@@ -119,20 +48,13 @@ bool LocalFile::openForWriting(const std::string& path) {
     fd = createPartFile(folderPrefixOf(target), mode, partPath_, error);
     if (fd < 0) return failWith(error);
   }
-  fd_ = fd;
-  path_ = target;
-  writing_ = true;
-  size_ = 0;
-  written_ = 0;
-  writtenBack_ = settled_ = 0;
-  buffer_.resize(kBufferSize);
-  begin_ = end_ = 0;
+  start(fd, target, 0);
   return true;
 }
 
 // A device (such as /dev/null) cannot be replaced and is written as it is. A FIFO or a socket
 // is no file at all, and opening one could wait for a reader for ever.
-int LocalFile::openDevice(const std::string& target) {
+int LocalTarget::openDevice(const std::string& target) {
   const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     failWith(errnoCode());
@@ -148,38 +70,7 @@ int LocalFile::openDevice(const std::string& target) {
   return fd;
 }
 
-bool LocalFile::fill() {
-  begin_ = end_ = 0;
-  for (;;) {
-    const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-    if (got >= 0) {
-      end_ = static_cast<std::size_t>(got);
-      return true;
-    }
-    if (errno != EINTR) {
-      return failWith(errno == EIO ? ErrorCode::ReadFault : errnoCode());
-    }
-  }
-}
-
-bool LocalFile::readAcrossFills(void* data, std::size_t size, std::size_t& bytesRead) {
-  bytesRead = 0;
-  if (fd_ < 0 || writing_) return failWith(ErrorCode::InvalidHandle);
-  auto* out = static_cast<char*>(data);
-  while (bytesRead < size) {
-    if (begin_ == end_) {
-      if (!fill()) return false;
-      if (end_ == 0) break;  // end of file
-    }
-    const std::size_t take = std::min(size - bytesRead, end_ - begin_);
-    std::memcpy(out + bytesRead, buffer_.data() + begin_, take);
-    begin_ += take;
-    bytesRead += take;
-  }
-  return true;
-}
-
-bool LocalFile::flush() {
+bool LocalTarget::flush() {
   std::size_t done = 0;
   while (done < end_) {
     const ssize_t put = ::write(fd_, buffer_.data() + done, end_ - done);
@@ -200,7 +91,7 @@ bool LocalFile::flush() {
 // within two steps behind the write position, so the sync on closing waits for little and the
 // cache does not fill with a file nobody reads back. Only hints: the sync on closing still
 // makes sure, so their results are not looked at.
-void LocalFile::startWriteBack() {
+void LocalTarget::startWriteBack() {
   if (written_ - writtenBack_ < kWriteBackStep) return;
   const std::int64_t upTo = written_ - written_ % kWriteBackStep;
   ::sync_file_range(fd_, writtenBack_, upTo - writtenBack_, SYNC_FILE_RANGE_WRITE);
@@ -214,8 +105,8 @@ void LocalFile::startWriteBack() {
   writtenBack_ = upTo;
 }
 
-char* LocalFile::prepareWrite(std::size_t size) {
-  if (fd_ < 0 || !writing_ || size > buffer_.size()) {
+char* LocalTarget::prepareWrite(std::size_t size) {
+  if (fd_ < 0 || size > buffer_.size()) {
     failWith(ErrorCode::InvalidHandle);
     return nullptr;
   }
@@ -223,8 +114,8 @@ char* LocalFile::prepareWrite(std::size_t size) {
   return buffer_.data() + end_;
 }
 
-bool LocalFile::writeAcrossFlushes(const void* data, std::size_t size) {
-  if (fd_ < 0 || !writing_) return failWith(ErrorCode::InvalidHandle);
+bool LocalTarget::writeAcrossFlushes(const void* data, std::size_t size) {
+  if (fd_ < 0) return failWith(ErrorCode::InvalidHandle);
   const auto* in = static_cast<const char*>(data);
   while (size > 0) {
     const std::size_t take = std::min(size, buffer_.size() - end_);
@@ -237,30 +128,29 @@ bool LocalFile::writeAcrossFlushes(const void* data, std::size_t size) {
   return true;
 }
 
-bool LocalFile::close() {
+bool LocalTarget::close() {
   if (fd_ < 0) return true;
-  bool stored = true;
-  if (writing_) stored = flush();
-  if (writing_ && !partPath_.empty()) {
+  bool stored = flush();
+  if (!partPath_.empty()) {
     // Still holding the lock, so that no clean-up takes the temporary away meanwhile.
     stored = stored && (::fdatasync(fd_) == 0 || errno == EINVAL || failWith(errnoCode()));
     stored = stored && (::rename(partPath_.c_str(), path_.c_str()) == 0 || failWith(errnoCode()));
     if (!stored) ::unlink(partPath_.c_str());
   }
-  if (::close(fd_) != 0 && writing_ && stored) stored = failWith(errnoCode());
+  if (::close(fd_) != 0 && stored) stored = failWith(errnoCode());
   release();
   return stored;
 }
 
-void LocalFile::discard() {
+void LocalTarget::discard() {
   if (fd_ < 0) return;
-  if (writing_ && !partPath_.empty()) ::unlink(partPath_.c_str());
+  if (!partPath_.empty()) ::unlink(partPath_.c_str());
   ::close(fd_);
   release();
 }
 
-std::string LocalFile::keep(const std::string& origin) {
-  if (fd_ < 0 || !writing_ || partPath_.empty()) return {};
+std::string LocalTarget::keep(const std::string& origin) {
+  if (fd_ < 0 || partPath_.empty()) return {};
   std::string kept = partPath_;
   if (!flush() || (::fdatasync(fd_) != 0 && errno != EINVAL)) {
     discard();
@@ -274,12 +164,12 @@ std::string LocalFile::keep(const std::string& origin) {
   return kept;
 }
 
-bool LocalFile::recordOrigin(const std::string& origin) {
-  return fd_ >= 0 && writing_ && !partPath_.empty() &&
+bool LocalTarget::recordOrigin(const std::string& origin) {
+  return fd_ >= 0 && !partPath_.empty() &&
          ::fsetxattr(fd_, kPartOrigin, origin.data(), origin.size(), 0) == 0;
 }
 
-bool LocalFile::resumeWriting(const std::string& path, const std::string& partPath) {
+bool LocalTarget::resumeWriting(const std::string& path, const std::string& partPath) {
   close();
   std::string target;
   if (!resolveOwnLinks(path, target)) return failWith(errnoCode());
@@ -292,39 +182,40 @@ bool LocalFile::resumeWriting(const std::string& path, const std::string& partPa
     ::close(fd);
     return failWith(ErrorCode::SharingViolation);
   }
-  fd_ = fd;
-  path_ = target;
+  start(fd, target, info.st_size);  // kept parts were synced when they were kept
   partPath_ = partPath;
-  writing_ = true;
-  size_ = 0;
-  written_ = info.st_size;
-  writtenBack_ = settled_ = info.st_size;  // kept parts were synced when they were kept
-  buffer_.resize(kBufferSize);
-  begin_ = end_ = 0;
   return true;
 }
 
-bool LocalFile::readWritten(std::int64_t offset, void* data, std::size_t size,
-                            std::size_t& bytesRead) {
+bool LocalTarget::readWritten(std::int64_t offset, void* data, std::size_t size,
+                              std::size_t& bytesRead) {
   bytesRead = 0;
-  if (fd_ < 0 || !writing_ || !flush()) return failWith(ErrorCode::InvalidHandle);
+  if (fd_ < 0 || !flush()) return failWith(ErrorCode::InvalidHandle);
   const ssize_t got = ::pread(fd_, data, size, offset);
   if (got < 0) return failWith(ErrorCode::ReadFault);
   bytesRead = static_cast<std::size_t>(got);
   return true;
 }
 
-bool LocalFile::failWith(ErrorCode code) {
+void LocalTarget::start(int fd, const std::string& target, std::int64_t written) {
+  fd_ = fd;
+  path_ = target;
+  written_ = writtenBack_ = settled_ = written;
+  buffer_.resize(kBufferSize);
+  end_ = 0;
+}
+
+bool LocalTarget::failWith(ErrorCode code) {
   error_ = code;
   return false;
 }
 
-void LocalFile::release() {
+void LocalTarget::release() {
   fd_ = -1;
   partPath_.clear();
   buffer_.clear();
   buffer_.shrink_to_fit();
-  begin_ = end_ = 0;
+  end_ = 0;
 }
 
 namespace {
