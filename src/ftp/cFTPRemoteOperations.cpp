@@ -68,7 +68,9 @@ std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
     return linkedFileSize(sFile, entry.fileSize);
   }
   if (find) return entry.fileSize;
-  if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing) {
+  // Nothing by that mask exists when its folder does not (SFTP says so with its own status).
+  if (code == platform::ErrorCode::NoMoreFiles || code == platform::ErrorCode::FtpFolderMissing ||
+      code == platform::ErrorCode::SftpNoSuchFile) {
     return -1;
   }
   RecordErrorMessage(code, "FtpFindFirstFile");
