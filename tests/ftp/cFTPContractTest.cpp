@@ -188,19 +188,21 @@ std::vector<std::string> splitListing(const std::string& listing) {
   return sorted(names);
 }
 
-TEST_P(cFTPContract, AMissingFileIsNotFoundBySizeDownloadOrDelete) {
+// The download's text is the missing file's own, never whatever failed before it.
+TEST_P(cFTPContract, AMissingFileIsNotFoundByDeleteDownloadOrSize) {
   ASSERT_TRUE(connect());
-  EXPECT_EQ(ftp->GetFTPFileSize("nothing.txt"), -1);
-  EXPECT_EQ(ftp->GetRemoteFileSize("nothing.txt"), -1);
-  EXPECT_EQ(ftp->GetLastErrorMessage(), "");
+  EXPECT_FALSE(ftp->DeleteFTPFile("nothing.txt"));
+  EXPECT_TRUE(refusedAsMissing("DeleteFTPFile"));
   std::string sLocal = local("nothing.txt");
   std::string sRemote = "nothing.txt";
   EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
-  EXPECT_EQ(ftp->GetLastErrorMessage(), libraryText("FtpFindFirstFile", ErrorCode::FileNotFound));
+  const std::string notFound = libraryText("FtpFindFirstFile", ErrorCode::FileNotFound);
+  EXPECT_EQ(ftp->GetLastErrorMessage(), notFound);
   EXPECT_FALSE(fs::exists(sLocal));
   EXPECT_EQ(events.progress, 0);
-  EXPECT_FALSE(ftp->DeleteFTPFile("nothing.txt"));
-  EXPECT_TRUE(refusedAsMissing("DeleteFTPFile"));
+  EXPECT_EQ(ftp->GetFTPFileSize("nothing.txt"), -1);
+  EXPECT_EQ(ftp->GetRemoteFileSize("nothing.txt"), -1);
+  EXPECT_EQ(ftp->GetLastErrorMessage(), notFound);
 }
 
 TEST_P(cFTPContract, AMissingFolderIsRefusedWhereANameMustBeThereAndEmptyElsewhere) {
