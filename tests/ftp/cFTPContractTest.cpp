@@ -226,6 +226,21 @@ TEST_P(cFTPContract, AMissingFolderIsRefusedWhereANameMustBeThereAndEmptyElsewhe
   EXPECT_EQ(ftp->GetLastErrorMessage(), libraryText("FtpFindFirstFile", ErrorCode::FileNotFound));
 }
 
+// The folder the session stands in is named so that it can be come back to, as a job does
+// after it has looked at another.
+TEST_P(cFTPContract, TheCurrentFolderIsNamedSoThatItCanBeComeBackTo) {
+  makeFolder("in");
+  put("top.txt", "top");
+  put("in/x.txt", "x");
+  ASSERT_TRUE(connect());
+  const std::string start = ftp->GetFTPDirectory();
+  ASSERT_TRUE(ftp->SetFTPDirectory("in")) << ftp->GetLastErrorMessage();
+  EXPECT_EQ(ftp->GetFTPFileSize("x.txt"), 1);
+  ASSERT_TRUE(ftp->SetFTPDirectory(start)) << start << ": " << ftp->GetLastErrorMessage();
+  EXPECT_EQ(ftp->GetFTPDirectory(), start);
+  EXPECT_EQ(ftp->GetFTPFileSize("top.txt"), 3);
+}
+
 TEST_P(cFTPContract, AMaskThatMatchesNothingIsNoFileAndNoFailure) {
   makeFolder("in");
   put("in/a.txt", "a");

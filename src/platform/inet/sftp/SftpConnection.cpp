@@ -121,9 +121,9 @@ RemoteSession::SizeReport SftpConnection::reportStoredSize(const std::string& re
   return SizeReport::Reported;
 }
 
+// Named by the server, so that the name leads back here from any other folder.
 bool SftpConnection::getCurrentDirectory(std::string& directory) {
-  directory = session_->currentFolder().empty() ? "." : session_->currentFolder();
-  return true;
+  return session_->absolutePath(".", directory);
 }
 
 bool SftpConnection::setCurrentDirectory(const std::string& directory) {
