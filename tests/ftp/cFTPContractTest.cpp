@@ -83,8 +83,8 @@ class SftpRemote final : public Remote {
     return ftp.OpenConnection("sftp://127.0.0.1:" + std::to_string(server_.port()), server_.user(),
                               "");
   }
-  // The session goes once a megabyte has moved and the server holds some of it: far from the
-  // end of the file, beyond the reads a download keeps in flight.
+  // The session goes once a megabyte has moved and the server holds some of it: far enough from
+  // the end of the file that what was still on its way cannot complete it.
   void breakNext(Direction, const std::string& name, Events& events) override {
     events.onProgress = [this, stored = root() / name](std::int64_t current) {
       if (current < 1024 * 1024) return false;
@@ -224,6 +224,10 @@ TEST_P(cFTPContract, AMissingFolderIsRefusedWhereANameMustBeThereAndEmptyElsewhe
   std::string sRemote = "missing/a.txt";
   EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
   EXPECT_EQ(ftp->GetLastErrorMessage(), libraryText("FtpFindFirstFile", ErrorCode::FileNotFound));
+  EXPECT_FALSE(fs::exists(sLocal));
+  writeFile(sLocal, "a");
+  EXPECT_FALSE(ftp->FTPUploadFile(sLocal, sRemote));
+  EXPECT_TRUE(refusedAsMissing("FtpOpenFile:PutFile"));
 }
 
 // The folder the session stands in is named so that it can be come back to, as a job does
