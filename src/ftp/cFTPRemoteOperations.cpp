@@ -69,8 +69,10 @@ std::int64_t cFTP::GetFTPFileSize(const std::string& sFile) {
     return linkedFileSize(sFile, entry.fileSize);
   }
   if (found) return entry.fileSize;
+  // Nothing by that mask exists when its folder does not (SFTP says so with its own status).
   if (found.code() == platform::ErrorCode::NoMoreFiles ||
-      found.code() == platform::ErrorCode::FtpFolderMissing) {
+      found.code() == platform::ErrorCode::FtpFolderMissing ||
+      found.code() == platform::ErrorCode::SftpNoSuchFile) {
     return -1;
   }
   RecordErrorMessage(found, "FtpFindFirstFile");

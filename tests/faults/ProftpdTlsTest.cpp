@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "faults/Expectations.h"
+#include "faults/FtpesJob.h"
 #include "support/ProgramFolder.h"
 #include "support/TempDir.h"
-#include "support/TestCertificates.h"
 #include "support/TestProftpd.h"
 
 namespace skyhaul::test {
@@ -51,24 +51,8 @@ class ProftpdTls : public testing::Test {
 
   RunOutcome run(const fs::path& local, const std::string& command,
                  const std::string& ftpdir = "/") {
-    // Appended, not added up: GCC 12 warns falsely of overlapping copies in "literal" + string.
-    std::string url = "ftpes://";
-    url += server_->address();
-    std::string settings = jobSettings(url, local.string() + "/", ftpdir);
-    settings += "uporabnik=";
-    settings += kFtpUser;
-    settings += "\ngeslo=";
-    settings += kFtpPassword;
-    settings += "\ncertifikat=";
-    settings += testCertificates().caCert.string();
-    settings += "\n";
-    program_.writeIni(settings);
-    fs::permissions(program_.path() / "ftpjob.ini", fs::perms(0600));
-    RunOptions options;
-    options.arguments = {command};
-    options.workingDirectory = work_.path();
-    options.environment = {"SKYHAUL_VERBOSE=1"};
-    return program_.run(options);
+    return runFtpesJob(program_, work_.path(), {server_->address(), kFtpUser, kFtpPassword}, ftpdir,
+                       local, command);
   }
 
   std::unique_ptr<TestProftpd> server_;

@@ -12,9 +12,9 @@
 #include <ostream>
 
 #include "faults/Expectations.h"
+#include "faults/FtpesJob.h"
 #include "support/ProgramFolder.h"
 #include "support/TempDir.h"
-#include "support/TestCertificates.h"
 #include "support/TestVsftpd.h"
 
 namespace skyhaul::test {
@@ -38,22 +38,8 @@ class VsftpdInterop : public testing::Test {
   }
 
   RunOutcome run(const std::string& ftpdir, const fs::path& local, const std::string& command) {
-    // Appended, not added up: GCC 12 warns falsely of overlapping copies in "literal" + string.
-    std::string url = "ftpes://";
-    url += server_->address();
-    std::string settings = jobSettings(url, local.string() + "/", ftpdir);
-    settings += "uporabnik=";
-    settings += TestVsftpd::kUser;
-    settings += "\ngeslo=x\ncertifikat=";
-    settings += testCertificates().caCert.string();
-    settings += "\n";
-    program_.writeIni(settings);
-    fs::permissions(program_.path() / "ftpjob.ini", fs::perms(0600));
-    RunOptions options;
-    options.arguments = {command};
-    options.workingDirectory = work_.path();
-    options.environment = {"SKYHAUL_VERBOSE=1"};
-    return program_.run(options);
+    return runFtpesJob(program_, work_.path(), {server_->address(), TestVsftpd::kUser, "x"}, ftpdir,
+                       local, command);
   }
 
   std::unique_ptr<TestVsftpd> server_;

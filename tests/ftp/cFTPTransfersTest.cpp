@@ -59,20 +59,6 @@ TEST_F(cFTPTest, DownloadReplacesALongerLocalFileEntirely) {
   EXPECT_EQ(readFile(local("short.txt")), "new");
 }
 
-// The text is the missing file's own, not whatever failed before it.
-TEST_F(cFTPTest, DownloadOfAMissingFileTouchesNothingAndSaysSo) {
-  ASSERT_TRUE(connect());
-  ftp->DeleteFTPFile("other.txt");  // an earlier failure, of another file
-  std::string sLocal = local("nothing.txt");
-  std::string sRemote = "nothing.txt";
-  EXPECT_FALSE(ftp->FTPDownloadFile(sLocal, sRemote));
-  EXPECT_FALSE(std::filesystem::exists(local("nothing.txt")));
-  EXPECT_EQ(ftp->GetLastErrorMessage(),
-            "FtpFindFirstFile error code: 2 Message: " +
-                platform::messageFor(platform::ErrorCode::FileNotFound));
-  EXPECT_TRUE(events.progress.empty());
-}
-
 TEST_F(cFTPTest, NamesAreTrimmedInPlaceAndBlankNamesFailAtOnce) {
   writeFile(local("t.txt"), "trimmed");
   ASSERT_TRUE(connect());

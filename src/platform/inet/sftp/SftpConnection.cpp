@@ -117,9 +117,9 @@ Status SftpConnection::reportStoredSize(const std::string& remote,
   return {};
 }
 
+// Named by the server, so that the name leads back here from any other folder.
 Status SftpConnection::getCurrentDirectory(std::string& directory) {
-  directory = session_->currentFolder().empty() ? "." : session_->currentFolder();
-  return {};
+  return session_->absolutePath(".", directory);
 }
 
 Status SftpConnection::setCurrentDirectory(const std::string& directory) {

@@ -29,6 +29,7 @@ enum class Type : std::uint8_t {
   Remove = 13,
   Mkdir = 14,
   Rmdir = 15,
+  Realpath = 16,
   Stat = 17,
   Rename = 18,
   Status = 101,

@@ -121,6 +121,22 @@ Status SftpSession::setCurrentFolder(const std::string& folder) {
   return {};
 }
 
+Status SftpSession::absolutePath(const std::string& path, std::string& absolute) {
+  SftpChannel& channel = *link_->sftp;
+  const std::uint32_t id = channel.nextId();
+  SftpReply reply;
+  Status status = channel.call(id, pathPacket(sftp::Type::Realpath, id, resolve(path)), reply);
+  if (status) status = expect(reply, sftp::Type::Name);
+  const auto names = status ? sftp::decodeNames(reply.body()) : std::nullopt;
+  if (status && (!names || names->size() != 1 || names->front().name.empty() ||
+                 names->front().name.front() != '/')) {
+    status = ErrorCode::SshProtocolFailure;
+  }
+  if (!status) return status;
+  absolute = names->front().name;
+  return {};
+}
+
 // Every entry counts toward the bounds, "." and ".." too (a server that sends nothing else
 // would otherwise never reach them); the listing moves at least as much as FTP's must, and ends
 // within its deadline however the server paces it.

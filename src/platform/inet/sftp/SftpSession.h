@@ -67,6 +67,9 @@ class SftpSession {
   // Keeps `folder` (resolved against the current one) as the current folder once the server
   // says it is a folder.
   Status setCurrentFolder(const std::string& folder);
+  // The server's absolute name of `path` (resolved against the current folder): one that leads
+  // to the same folder from anywhere.
+  Status absolutePath(const std::string& path, std::string& absolute);
 
   // The entries of `folder` in the server's order, without "." and "..", names as sent. Links
   // are followed: one that names a file is listed as a file with the file's size; one that
