@@ -18,11 +18,6 @@ enum class FileAccess { Read, Write };
 // The part of a listed name after its last "/" (servers differ on listing paths or names).
 inline std::string bareName(std::string_view name) { return platform::nameOf(name); }
 
-// No folder this program is meant for lists more; a listing beyond either bound is a server gone
-// wrong (or hostile), and reading on would only fill the memory.
-inline constexpr std::size_t kMaxListingBytes = 32 * 1024 * 1024;
-inline constexpr std::size_t kMaxListingEntries = 250000;
-
 // One entry of a remote listing.
 struct FindData {
   std::string fileName;  // bare name as the server sent it, bytes unchanged
