@@ -271,8 +271,8 @@ bool cFTP::startReceiving(platform::LocalTarget& local, std::int64_t offset) {
 
 // The failure is recorded after the yield, so that it is this failure's text whatever the
 // yield runs.
-bool cFTP::openDownload(platform::LocalTarget& local, const std::string& sRemote, std::int64_t offset,
-                        const std::string& origin) {
+bool cFTP::openDownload(platform::LocalTarget& local, const std::string& sRemote,
+                        std::int64_t offset, const std::string& origin) {
   const inet::Status opened = openRemote(sRemote, inet::FileAccess::Read, offset);
   yield();
   if (succeeded(opened, "FtpOpenFile:GetFile")) return true;

@@ -45,9 +45,8 @@ class InternetSession {
   void setKnownHostsFile(std::string file);
 
  private:
-  Status openFtp(const ServerAddress& address, const std::string& user,
-                 const std::string& password, bool passive,
-                 std::unique_ptr<RemoteSession>& session);
+  Status openFtp(const ServerAddress& address, const std::string& user, const std::string& password,
+                 bool passive, std::unique_ptr<RemoteSession>& session);
   Status openSftp(const ServerAddress& address, const std::string& user,
                   const std::string& password, std::unique_ptr<RemoteSession>& session);
 

@@ -1,4 +1,4 @@
-// What every remote stream can do with the calls it already has.
+// What every remote stream and session can do with the calls they already have.
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +26,14 @@ Status RemoteStream::writeFromFile(int fd, std::int64_t offset, std::size_t size
     offset += got;
     size -= static_cast<std::size_t>(got);
   }
+  return {};
+}
+
+Status RemoteSession::findFile(const std::string& remote, FindData& entry) {
+  std::optional<std::int64_t> size;
+  if (Status sized = reportStoredSize(remote, size); !sized) return sized;
+  if (!size) return ErrorCode::StoredSizeUnknown;
+  entry = FindData{.fileName = bareName(remote), .fileSize = *size};
   return {};
 }
 

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/inet/Status.h"
 #include "platform/inet/transport/Channel.h"
 #include "platform/inet/transport/Deadline.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 

@@ -8,12 +8,12 @@
 #include <optional>
 #include <string>
 
+#include "platform/inet/Status.h"
+#include "platform/inet/Types.h"
 #include "platform/inet/ftp/Control.h"
 #include "platform/inet/ftp/ReplyParsers.h"
 #include "platform/inet/transport/ServerAddress.h"
-#include "platform/inet/Status.h"
 #include "platform/inet/transport/Tls.h"
-#include "platform/inet/Types.h"
 
 namespace skyhaul::inet::detail {
 

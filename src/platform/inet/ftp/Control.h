@@ -6,12 +6,12 @@
 #include <chrono>
 #include <string>
 
-#include "platform/inet/transport/Channel.h"
-#include "platform/inet/ftp/Reply.h"
-#include "platform/inet/transport/Socket.h"
 #include "platform/inet/Status.h"
-#include "platform/inet/transport/Tls.h"
 #include "platform/inet/Types.h"
+#include "platform/inet/ftp/Reply.h"
+#include "platform/inet/transport/Channel.h"
+#include "platform/inet/transport/Socket.h"
+#include "platform/inet/transport/Tls.h"
 
 namespace skyhaul::inet::detail {
 

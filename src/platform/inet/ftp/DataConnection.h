@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/inet/Status.h"
 #include "platform/inet/ftp/Connection.h"
 #include "platform/inet/ftp/DataStream.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 

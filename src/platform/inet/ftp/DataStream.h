@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/inet/Status.h"
 #include "platform/inet/ftp/BackgroundReader.h"
 #include "platform/inet/ftp/BackgroundWriter.h"
 #include "platform/inet/transport/Channel.h"
 #include "platform/inet/transport/Deadline.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 

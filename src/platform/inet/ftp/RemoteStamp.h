@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/inet/ftp/Connection.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/ftp/Connection.h"
 
 namespace skyhaul::inet::detail {
 

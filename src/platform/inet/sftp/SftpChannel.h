@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform/inet/Status.h"
 #include "platform/inet/sftp/SftpHandles.h"
 #include "platform/inet/sftp/SftpPacket.h"
 #include "platform/inet/sftp/SftpWatchdog.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/inet/sftp/SftpHandles.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/sftp/SftpHandles.h"
 
 namespace skyhaul::inet::detail {
 

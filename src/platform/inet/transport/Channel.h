@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/inet/transport/Socket.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/transport/Socket.h"
 #include "platform/inet/transport/Tls.h"
 
 namespace skyhaul::inet::detail {

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/inet/transport/Deadline.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/transport/Deadline.h"
 
 namespace skyhaul::inet::detail {
 
