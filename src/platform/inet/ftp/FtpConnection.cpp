@@ -1,6 +1,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/inet/Report.h"
 #include "platform/inet/ftp/Connection.h"
 #include "platform/inet/ftp/DataConnection.h"
 #include "platform/inet/ftp/Digests.h"
@@ -9,7 +10,6 @@
 #include "platform/inet/ftp/Lookup.h"
 #include "platform/inet/ftp/RemoteFile.h"
 #include "platform/inet/ftp/RemoteStamp.h"
-#include "platform/inet/Report.h"
 #include "platform/inet/ftp/WholeFile.h"
 
 namespace skyhaul::inet {
@@ -107,8 +107,15 @@ bool FtpConnection::simpleCommand(const std::string& line, int expected) {
   return report(status, *connection_);
 }
 
+// The per-file steps go back to the root before every file: once this session's CWD / was
+// taken, and nothing changed the folder since, the root is where the server already is.
 bool FtpConnection::setCurrentDirectory(const std::string& directory) {
-  return simpleCommand("CWD " + directory, 2);
+  const bool root = directory == "/";
+  if (root && connection_->inRoot() && connection_->checkReady()) return true;
+  connection_->setInRoot(false);
+  const bool entered = simpleCommand("CWD " + directory, 2);
+  connection_->setInRoot(root && entered);
+  return entered;
 }
 
 bool FtpConnection::deleteFile(const std::string& remote) {
