@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -75,6 +76,10 @@ class SftpChannel {
   std::vector<Request> inFlight_;
   std::vector<SftpReply> early_;  // replies that came before they were awaited
   std::vector<std::pair<std::string, std::string>> extensions_;
+  // What the channel gave that no packet took yet: bytes inbox_[inboxAt_, inboxEnd_).
+  std::unique_ptr<char[]> inbox_;
+  std::size_t inboxAt_ = 0;
+  std::size_t inboxEnd_ = 0;
   Status lost_;  // once the stream is out of step or gone, every call fails the same way
 };
 
