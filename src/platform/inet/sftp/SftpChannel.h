@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform/inet/Status.h"
 #include "platform/inet/sftp/SftpHandles.h"
 #include "platform/inet/sftp/SftpPacket.h"
 #include "platform/inet/sftp/SftpWatchdog.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 
@@ -38,6 +38,8 @@ class SftpChannel {
 
   // The id for the next request.
   std::uint32_t nextId() { return nextId_++; }
+  // The id the next request will get: unchanged while no request goes out.
+  std::uint32_t peekId() const { return nextId_; }
   // Queues a request whose id is `id`; it goes out at the latest when a reply is awaited.
   Status send(std::uint32_t id, const std::string& packet);
   // Sends what is queued.

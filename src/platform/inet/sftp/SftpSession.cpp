@@ -2,8 +2,8 @@
 
 #include "platform/PartFile.h"
 #include "platform/PathParts.h"
-#include "platform/inet/ftp/Listing.h"
 #include "platform/inet/Report.h"
+#include "platform/inet/ftp/Listing.h"
 #include "platform/inet/sftp/SftpLink.h"
 
 namespace skyhaul::inet {
@@ -122,6 +122,8 @@ std::string SftpSession::resolve(const std::string& path) const {
 
 bool SftpSession::setCurrentFolder(const std::string& folder) {
   const std::string path = resolve(folder);
+  // The per-file steps go back to the root before every file; the root does not go away.
+  if (path == "/" && current_ == "/") return true;
   SftpStat info;
   if (!report(statResolved(path, info))) return false;
   if (!info.isDirectory) return report(ErrorCode::SftpNoSuchPath, path);
@@ -185,7 +187,16 @@ bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries
 }
 
 bool SftpSession::stat(const std::string& path, SftpStat& info) {
-  return report(statResolved(resolve(path), info));
+  const std::string resolved = resolve(path);
+  const std::uint32_t next = link_->sftp->peekId();
+  if (lastStat_ && lastStat_->path == resolved && lastStat_->nextId == next) {
+    info = lastStat_->info;
+    return true;
+  }
+  lastStat_.reset();
+  if (!report(statResolved(resolved, info))) return false;
+  lastStat_ = LastStat{resolved, info, link_->sftp->peekId()};
+  return true;
 }
 
 Status SftpSession::statResolved(const std::string& path, SftpStat& info,

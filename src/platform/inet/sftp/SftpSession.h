@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/inet/transport/Deadline.h"
 #include "platform/inet/RemoteSession.h"
 #include "platform/inet/Status.h"
+#include "platform/inet/transport/Deadline.h"
 
 namespace skyhaul::inet {
 
@@ -110,6 +110,14 @@ class SftpSession {
 
   std::shared_ptr<detail::SftpLink> link_;
   std::string current_;
+  // The last STAT's answer, for as long as no other request went out after it: a file's size
+  // and then its time are one question, not two round trips.
+  struct LastStat {
+    std::string path;
+    SftpStat info;
+    std::uint32_t nextId = 0;  // the channel's next id right after the answer
+  };
+  std::optional<LastStat> lastStat_;
 };
 
 // A remote file open for a streamed transfer; it keeps its session's link alive. Reads and
