@@ -213,6 +213,7 @@ Status SftpFile::storedSizeMatches() {
   SftpReply reply;
   Status status =
       channel.call(id, sftp::PacketWriter(sftp::Type::Stat, id).string(path_).finish(), reply);
+  if (status) link_->keepStat(path_, reply);
   if (status) status = expect(reply, sftp::Type::Attrs);
   if (!status) return status;
   const auto attributes = sftp::decodeAttributes(reply.body());

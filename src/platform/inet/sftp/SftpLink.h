@@ -3,16 +3,18 @@
 // opened on it, so that a file never outlives what it talks to.
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/inet/RemoteSession.h"
 #include "platform/inet/Report.h"
+#include "platform/inet/Status.h"
 #include "platform/inet/sftp/SftpChannel.h"
 #include "platform/inet/sftp/SftpHandles.h"
 #include "platform/inet/sftp/SftpWatchdog.h"
 #include "platform/inet/transport/Socket.h"
-#include "platform/inet/Status.h"
 
 namespace skyhaul::inet::detail {
 
@@ -38,6 +40,16 @@ struct SftpLink {
   std::unique_ptr<SftpChannel> sftp;  // closed before the SSH session it runs on
   bool posixRename = false;
 
+  // The answer to the last STAT, for as long as no other request went out after it: a file's
+  // size and then its time, or a written file's size checked twice, are one round trip.
+  const SftpReply* freshStat(const std::string& path) const {
+    const bool fresh = lastStat_ && lastStat_->nextId == sftp->peekId() && lastStat_->path == path;
+    return fresh ? &lastStat_->reply : nullptr;
+  }
+  void keepStat(const std::string& path, const SftpReply& reply) {
+    lastStat_ = KeptStat{path, reply, sftp->peekId()};
+  }
+
   // Starts one libssh call (connecting, logging in), bounded by the reply timeout while the
   // result lives; notes the time, so that a failure after the whole bound reads as the timeout
   // it was.
@@ -48,6 +60,12 @@ struct SftpLink {
 
  private:
   std::chrono::steady_clock::time_point started_{};
+  struct KeptStat {
+    std::string path;
+    SftpReply reply;
+    std::uint32_t nextId = 0;  // the channel's next id right after the answer
+  };
+  std::optional<KeptStat> lastStat_;
 };
 
 // Reports `status` as the thread's last error with `detail` as its reason; false on failure.

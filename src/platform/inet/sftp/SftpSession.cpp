@@ -187,25 +187,22 @@ bool SftpSession::list(const std::string& folder, std::vector<FindData>& entries
 }
 
 bool SftpSession::stat(const std::string& path, SftpStat& info) {
-  const std::string resolved = resolve(path);
-  const std::uint32_t next = link_->sftp->peekId();
-  if (lastStat_ && lastStat_->path == resolved && lastStat_->nextId == next) {
-    info = lastStat_->info;
-    return true;
-  }
-  lastStat_.reset();
-  if (!report(statResolved(resolved, info))) return false;
-  lastStat_ = LastStat{resolved, info, link_->sftp->peekId()};
-  return true;
+  return report(statResolved(resolve(path), info));
 }
 
 Status SftpSession::statResolved(const std::string& path, SftpStat& info,
                                  std::chrono::milliseconds limit) {
   SftpChannel& channel = *link_->sftp;
-  const std::uint32_t id = channel.nextId();
   SftpReply reply;
-  Status status = channel.send(id, pathPacket(sftp::Type::Stat, id, path));
-  if (status) status = channel.receive(id, reply, limit);
+  Status status;
+  if (const SftpReply* fresh = link_->freshStat(path)) {
+    reply = *fresh;
+  } else {
+    const std::uint32_t id = channel.nextId();
+    status = channel.send(id, pathPacket(sftp::Type::Stat, id, path));
+    if (status) status = channel.receive(id, reply, limit);
+    if (status) link_->keepStat(path, reply);
+  }
   if (status) status = expect(reply, sftp::Type::Attrs);
   if (!status) return status;
   const auto attributes = sftp::decodeAttributes(reply.body());

@@ -110,14 +110,6 @@ class SftpSession {
 
   std::shared_ptr<detail::SftpLink> link_;
   std::string current_;
-  // The last STAT's answer, for as long as no other request went out after it: a file's size
-  // and then its time are one question, not two round trips.
-  struct LastStat {
-    std::string path;
-    SftpStat info;
-    std::uint32_t nextId = 0;  // the channel's next id right after the answer
-  };
-  std::optional<LastStat> lastStat_;
 };
 
 // A remote file open for a streamed transfer; it keeps its session's link alive. Reads and
