@@ -13,10 +13,10 @@
 #   MODE=plain bench/interop.sh           # plain FTP
 #   SKYHAUL_BINARY=build-x/skyhaul bench/interop.sh   # an already built program
 #
-# Needs root (Debian 12): apt-get, useradd, and servers that switch to the user. vsftpd comes as
-# its package; proftpd and pure-ftpd conflict with it as packages, so they are fetched with
-# apt-get download and unpacked with dpkg-deb -x into the temporary folder, and only the
-# libraries they link are installed.
+# Needs root (Debian 12): apt-get, useradd, and servers that switch to the user. vsftpd is the one
+# scripts/setup.sh unpacks (or a package's); the three conflict as packages, so proftpd and
+# pure-ftpd are fetched with apt-get download and unpacked with dpkg-deb -x into the temporary
+# folder, and only the libraries they link are installed.
 #
 # What each server needed for TLS (and for a local user at all):
 # - vsftpd 3.0.3: ssl_enable=YES, force_local_logins_ssl=YES, force_local_data_ssl=YES,
