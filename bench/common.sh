@@ -21,6 +21,27 @@ install_packages() {
   fi
 }
 
+# Sets VSFTPD to vsftpd's program: the package's, or the one scripts/setup.sh unpacked. vsftpd is
+# never installed here: its package would take the place of proftpd-core, which the tests need
+# (the two conflict as ftp-servers).
+find_vsftpd() {
+  local program
+  for program in /usr/sbin/vsftpd /opt/skyhaul-test/vsftpd/usr/sbin/vsftpd; do
+    if [ -x "$program" ]; then
+      VSFTPD="$program"
+      return
+    fi
+  done
+  echo "no vsftpd: scripts/setup.sh unpacks it into /opt/skyhaul-test/vsftpd" >&2
+  exit 1
+}
+
+# vsftpd_version: the Debian version of the vsftpd that find_vsftpd found.
+vsftpd_version() {
+  local root="${VSFTPD%/usr/sbin/vsftpd}"
+  zcat "$root/usr/share/doc/vsftpd/changelog.Debian.gz" 2>/dev/null | head -1 | sed 's/.*(\(.*\)).*/\1/'
+}
+
 # Sets SKYHAUL_BINARY to the program's absolute path, building build/skyhaul when none is given.
 find_skyhaul() {
   if [ -z "${SKYHAUL_BINARY:-}" ]; then

@@ -13,10 +13,10 @@
 #   MODE=plain bench/interop.sh           # plain FTP
 #   SKYHAUL_BINARY=build-x/skyhaul bench/interop.sh   # an already built program
 #
-# Needs root (Debian 12): apt-get, useradd, and servers that switch to the user. vsftpd comes as
-# its package; proftpd and pure-ftpd conflict with it as packages, so they are fetched with
-# apt-get download and unpacked with dpkg-deb -x into the temporary folder, and only the
-# libraries they link are installed.
+# Needs root (Debian 12): apt-get, useradd, and servers that switch to the user. vsftpd is the one
+# scripts/setup.sh unpacks (or a package's); the three conflict as packages, so proftpd and
+# pure-ftpd are fetched with apt-get download and unpacked with dpkg-deb -x into the temporary
+# folder, and only the libraries they link are installed.
 #
 # What each server needed for TLS (and for a local user at all):
 # - vsftpd 3.0.3: ssl_enable=YES, force_local_logins_ssl=YES, force_local_data_ssl=YES,
@@ -52,9 +52,10 @@ UNPACKED=(proftpd-core proftpd-mod-crypto pure-ftpd pure-ftpd-common)
 USER_MARKER="Skyhaul interop"
 
 # The unpacked servers' libraries, beside what the script itself runs.
-install_packages vsftpd curl openssl passwd python3 procps libhiredis0.14 libmemcached11 \
+install_packages curl openssl passwd python3 procps libhiredis0.14 libmemcached11 \
   libmemcachedutil2 libpcre2-posix3 libsodium23
 find_skyhaul
+find_vsftpd
 
 work="$(mktemp -d /tmp/skyhaul-interop-XXXXXX)"
 chmod 755 "$work"  # the users' chroots lie inside, and the servers enter them as the users
@@ -193,7 +194,7 @@ start_server() {
     vsftpd)
       mkdir -p /var/run/vsftpd/empty
       vsftpd_config "$port" "$version" >"$work/vsftpd.conf"
-      env "${limits[@]}" /usr/sbin/vsftpd "$work/vsftpd.conf" >"$work/server.log" 2>&1 &
+      env "${limits[@]}" "$VSFTPD" "$work/vsftpd.conf" >"$work/server.log" 2>&1 &
       ;;
     proftpd)
       proftpd_config "$port" "$version" >"$work/proftpd.conf"
@@ -219,7 +220,7 @@ start_server() {
 
 server_version() {
   case "$1" in
-    vsftpd) echo "vsftpd $(dpkg-query -W -f='${Version}' vsftpd | cut -d- -f1)" ;;
+    vsftpd) echo "vsftpd $(vsftpd_version | cut -d- -f1)" ;;
     proftpd) echo "proftpd $(dpkg-deb -f "$work/debs/"proftpd-core_*.deb Version | cut -d+ -f1)" ;;
     pureftpd) echo "pure-ftpd $(dpkg-deb -f "$work/debs/"pure-ftpd_*.deb Version | cut -d- -f1)" ;;
   esac

@@ -12,6 +12,8 @@ as a full link would.
 With --ftp the connections are FTP control connections: a passive reply (227 or 229) is answered
 with a relay of the same kind for its data connection, so data sees the same delay. Active mode
 (PORT/EPRT) and TLS on the control connection are not relayed: the replies could not be read.
+--log FILE appends the command word of every line a client sends on a control connection (never
+its arguments: PASS carries a password), one a line, so that a run's commands can be counted.
 
 netem would do this in the kernel; it is not available on the machines the benchmark runs on.
 """
@@ -98,15 +100,25 @@ async def join(options, client_reader, client_writer, target, ftp):
         client_writer.close()
         return
     rewrite = (lambda line: passive_reply(options, line, target[0])) if ftp else None
+    tap = (lambda line: log_command(options.log, line)) if ftp and options.log else None
     try:
         await asyncio.gather(
-            Link(options, client_reader, server_writer).run(),
+            Link(options, client_reader, server_writer, tap).run(),
             Link(options, server_reader, client_writer, rewrite).run())
     except (ConnectionError, OSError):
         pass
     finally:
         for writer in (client_writer, server_writer):
             writer.close()
+
+
+async def log_command(path, line):
+    """Notes the command word of a line the client sent; the line goes on unchanged."""
+    words = line.split(None, 1)
+    if words:
+        with open(path, "ab") as log:
+            log.write(words[0].upper() + b"\n")
+    return line
 
 
 async def passive_reply(options, line, host):
@@ -149,6 +161,7 @@ async def main():
     parser.add_argument("--rate-mbit", type=float, default=0.0, help="0: no cap")
     parser.add_argument("--buffer-mib", type=int, default=64, help="held at most, each way")
     parser.add_argument("--ftp", action="store_true", help="relay passive data connections too")
+    parser.add_argument("--log", help="with --ftp: append each command word sent to this file")
     options = parser.parse_args()
     host, _, port = options.target.rpartition(":")
     port = await listen(options, (host, int(port)), options.ftp, once=False, port=options.port)

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Turns the samples of bench/run.sh into one Markdown table.
 
-Usage: report.py [--no-ftps] SAMPLES RUNS SMALL_FILES LARGE_MIB
+Usage: report.py [--no-ftps] [--wan COMMANDS WAN_MIB DELAY_MS] SAMPLES RUNS SMALL_FILES LARGE_MIB
 
 SAMPLES has one line per run: key, wall seconds, user seconds, system seconds, peak RSS in KiB
 (tab-separated). Keys are SERVER.CASE.DIRECTION.TOOL; CASE "large" is the 256 MiB file on the
@@ -14,6 +14,10 @@ Per-run figures are computed first and their medians reported. --no-ftps: the pr
 without FTPS, so its FTPS cells read "n/a" and only the reference's are filled. Skyhaul's
 transfer time is its wall time less the fixed waits of its job: 5 s at the end plus 0.1 s per
 downloaded or 1.1 s per uploaded file.
+--wan: the "wan.*" keys are runs through a relay holding every byte DELAY_MS each way, the
+WAN_MIB file over SFTP (TOOL skyhaul or sftp) and FTP (skyhaul, curl, lftp), and the small files
+(skyhaul, lftp); COMMANDS has one line per run: key and the commands the FTP control connection
+carried.
 """
 
 import statistics
@@ -29,6 +33,15 @@ UP_TARGET = ">= 1.1"
 CPU_TARGET = 1.2
 
 
+def load_commands(path):
+    counts = defaultdict(list)
+    with open(path, encoding="utf-8") as lines:
+        for line in lines:
+            key, count = line.split("\t")
+            counts[key].append(int(count))
+    return counts
+
+
 def load(path):
     samples = defaultdict(list)
     with open(path, encoding="utf-8") as lines:
@@ -40,8 +53,9 @@ def load(path):
 
 
 class Report:
-    def __init__(self, samples, small_files, large_mib, ftps=True):
+    def __init__(self, samples, small_files, large_mib, ftps=True, wan=None):
         self.samples = samples
+        self.wan = wan  # (commands, MiB, delay in ms) of the runs through the relay
         self.ftps = ftps
         self.small_files = small_files
         self.large_bytes = large_mib * 1024 * 1024
@@ -116,6 +130,59 @@ class Report:
             self.build_sftp()
         if self.has("digests.on.down.skyhaul", "digests.hash.server.curl"):
             self.build_digests()
+        if self.wan and self.has("wan.sftp.down.skyhaul", "wan.small.up.lftp"):
+            self.build_wan()
+
+    def waits(self, direction, files):
+        return f"5 s + {WAIT_PER_FILE[direction]:g} s x {files}"
+
+    def build_wan(self):
+        """Through the relay: the large file over SFTP and FTP, the small files over FTP, and
+        the commands the FTP control connection carried."""
+        commands, mib, delay = self.wan
+        mb = mib * 1024 * 1024 / 1e6
+        link = f"{2 * delay:g} ms round trip"
+        targets = {("sftp", "down"): 2.0, ("sftp", "up"): 1.5, ("ftp", "down"): 1.0, ("ftp", "up"): 1.0}
+        for protocol, reference in (("sftp", "sftp"), ("ftp", "curl")):
+            for direction, word in (("down", "download"), ("up", "upload")):
+                key = f"wan.{protocol}.{direction}"
+                ours = self.median(f"{key}.skyhaul", lambda r: mb / self.transfer_seconds(r, direction, 1))
+                transfer = self.median(f"{key}.skyhaul", lambda r: self.transfer_seconds(r, direction, 1))
+                theirs = self.median(f"{key}.{reference}", lambda r: mb / r["wall"])
+                their_wall = self.median(f"{key}.{reference}", lambda r: r["wall"])
+                cell = f"{theirs:.1f} ({their_wall:.2f} s)"
+                if protocol == "ftp":
+                    lftp = self.median(f"{key}.lftp", lambda r: mb / r["wall"])
+                    cell += f"; lftp {lftp:.1f}"
+                ratio = ours / theirs
+                target = targets[(protocol, direction)]
+                name = "OpenSSH sftp -b" if protocol == "sftp" else "curl"
+                self.add(f"{mib} MiB {word} over {protocol.upper()}, {link}, MB/s (transfer s, less "
+                         f"{self.waits(direction, 1)}) vs {name}",
+                         {"vsftpd": (f"{ours:.1f} ({transfer:.2f} s)", cell, ratio)},
+                         f">= {target:.1f}", "yes" if ratio >= target else "no")
+        n = self.small_files
+        for direction, word, tool in (("down", "download", "mget"), ("up", "upload", "mput")):
+            key = f"wan.small.{direction}"
+            ours = self.median(f"{key}.skyhaul", lambda r: self.transfer_seconds(r, direction, n) / n * 1e3)
+            theirs = self.median(f"{key}.lftp", lambda r: r["wall"] / n * 1e3)
+            ratio = ours / theirs
+            self.add(f"{n} x 10 KiB {word}, {link}, ms per file less {self.waits(direction, n)} "
+                     f"vs lftp {tool}", {"vsftpd": (f"{ours:.1f}", f"{theirs:.1f}", ratio)},
+                     "<= 1.0", "yes" if ratio <= 1.0 else "no")
+        for direction, word, tool in (("down", "download", "mget"), ("up", "upload", "mput")):
+            key = f"wan.small.{direction}"
+            ours = statistics.median(commands[f"{key}.skyhaul"]) / n
+            theirs = statistics.median(commands[f"{key}.lftp"]) / n
+            ratio = ours / theirs
+            self.add(f"{n} x 10 KiB {word}, control commands per file (the session's own shared "
+                     f"out) vs lftp {tool}", {"vsftpd": (f"{ours:.2f}", f"{theirs:.2f}", ratio)},
+                     "<= 1.0", "yes" if ratio <= 1.0 else "no")
+        for direction, word in (("down", "download"), ("up", "upload")):
+            key = f"wan.ftp.{direction}"
+            ours, curl, lftp = (statistics.median(commands[f"{key}.{tool}"]) for tool in ("skyhaul", "curl", "lftp"))
+            self.add(f"{mib} MiB {word} over FTP, control commands of the session vs curl",
+                     {"vsftpd": (f"{ours:g}", f"{curl:g}; lftp {lftp:g}", ours / curl)}, "", "")
 
     @staticmethod
     def target(direction):
@@ -283,8 +350,13 @@ def main():
     arguments = sys.argv[1:]
     ftps = "--no-ftps" not in arguments
     arguments = [a for a in arguments if a != "--no-ftps"]
+    wan = None
+    if "--wan" in arguments:
+        at = arguments.index("--wan")
+        wan = (load_commands(arguments[at + 1]), int(arguments[at + 2]), float(arguments[at + 3]))
+        del arguments[at:at + 4]
     path, runs, small_files, large_mib = arguments[0], int(arguments[1]), int(arguments[2]), int(arguments[3])
-    report = Report(load(path), small_files, large_mib, ftps)
+    report = Report(load(path), small_files, large_mib, ftps, wan)
     report.build()
     print(report.markdown())
     print()

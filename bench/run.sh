@@ -3,7 +3,10 @@
 # ways, peak memory, CPU per GiB, the window under Xvfb against the console view, the large file
 # with the local folder on a tmpfs, the large file over FTPS (explicit TLS) against vsftpd, over
 # SFTP against OpenSSH's sftp, with and without the server's digests (the test server's HASH), and
-# a 1 GiB download cut twice and resumed. A durable download (synced before it takes its name)
+# a 1 GiB download cut twice and resumed. The wan part runs SFTP and FTP through bench/relay.py,
+# which holds every byte WAN_DELAY_MS each way (a 50 ms round trip by default): a WAN_MIB file
+# both ways against sftp -b, curl and lftp, and the small files against lftp, with the commands
+# each sent on the FTP control connection counted by the relay. A durable download (synced before it takes its name)
 # is compared with curl followed by an fdatasync of its file and with dd's write+fdatasync rate.
 # Two servers: vsftpd (configured here, in a temporary folder, on a free port) and the test
 # server (pyftpdlib); for FTPS a second vsftpd with TLS, a local user of its own and a
@@ -17,7 +20,7 @@
 #   SKYHAUL_BINARY=build-x/skyhaul bench/run.sh   # an already built program
 #   PARTS="large window" RESULTS=/tmp/r.md bench/run.sh   # some measures only (a partial table)
 #
-# PARTS names any of: large small memory window tmpfs tls listing sftp digests resume (all by
+# PARTS names any of: large small memory window tmpfs tls listing sftp digests resume wan (all by
 # default).
 # Needs root for apt-get, for vsftpd (which switches to the ftp user for anonymous logins), for
 # mounting the tmpfs and for the FTPS user (made for the run, removed at its end).
@@ -30,12 +33,15 @@ repo="$(pwd)"
 RUNS="${RUNS:-5}"
 SMALL_FILES="${SMALL_FILES:-200}"
 LARGE_MIB="${LARGE_MIB:-256}"
+WAN_MIB="${WAN_MIB:-128}"
+WAN_DELAY_MS="${WAN_DELAY_MS:-25}"
 RESULTS="${RESULTS:-$repo/bench/RESULTS.md}"
-PARTS="${PARTS:-large small memory window tmpfs tls listing sftp digests resume}"
+PARTS="${PARTS:-large small memory window tmpfs tls listing sftp digests resume wan}"
 
-install_packages vsftpd lftp curl xvfb python3 python3-pyftpdlib procps openssl passwd \
+install_packages lftp curl xvfb python3 python3-pyftpdlib procps openssl passwd \
   openssh-server openssh-client coreutils
 find_skyhaul
+find_vsftpd
 
 work="$(mktemp -d /tmp/skyhaul-bench-XXXXXX)"
 pids=()
@@ -66,6 +72,7 @@ has_part() { [[ " $PARTS " == *" $1 "* ]]; }
 echo "== Preparing data in $work" >&2
 mkdir -p "$work/data/small" "$work/program" "$work/run" "$work/down/small" "$work/down/many"
 head -c "$((LARGE_MIB * 1024 * 1024))" /dev/urandom >"$work/data/large.bin"
+head -c "$((WAN_MIB * 1024 * 1024))" /dev/urandom >"$work/data/wan.bin"
 head -c $((1024 * 1024)) /dev/urandom >"$work/data/one.bin"
 for i in $(seq -w 1 "$SMALL_FILES"); do
   head -c 10240 /dev/urandom >"$work/data/small/f$i.dat"
@@ -90,7 +97,7 @@ fi
 fill_server_root() {
   local root="$1" owner="$2"
   mkdir -p "$root/pub/small" "$root/pub/up/small"
-  cp "$work/data/large.bin" "$work/data/one.bin" "$root/pub/"
+  cp "$work/data/large.bin" "$work/data/one.bin" "$work/data/wan.bin" "$root/pub/"
   cp "$work/data/small/"*.dat "$root/pub/small/"
   if has_part listing; then
     # 230,000 entries of about 123 bytes in a LIST line: under the listing's bounds.
@@ -132,7 +139,7 @@ max_clients=0
 max_per_ip=0
 secure_chroot_dir=/var/run/vsftpd/empty
 CONF
-/usr/sbin/vsftpd "$work/vsftpd.conf" &
+"$VSFTPD" "$work/vsftpd.conf" &
 pids+=($!)
 
 # ---- pyftpdlib (the test server) --------------------------------------------------------------
@@ -184,7 +191,7 @@ chroot_local_user=YES
 pam_service_name=vsftpd
 CONF
   vsftpd_tls_settings "$work/tls" >>"$work/vsftpd-tls.conf"
-  /usr/sbin/vsftpd "$work/vsftpd-tls.conf" &
+  "$VSFTPD" "$work/vsftpd-tls.conf" &
   pids+=($!)
   curl_tls=(curl -sS --fail --ssl-reqd --cacert "$work/tls/ca.pem")
   for _ in $(seq 50); do
@@ -283,8 +290,39 @@ digests_round() {
 }
 
 if has_part tls; then start_tls_server; fi
-if has_part sftp; then start_sshd; fi
+if has_part sftp || has_part wan; then start_sshd; fi
 if has_part digests; then start_digest_server; fi
+
+# ---- a long link: relays in front of sshd and vsftpd ------------------------------------------
+# start_relay NAME ARGUMENTS...: sets relay_port to the relay's port.
+start_relay() {
+  local name="$1"
+  shift
+  /usr/bin/python3 "$repo/bench/relay.py" --delay-ms "$WAN_DELAY_MS" "$@" >"$work/$name.out" 2>&1 &
+  pids+=($!)
+  relay_port=""
+  for _ in $(seq 100); do
+    relay_port="$(awk '/READY/{print $2}' "$work/$name.out" 2>/dev/null)"
+    [ -n "$relay_port" ] && break
+    sleep 0.05
+  done
+  [ -n "$relay_port" ] || { echo "the relay $name did not start" >&2; exit 1; }
+}
+
+start_wan() {
+  start_relay sftp-relay --target "127.0.0.1:$sftp_port"
+  wan_sftp_port="$relay_port"
+  echo "[127.0.0.1]:$wan_sftp_port $(cut -d' ' -f1-2 "$sftp_dir/keys/host.pub")" >>"$sftp_dir/keys/known_hosts"
+  wan_commands="$work/wan-commands.log"
+  start_relay ftp-relay --target "127.0.0.1:$vsftpd_port" --ftp --log "$wan_commands"
+  wan_ftp_port="$relay_port"
+  mkdir -p "$sftp_dir/wsrv" "$sftp_dir/wloc" "$sftp_dir/wdown" "$work/wan/down" "$work/wan/up"
+  cp "$work/data/wan.bin" "$sftp_dir/wan.bin"
+  cp "$work/data/wan.bin" "$work/wan/up/"
+  wan_sftp_client=(sftp -q -b "$sftp_dir/batch" -P "$wan_sftp_port" -i "$sftp_dir/keys/client"
+    -o UserKnownHostsFile="$sftp_dir/keys/known_hosts" -o BatchMode=yes root@127.0.0.1)
+}
+if has_part wan; then start_wan; fi
 
 # ---- the program and its settings -------------------------------------------------------------
 cp "$SKYHAUL_BINARY" "$work/program/skyhaul"
@@ -312,6 +350,19 @@ fi
       IFS=: read -r name ftpdir localdir <<<"$part"
       printf '\n[sftp_%s]\nFTPURL=sftp://127.0.0.1:%s\nftpdir=%s\nlocaldir=%s\nuporabnik=root\nkljuc=%s\nznanigostitelji=%s\n' \
         "$name" "$sftp_port" "$ftpdir" "$localdir" "$sftp_dir/keys/client" "$sftp_dir/keys/known_hosts"
+    done
+  fi
+  if has_part wan; then
+    for part in "sftpdown:$sftp_dir/wsrv/:$sftp_dir/wloc/" "sftpup:$sftp_dir/wsrv/:$sftp_dir/wloc/"; do
+      IFS=: read -r name ftpdir localdir <<<"$part"
+      printf '\n[wan_%s]\nFTPURL=sftp://127.0.0.1:%s\nftpdir=%s\nlocaldir=%s\nuporabnik=root\nkljuc=%s\nznanigostitelji=%s\n' \
+        "$name" "$wan_sftp_port" "$ftpdir" "$localdir" "$sftp_dir/keys/client" "$sftp_dir/keys/known_hosts"
+    done
+    for part in "ftpdown:/pub/:$work/wan/down/" "ftpup:/pub/up/:$work/wan/up/" \
+      "smalldown:/pub/small/:$work/down/small/" "smallup:/pub/up/small/:$work/data/small/"; do
+      IFS=: read -r name ftpdir localdir <<<"$part"
+      printf '\n[wan_%s]\nFTPURL=127.0.0.1:%s\nftpdir=%s\nlocaldir=%s\nuporabnik=anonymous\ngeslo=bench@\n' \
+        "$name" "$wan_ftp_port" "$ftpdir" "$localdir"
     done
   fi
   if has_part digests; then
@@ -567,6 +618,76 @@ listing_round() {  # a listing of 230,000 entries to the first transfer
     "$work/program/skyhaul" "vsftpd_many,*.csv,DOWN"
 }
 
+# ---- wan: the same through the relays --------------------------------------------------------
+commands="$work/commands.tsv"
+: >"$commands"
+
+# wan_measure KEY COMMAND...: measure, and the commands the FTP control connection carried.
+wan_measure() {
+  : >"$wan_commands"
+  measure "$@"
+  sleep 0.2  # the relay notes a command once it passed
+  printf '%s\t%s\n' "$1" "$(wc -l <"$wan_commands")" >>"$commands"
+}
+
+wan_lftp() {  # wan_lftp COMMANDS: one lftp session through the relay, as lftp's script
+  echo "set cmd:interactive no; set ftp:ssl-allow no; set ftp:passive-mode yes;" \
+    "set xfer:clobber yes; set net:max-retries 1; open -u anonymous,bench@ -p $wan_ftp_port 127.0.0.1; $1"
+}
+
+wan_round() {
+  local dir="$sftp_dir" up="$work/vsftpd/pub/up"
+  rm -f "$dir/wsrv/"* "$dir/wloc/"*
+  cp "$dir/wan.bin" "$dir/wloc/wan.bin"
+  measure "wan.sftp.up.skyhaul" "${console[@]}" "wan_sftpup,wan.bin,UP"
+  check_same "$dir/wsrv/wan.bin" "$dir/wan.bin"
+  rm -f "$dir/wsrv/"*
+  echo "put $dir/wan.bin $dir/wsrv/wan.bin" >"$dir/batch"
+  measure "wan.sftp.up.sftp" "${wan_sftp_client[@]}"
+  check_same "$dir/wsrv/wan.bin" "$dir/wan.bin"
+  rm -f "$dir/wloc/"*
+  measure "wan.sftp.down.skyhaul" "${console[@]}" "wan_sftpdown,wan.bin,DOWN"
+  check_same "$dir/wloc/wan.bin" "$dir/wan.bin"
+  rm -f "$dir/wdown/"*
+  echo "get $dir/wsrv/wan.bin $dir/wdown/wan.bin" >"$dir/batch"
+  measure "wan.sftp.down.sftp" "${wan_sftp_client[@]}"
+  check_same "$dir/wdown/wan.bin" "$dir/wan.bin"
+
+  local file="$work/wan/down/wan.bin" url="ftp://127.0.0.1:$wan_ftp_port"
+  rm -f "$file"
+  wan_measure "wan.ftp.down.skyhaul" "${console[@]}" "wan_ftpdown,wan.bin,DOWN"
+  check_same "$file" "$work/data/wan.bin"
+  rm -f "$file"
+  wan_measure "wan.ftp.down.curl" curl -sS --fail -o "$file" "$url/pub/wan.bin"
+  check_same "$file" "$work/data/wan.bin"
+  rm -f "$file"
+  wan_measure "wan.ftp.down.lftp" lftp -c "$(wan_lftp "cd /pub; lcd $work/wan/down; get wan.bin")"
+  check_same "$file" "$work/data/wan.bin"
+  rm -f "$file" "$up/wan.bin"
+  wan_measure "wan.ftp.up.skyhaul" "${console[@]}" "wan_ftpup,wan.bin,UP"
+  check_same "$up/wan.bin" "$work/data/wan.bin"
+  rm -f "$up/wan.bin"
+  wan_measure "wan.ftp.up.curl" curl -sS --fail -T "$work/data/wan.bin" "$url/pub/up/wan.bin"
+  check_same "$up/wan.bin" "$work/data/wan.bin"
+  rm -f "$up/wan.bin"
+  wan_measure "wan.ftp.up.lftp" lftp -c "$(wan_lftp "cd /pub/up; lcd $work/wan/up; put wan.bin")"
+  check_same "$up/wan.bin" "$work/data/wan.bin"
+  rm -f "$up/wan.bin"
+
+  clear_downloads
+  wan_measure "wan.small.down.skyhaul" "${console[@]}" "wan_smalldown,*.dat,DOWN"
+  same_tree "$work/down/small" "$work/data/small"
+  clear_downloads
+  wan_measure "wan.small.down.lftp" lftp -c "$(wan_lftp "cd /pub/small; lcd $work/down/small; mget *.dat")"
+  same_tree "$work/down/small" "$work/data/small"
+  clear_uploads vsftpd
+  wan_measure "wan.small.up.skyhaul" "${console[@]}" "wan_smallup,*.dat,UP"
+  same_tree "$up/small" "$work/data/small"
+  clear_uploads vsftpd
+  wan_measure "wan.small.up.lftp" lftp -c "$(wan_lftp "cd /pub/up/small; lcd $work/data/small; mput *.dat")"
+  same_tree "$up/small" "$work/data/small"
+}
+
 load_before="$(uptime)"
 if has_part large; then both_servers large_round "large files"; fi
 if has_part small; then both_servers small_round "small files"; fi
@@ -609,6 +730,12 @@ if has_part digests; then
     digests_round
   done
 fi
+if has_part wan; then
+  for run in $(seq "$RUNS"); do
+    echo "== Run $run of $RUNS: through a relay of ${WAN_DELAY_MS} ms each way" >&2
+    wan_round
+  done
+fi
 resume_line=""
 if has_part resume; then
   echo "== Once: 1 GiB download cut twice and resumed" >&2
@@ -617,12 +744,13 @@ fi
 load_after="$(uptime)"
 
 # ---- the report -------------------------------------------------------------------------------
-versions="vsftpd $(dpkg-query -W -f='${Version}' vsftpd), curl $(curl --version | head -1 | cut -d' ' -f2), lftp $(lftp --version | head -1 | sed 's/.*Version \([^ ]*\).*/\1/'), pyftpdlib $(dpkg-query -W -f='${Version}' python3-pyftpdlib)"
+versions="vsftpd $(vsftpd_version), curl $(curl --version | head -1 | cut -d' ' -f2), lftp $(lftp --version | head -1 | sed 's/.*Version \([^ ]*\).*/\1/'), pyftpdlib $(dpkg-query -W -f='${Version}' python3-pyftpdlib)"
 report_options=()
 if has_part tls; then
   versions+=", $(openssl version | cut -d' ' -f1-2) ($tls_protocol)"
   [ "$skyhaul_ftps" = yes ] || report_options+=(--no-ftps)
 fi
+if has_part wan; then report_options+=(--wan "$commands" "$WAN_MIB" "$WAN_DELAY_MS"); fi
 table="$(/usr/bin/python3 "$repo/bench/report.py" "${report_options[@]}" "$samples" "$RUNS" "$SMALL_FILES" "$LARGE_MIB")"
 echo "$table"
 {
@@ -673,6 +801,9 @@ echo "$table"
   echo "sftp -q -b batch -P PORT -i KEY root@127.0.0.1            # batch: get (or put) of the same file"
   echo "skyhaul 'digests_ondown,large.bin,DOWN'   # the test server offering HASH; _offdown has kontrolnevsote=0"
   echo "curl -sS -Q 'OPTS HASH SHA-256' -Q 'HASH pub/large.bin' URL/   # the server's hashing, less the same without -Q"
+  echo "bench/relay.py --target 127.0.0.1:PORT --delay-ms $WAN_DELAY_MS [--ftp --log FILE]   # wan: the long link"
+  echo "skyhaul 'wan_sftpdown,wan.bin,DOWN'     # wan: FTPURL=sftp://127.0.0.1:RELAY; wan_ftpdown, wan_smalldown likewise"
+  echo "curl -sS --fail -o wan.bin ftp://127.0.0.1:RELAY/pub/wan.bin   # and lftp's get, put, mget, mput"
   echo '```'
   echo
   echo "The tmpfs rows are the 256 MiB rows again with the client's local folder (Skyhaul's"

@@ -55,6 +55,16 @@ class SftpJob : public ::testing::Test {
     if (::geteuid() == 0) fs::permissions(remote_ / name, fs::perms(0666));
   }
 
+  // How often `needle` stands in what the server logged so far.
+  static std::size_t loggedTimes(const std::string& needle) {
+    const std::string log = server_->log();
+    std::size_t times = 0;
+    for (auto at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) {
+      ++times;
+    }
+    return times;
+  }
+
   // How many logins sshd has been asked for so far.
   static std::size_t logins() {
     const std::string log = server_->log();
@@ -90,6 +100,35 @@ TEST_F(SftpJob, FilesGoBothWaysAndTheirSourcesAfterThem) {
   EXPECT_NE(log.find(local_.prefix() + "a,b.csv----->" + remote_.string() + "/a,b.csv"),
             std::string::npos)
       << log;
+}
+
+// On a distant server every request is a round trip: each file of a job costs one STAT (its
+// size and time, or the size it was stored with), and the root is asked for once at most.
+TEST_F(SftpJob, EachFileIsAskedAboutOnce) {
+  writeSettings(keyLogin(), server_->knownHosts());
+  const std::vector<std::string> names = {"f1.bin", "f2.bin", "f3.bin"};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    writeFile(local_.path() / names[i], patternBytes(40000 + i, static_cast<int>(i)));
+  }
+  for (const std::string direction : {"UP", "DOWN"}) {
+    if (direction == "DOWN") {
+      for (const auto& name : names) fs::remove(local_.path() / name);
+    }
+    std::vector<std::string> needles = {"stat name \"/\""};
+    for (const auto& name : names) needles.push_back("stat name \"" + (remote_ / name).string());
+    std::vector<std::size_t> before;
+    for (const auto& needle : needles) before.push_back(loggedTimes(needle));
+    const RunOutcome outcome = run("*.bin," + direction);
+    ASSERT_EQ(outcome.exitStatus, kCompleted) << outcome.errors;
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+      const std::size_t times = loggedTimes(needles[i]) - before[i];
+      if (i == 0) {
+        EXPECT_LE(times, 1U) << direction << ": " << needles[i];
+      } else {
+        EXPECT_EQ(times, 1U) << direction << ": " << needles[i];
+      }
+    }
+  }
 }
 
 // Nothing is sent to a server whose host key is unknown or changed, nor after a refused

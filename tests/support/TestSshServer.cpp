@@ -213,7 +213,7 @@ std::string TestSshServer::sessionCommand() const {
     return "exec /usr/bin/python3 " + script.string() + " " + root().string() + " " +
            (keys_.path() / "lies").string() + " 2>>" + (keys_.path() / "sftp.log").string();
   }
-  const std::string server = std::string(kSftpServer) + " -e -l INFO -d " + root().string() +
+  const std::string server = std::string(kSftpServer) + " -e -l VERBOSE -d " + root().string() +
                              " 2>>" + (keys_.path() / "sftp.log").string();
   if (cutFirstSession_ == 0) return "exec " + server;
   return "if mkdir " + (root() / ".cut").string() + " 2>/dev/null; then " + server +

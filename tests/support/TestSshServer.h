@@ -54,7 +54,7 @@ class TestSshServer {
   static constexpr const char* kKeyPassphrase = "geslo za ključ";
 
   // What sshd wrote to its log (LogLevel DEBUG1: each authentication request is a line), then
-  // what sftp-server logged (LogLevel INFO: each request that changes something is a line).
+  // what sftp-server logged (LogLevel VERBOSE: each request but a read or a write is a line).
   std::string log() const;
   // The lies the fake SFTP server tells from the next session on, one "name value" a line (see
   // support/sftp_server.py).

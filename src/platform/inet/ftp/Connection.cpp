@@ -34,6 +34,21 @@ Status Connection::checkReady() const {
   return {};
 }
 
+const Reply* Connection::latestMlst(const std::string& path) const {
+  const bool latest = mlst_ && mlst_->sentBefore == control_.commandsSent() && mlst_->path == path;
+  return latest ? &mlst_->reply : nullptr;
+}
+
+Status Connection::mlst(const std::string& path, Reply& reply) {
+  if (const Reply* kept = latestMlst(path)) {
+    reply = *kept;
+    return {};
+  }
+  if (const Status sent = control_.command("MLST " + path, reply); !sent) return sent;
+  mlst_ = KeptMlst{path, reply, control_.commandsSent()};
+  return {};
+}
+
 Status Connection::simpleCommand(const std::string& line, int expected, Reply* reply) {
   Reply answer;
   if (const Status sent = control_.command(line, answer); !sent) return sent;

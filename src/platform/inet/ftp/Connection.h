@@ -47,6 +47,15 @@ class Connection {
   }
   void setHashSelected(platform::DigestAlgorithm algorithm) { hashSelected_ = algorithm; }
 
+  // Whether the server's current folder is the root because a CWD / of this session said so,
+  // and no other change of folder was asked for since.
+  bool inRoot() const { return inRoot_; }
+  void setInRoot(bool inRoot) { inRoot_ = inRoot; }
+  // MLST `path`, or its reply again when that was the very last reply of the session: a second
+  // question about the same entry with nothing in between (its size, then its time) costs no
+  // round trip, and both facts come from one moment.
+  Status mlst(const std::string& path, Reply& reply);
+
   // FtpTransferInProgress while a remote file is open, InternetConnectionAborted once dead.
   Status checkReady() const;
   // Reads the greeting, logs in (USER, PASS) and learns the features (FEAT, OPTS UTF8 ON).
@@ -65,6 +74,7 @@ class Connection {
 
  private:
   Status secureControl();
+  const Reply* latestMlst(const std::string& path) const;
   Status protectData();
 
   Control control_;
@@ -77,6 +87,13 @@ class Connection {
   bool finalReplyPending_ = false;
   Features features_;
   std::optional<platform::DigestAlgorithm> hashSelected_;
+  bool inRoot_ = false;
+  struct KeptMlst {
+    std::string path;
+    Reply reply;
+    std::uint64_t sentBefore = 0;  // commands sent when the reply came
+  };
+  std::optional<KeptMlst> mlst_;
 };
 
 }  // namespace skyhaul::inet::detail

@@ -56,6 +56,7 @@ Status Control::send(const std::string& command) {
   if (command.find_first_of("\r\n") != std::string::npos) return ErrorCode::InvalidParameter;
   if (!isAlive()) return ErrorCode::InternetConnectionAborted;
   const std::string line = withIacDoubled(command) + "\r\n";
+  ++commandsSent_;
   const Status sent = channel_.sendAll(line.data(), line.size(), timeouts_.reply);
   return sent ? sent : dropWith(sent);
 }

@@ -26,6 +26,8 @@ class Control {
   const SocketAddress& local() const { return local_; }
   // The last reply read: its code (0 before the first) and all its lines ("" before).
   const Reply& lastReply() const { return lastReply_; }
+  // How many command lines went out: a fact learnt from a reply holds only while this stays.
+  std::uint64_t commandsSent() const { return commandsSent_; }
 
   // Sends one command line (CR LF is added). A line holding CR or LF is refused
   // (InvalidParameter) and never sent.
@@ -54,6 +56,7 @@ class Control {
   std::string pending_;  // received bytes not yet taken as lines
   ReplyAssembler assembler_;
   Reply lastReply_;
+  std::uint64_t commandsSent_ = 0;
 };
 
 }  // namespace skyhaul::inet::detail

@@ -103,8 +103,15 @@ Status FtpConnection::simpleCommand(const std::string& line, int expected) {
   return answered(std::move(status));
 }
 
+// The per-file steps go back to the root before every file: once this session's CWD / was
+// taken, and nothing changed the folder since, the root is where the server already is.
 Status FtpConnection::setCurrentDirectory(const std::string& directory) {
-  return simpleCommand("CWD " + directory, 2);
+  const bool root = directory == "/";
+  if (root && connection_->inRoot() && connection_->checkReady()) return {};
+  connection_->setInRoot(false);
+  Status entered = simpleCommand("CWD " + directory, 2);
+  connection_->setInRoot(root && entered.ok());
+  return entered;
 }
 
 Status FtpConnection::deleteFile(const std::string& remote) {

@@ -75,6 +75,7 @@ Status confirmFolder(Connection& connection, const std::string& directory) {
   }
   const auto current = parsePwdReply(reply.text);
   if (!current) return {};  // where to come back to is unknown: the listing stands
+  connection.setInRoot(false);
   if (const Status entered = connection.simpleCommand("CWD " + directory, 2); !entered) {
     return entered.code() == ErrorCode::InternetExtendedError ? ErrorCode::FtpFolderMissing
                                                               : entered;

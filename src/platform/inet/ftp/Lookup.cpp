@@ -14,7 +14,7 @@ constexpr int kFileStatus = 213;
 Status askMlst(Connection& connection, const std::string& path, const std::string& name,
                FindData& entry, bool& answered) {
   Reply reply;
-  if (const Status sent = connection.control().command("MLST " + path, reply); !sent) return sent;
+  if (const Status sent = connection.mlst(path, reply); !sent) return sent;
   if (!reply.isCompletion()) return {};
   auto found = parseMlstReply(reply.text);
   if (!found) return {};
@@ -55,8 +55,14 @@ Status lookUpListedName(Connection& connection, const std::string& path, const s
   answered = false;
   if (name.empty() || name == "." || name == "..") return {};
   if (connection.features().mlst) return askMlst(connection, path, name, entry, answered);
-  if (connection.features().size) return askSize(connection, path, name, entry, answered);
-  return {};
+  if (!connection.features().size) return {};
+  // In a server's default ASCII type SIZE is refused and the whole folder would be listed
+  // instead; the files move in binary type anyway, so it is sent now rather than later.
+  if (connection.typeSent() == 0) {
+    const Status typed = connection.setType(TransferType::Binary);
+    if (!typed && typed.code() != ErrorCode::InternetExtendedError) return typed;
+  }
+  return askSize(connection, path, name, entry, answered);
 }
 
 Status reportStoredSize(Connection& connection, const std::string& path,

@@ -66,8 +66,9 @@ Status askModificationTime(Connection& connection, const std::string& path, std:
   const Features& features = connection.features();
   if (!features.mlst && !features.mdtm) return {};
   Reply reply;
-  const std::string command = (features.mlst ? "MLST " : "MDTM ") + path;
-  if (const Status sent = connection.control().command(command, reply); !sent) return sent;
+  const Status sent = features.mlst ? connection.mlst(path, reply)
+                                    : connection.control().command("MDTM " + path, reply);
+  if (!sent) return sent;
   if (!reply.isCompletion()) return {};
   const auto found = features.mlst               ? parseModifyFact(reply.text)
                      : reply.code == kFileStatus ? parseMdtmReply(reply.text)

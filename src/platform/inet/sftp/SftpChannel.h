@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,6 +38,8 @@ class SftpChannel {
 
   // The id for the next request.
   std::uint32_t nextId() { return nextId_++; }
+  // The id the next request will get: unchanged while no request goes out.
+  std::uint32_t peekId() const { return nextId_; }
   // Queues a request whose id is `id`; it goes out at the latest when a reply is awaited.
   Status send(std::uint32_t id, const std::string& packet);
   // Sends what is queued.
@@ -75,6 +78,10 @@ class SftpChannel {
   std::vector<Request> inFlight_;
   std::vector<SftpReply> early_;  // replies that came before they were awaited
   std::vector<std::pair<std::string, std::string>> extensions_;
+  // What the channel gave that no packet took yet: bytes inbox_[inboxAt_, inboxEnd_).
+  std::unique_ptr<char[]> inbox_;
+  std::size_t inboxAt_ = 0;
+  std::size_t inboxEnd_ = 0;
   Status lost_;  // once the stream is out of step or gone, every call fails the same way
 };
 

@@ -3,7 +3,9 @@
 // opened on it, so that a file never outlives what it talks to.
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/inet/RemoteSession.h"
@@ -24,6 +26,16 @@ struct SftpLink {
   std::unique_ptr<SftpChannel> sftp;  // closed before the SSH session it runs on
   bool posixRename = false;
 
+  // The answer to the last STAT, for as long as no other request went out after it: a file's
+  // size and then its time, or a written file's size checked twice, are one round trip.
+  const SftpReply* freshStat(const std::string& path) const {
+    const bool fresh = lastStat_ && lastStat_->nextId == sftp->peekId() && lastStat_->path == path;
+    return fresh ? &lastStat_->reply : nullptr;
+  }
+  void keepStat(const std::string& path, const SftpReply& reply) {
+    lastStat_ = KeptStat{path, reply, sftp->peekId()};
+  }
+
   // Starts one libssh call (connecting, logging in), bounded by the reply timeout while the
   // result lives; notes the bound, so that a failure after it reads as the timeout it was.
   BoundedCall begin();
@@ -33,6 +45,12 @@ struct SftpLink {
 
  private:
   Deadline call_{std::chrono::milliseconds(0)};  // the bound of the call begun last
+  struct KeptStat {
+    std::string path;
+    SftpReply reply;
+    std::uint32_t nextId = 0;  // the channel's next id right after the answer
+  };
+  std::optional<KeptStat> lastStat_;
 };
 
 }  // namespace skyhaul::inet::detail

@@ -114,6 +114,8 @@ std::string SftpSession::resolve(const std::string& path) const {
 
 Status SftpSession::setCurrentFolder(const std::string& folder) {
   const std::string path = resolve(folder);
+  // The per-file steps go back to the root before every file; the root does not go away.
+  if (path == "/" && current_ == "/") return {};
   SftpStat info;
   if (Status found = statResolved(path, info); !found) return found;
   if (!info.isDirectory) return Status(ErrorCode::SftpNoSuchPath, path);
@@ -199,10 +201,16 @@ Status SftpSession::stat(const std::string& path, SftpStat& info) {
 Status SftpSession::statResolved(const std::string& path, SftpStat& info,
                                  std::chrono::milliseconds limit) {
   SftpChannel& channel = *link_->sftp;
-  const std::uint32_t id = channel.nextId();
   SftpReply reply;
-  Status status = channel.send(id, pathPacket(sftp::Type::Stat, id, path));
-  if (status) status = channel.receive(id, reply, limit);
+  Status status;
+  if (const SftpReply* fresh = link_->freshStat(path)) {
+    reply = *fresh;
+  } else {
+    const std::uint32_t id = channel.nextId();
+    status = channel.send(id, pathPacket(sftp::Type::Stat, id, path));
+    if (status) status = channel.receive(id, reply, limit);
+    if (status) link_->keepStat(path, reply);
+  }
   if (status) status = expect(reply, sftp::Type::Attrs);
   if (!status) return status;
   const auto attributes = sftp::decodeAttributes(reply.body());
