@@ -26,14 +26,16 @@ struct SftpLink {
   std::unique_ptr<SftpChannel> sftp;  // closed before the SSH session it runs on
   bool posixRename = false;
 
-  // The answer to the last STAT, for as long as no other request went out after it: a file's
-  // size and then its time, or a written file's size checked twice, are one round trip.
+  // The answer to the last STAT, for as long as no other request went out after it and only
+  // briefly: a file's size and then its time, or a written file's size checked twice, are one
+  // round trip, while a look taken later (before a delete) asks the server again.
   const SftpReply* freshStat(const std::string& path) const {
-    const bool fresh = lastStat_ && lastStat_->nextId == sftp->peekId() && lastStat_->path == path;
+    const bool fresh = lastStat_ && lastStat_->nextId == sftp->peekId() &&
+                       !lastStat_->freshFor.passed() && lastStat_->path == path;
     return fresh ? &lastStat_->reply : nullptr;
   }
   void keepStat(const std::string& path, const SftpReply& reply) {
-    lastStat_ = KeptStat{path, reply, sftp->peekId()};
+    lastStat_ = KeptStat{path, reply, sftp->peekId(), Deadline(kStatFreshFor)};
   }
 
   // Starts one libssh call (connecting, logging in), bounded by the reply timeout while the
@@ -49,7 +51,9 @@ struct SftpLink {
     std::string path;
     SftpReply reply;
     std::uint32_t nextId = 0;  // the channel's next id right after the answer
+    Deadline freshFor;
   };
+  static constexpr std::chrono::milliseconds kStatFreshFor{500};
   std::optional<KeptStat> lastStat_;
 };
 
