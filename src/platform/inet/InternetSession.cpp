@@ -56,8 +56,8 @@ Status InternetSession::openFtp(const ServerAddress& address, const std::string&
   }
   auto connection = std::make_shared<Connection>(Control(std::move(socket), timeouts_), passive,
                                                  security, std::move(tls), address.host);
-  if (Status loggedIn = connection->logIn(user, password); !loggedIn) {
-    return std::move(loggedIn).withServerText(connection->control().lastReply().text);
+  if (Status loggedIn = connection->answered(connection->logIn(user, password)); !loggedIn) {
+    return loggedIn;
   }
   session = std::make_unique<FtpConnection>(std::move(connection));
   return {};

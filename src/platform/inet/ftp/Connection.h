@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/inet/Status.h"
 #include "platform/inet/Types.h"
@@ -26,6 +27,12 @@ class Connection {
 
   Control& control() { return control_; }
   const Control& control() const { return control_; }
+  // A failure with the server's last reply, which explains it; a success as it is, with no copy
+  // (a transfer reads and writes 255 bytes at a time).
+  Status answered(Status status) const {
+    if (status) return status;
+    return std::move(status).withServerText(control_.lastReply().text);
+  }
   bool passive() const { return passive_; }
   const Features& features() const { return features_; }
   // 'A' or 'I' once TYPE was sent, else 0.

@@ -22,8 +22,7 @@ FtpConnection::~FtpConnection() {
 }
 
 Status FtpConnection::answered(Status status) const {
-  if (status) return status;
-  return std::move(status).withServerText(connection_->control().lastReply().text);
+  return connection_->answered(std::move(status));
 }
 
 Status FtpConnection::openStream(const std::string& remote, FileAccess access, TransferType type,

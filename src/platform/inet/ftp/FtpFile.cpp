@@ -13,11 +13,7 @@ FtpFile::~FtpFile() {
   if (file_) static_cast<void>(file_->close());
 }
 
-// A transfer writes and reads 255 bytes at a time: a success costs no copy of the reply.
-Status FtpFile::answered(Status status) {
-  if (status) return status;
-  return std::move(status).withServerText(file_->connection().control().lastReply().text);
-}
+Status FtpFile::answered(Status status) { return file_->connection().answered(std::move(status)); }
 
 Status FtpFile::write(const void* data, std::size_t size) {
   return answered(file_->write(data, size));
